@@ -1,0 +1,18 @@
+#pragma once
+// UTF-8 and UTF-16 conversions for the console and for .reg exports. Invalid input
+// becomes U+FFFD instead of failing: these texts are shown, never round-tripped.
+
+#include <string>
+#include <string_view>
+
+namespace taloveric {
+
+std::string ToUtf8(std::u16string_view text);
+std::u16string FromUtf8(std::string_view bytes);
+// Little-endian UTF-16 bytes; a trailing odd byte is dropped.
+std::u16string FromUtf16Le(std::string_view bytes);
+
+// ASCII-only conveniences for literals and messages.
+std::u16string Widen(std::string_view ascii);
+
+}  // namespace taloveric

@@ -1,0 +1,274 @@
+#include "platform/memory/RegFile.h"
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <vector>
+
+#include "platform/CodePage.h"
+#include "platform/Unicode.h"
+
+namespace taloveric {
+namespace {
+
+constexpr std::u16string_view kHeader4 = u"REGEDIT4";
+constexpr std::u16string_view kHeader5 = u"Windows Registry Editor Version 5.00";
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+std::u16string_view Trim(std::u16string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool StartsWithNoCase(std::u16string_view s, std::u16string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    char16_t a = s[i], b = prefix[i];
+    if (a >= u'A' && a <= u'Z') a = static_cast<char16_t>(a + 32);
+    if (b >= u'A' && b <= u'Z') b = static_cast<char16_t>(b + 32);
+    if (a != b) return false;
+  }
+  return true;
+}
+
+int HexDigit(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
+}
+
+// Reads a number of up to `maxDigits` hex digits; nullopt when there is none.
+std::optional<std::uint32_t> ParseHex(std::u16string_view digits, std::size_t maxDigits) {
+  if (digits.empty() || digits.size() > maxDigits) return std::nullopt;
+  std::uint32_t value = 0;
+  for (char16_t c : digits) {
+    const int d = HexDigit(c);
+    if (d < 0) return std::nullopt;
+    value = value * 16 + static_cast<std::uint32_t>(d);
+  }
+  return value;
+}
+
+class Parser {
+ public:
+  Parser(std::string_view name, MemoryRegistry& registry) : name_(name), registry_(registry) {}
+
+  void Run(std::u16string_view text) {
+    std::vector<std::u16string_view> lines = SplitLines(text);
+    std::size_t i = 0;
+    while (i < lines.size() && Trim(lines[i]).empty()) ++i;
+    if (i == lines.size()) Fail(0, "the file is empty");
+    const std::u16string_view header = Trim(lines[i]);
+    if (header != kHeader4 && header != kHeader5) {
+      Fail(i + 1, "not a registry export: the first line must be \"REGEDIT4\" or "
+                  "\"Windows Registry Editor Version 5.00\"");
+    }
+    // Version 5 exports come from a Unicode registry.
+    unicode_ = header == kHeader5;
+    for (++i; i < lines.size(); ++i) {
+      line_ = i + 1;
+      std::u16string logical(Trim(lines[i]));
+      // Hex data goes on over lines that end in a backslash.
+      while (!logical.empty() && logical.back() == u'\\' && IsHexValueLine(logical) &&
+             i + 1 < lines.size()) {
+        logical.pop_back();
+        logical += Trim(lines[++i]);
+      }
+      ParseLine(logical);
+    }
+  }
+
+ private:
+  static std::vector<std::u16string_view> SplitLines(std::u16string_view text) {
+    std::vector<std::u16string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == u'\r' || text[i] == u'\n') {
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+        start = i + 1;
+      }
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+  }
+
+  // A value line whose data is hex: the only kind that continues over lines.
+  static bool IsHexValueLine(std::u16string_view line) {
+    if (line.empty() || (line[0] != u'"' && line[0] != u'@')) return false;
+    std::size_t pos = 0;
+    if (line[0] == u'@') {
+      pos = 1;
+    } else {
+      for (pos = 1; pos < line.size() && line[pos] != u'"'; ++pos) {
+        if (line[pos] == u'\\') ++pos;
+      }
+      ++pos;
+    }
+    if (pos > line.size()) return false;
+    const std::u16string_view rest = Trim(line.substr(pos));
+    return !rest.empty() && rest[0] == u'=' && StartsWithNoCase(Trim(rest.substr(1)), u"hex");
+  }
+
+  [[noreturn]] void Fail(std::size_t line, const std::string& what) const {
+    std::string message(name_);
+    if (line > 0) message += ":" + std::to_string(line);
+    throw RegFileError(message + ": " + what);
+  }
+  [[noreturn]] void Fail(const std::string& what) const { Fail(line_, what); }
+
+  void ParseLine(std::u16string_view line) {
+    if (line.empty() || line[0] == u';') return;
+    if (line[0] == u'[') return ParseKey(line);
+    if (line[0] == u'"' || line[0] == u'@') return ParseValue(line);
+    Fail("expected a [key], a \"name\"=value line or a ; comment");
+  }
+
+  void ParseKey(std::u16string_view line) {
+    if (line.back() != u']') Fail("a key line must end with ']'");
+    std::u16string_view path = line.substr(1, line.size() - 2);
+    const bool remove = !path.empty() && path[0] == u'-';
+    if (remove) path.remove_prefix(1);
+    const std::size_t slash = path.find(u'\\');
+    const std::string rootName = ToAnsi(path.substr(0, slash));
+    const RegKey root = RootKeyByName(rootName);
+    if (root == 0) Fail("unknown root key \"" + ToUtf8(path.substr(0, slash)) + "\"");
+    const std::string subPath =
+        slash == std::u16string_view::npos ? std::string() : ToAnsi(path.substr(slash + 1));
+    if (remove) {
+      registry_.DeleteKey(root, subPath);
+      haveKey_ = false;
+      return;
+    }
+    registry_.CreateKey(root, subPath);
+    root_ = root;
+    path_ = subPath;
+    haveKey_ = true;
+  }
+
+  // Reads a quoted string starting at line[pos] == '"'; `pos` ends past the quote.
+  std::u16string ParseQuoted(std::u16string_view line, std::size_t& pos) const {
+    std::u16string out;
+    for (++pos; pos < line.size(); ++pos) {
+      const char16_t c = line[pos];
+      if (c == u'"') {
+        ++pos;
+        return out;
+      }
+      if (c == u'\\' && pos + 1 < line.size() && (line[pos + 1] == u'\\' || line[pos + 1] == u'"')) {
+        ++pos;
+      }
+      out += line[pos];
+    }
+    Fail("a quoted string has no closing '\"'");
+  }
+
+  void ParseValue(std::u16string_view line) {
+    if (!haveKey_) Fail("a value before any [key] line");
+    std::size_t pos = 0;
+    std::u16string name;
+    if (line[0] == u'@') {
+      pos = 1;
+    } else {
+      name = ParseQuoted(line, pos);
+    }
+    std::u16string_view rest = Trim(line.substr(pos));
+    if (rest.empty() || rest[0] != u'=') Fail("expected '=' after the value's name");
+    rest = Trim(rest.substr(1));
+    const std::string ansiName = ToAnsi(name);
+
+    if (rest == u"-") {
+      registry_.DeleteValue(root_, path_, ansiName);
+      return;
+    }
+    registry_.SetValue(root_, path_, ansiName, ParseData(rest));
+  }
+
+  RegValue ParseData(std::u16string_view data) const {
+    if (!data.empty() && data[0] == u'"') {
+      std::size_t pos = 0;
+      const std::u16string text = ParseQuoted(data, pos);
+      if (!Trim(data.substr(pos)).empty()) Fail("unexpected text after a quoted string");
+      return StringValue(ToAnsi(text));
+    }
+    if (StartsWithNoCase(data, u"dword:")) {
+      const auto value = ParseHex(data.substr(6), 8);
+      if (!value) Fail("a dword needs one to eight hex digits");
+      return DwordValue(*value);
+    }
+    std::uint32_t type = kRegBinary;
+    std::u16string_view bytes;
+    if (StartsWithNoCase(data, u"hex:")) {
+      bytes = data.substr(4);
+    } else if (StartsWithNoCase(data, u"hex(")) {
+      const std::size_t close = data.find(u"):");
+      const auto parsed = close == std::u16string_view::npos ? std::nullopt : ParseHex(data.substr(4, close - 4), 8);
+      if (!parsed) Fail("expected hex(N): with N a hex type number");
+      type = *parsed;
+      bytes = data.substr(close + 2);
+    } else {
+      Fail("unrecognised value data: expected \"text\", dword:, hex: or hex(N):");
+    }
+    RegValue value{type, ParseHexBytes(bytes)};
+    // RegQueryValueExA hands the string types of a Unicode registry out in ANSI.
+    if (unicode_ && (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz)) {
+      value.data = ToAnsi(FromUtf16Le(value.data));
+    }
+    return value;
+  }
+
+  std::string ParseHexBytes(std::u16string_view list) const {
+    std::string out;
+    list = Trim(list);
+    if (list.empty()) return out;
+    std::size_t start = 0;
+    while (true) {
+      const std::size_t comma = list.find(u',', start);
+      const std::u16string_view item = Trim(list.substr(start, comma == std::u16string_view::npos ? std::u16string_view::npos : comma - start));
+      const auto byte = ParseHex(item, 2);
+      if (!byte) Fail("hex data must be two-digit bytes separated by commas");
+      out += static_cast<char>(*byte);
+      if (comma == std::u16string_view::npos) break;
+      start = comma + 1;
+    }
+    return out;
+  }
+
+  std::string name_;
+  MemoryRegistry& registry_;
+  bool unicode_ = false;
+  std::size_t line_ = 0;
+  bool haveKey_ = false;
+  RegKey root_ = 0;
+  std::string path_;
+};
+
+}  // namespace
+
+void LoadRegText(std::string_view bytes, std::string_view name, MemoryRegistry& registry) {
+  std::u16string text;
+  if (bytes.starts_with("\xFF\xFE")) {
+    text = FromUtf16Le(bytes.substr(2));
+  } else if (bytes.starts_with("\xEF\xBB\xBF")) {
+    text = FromUtf8(bytes.substr(3));
+  } else {
+    text = FromAnsi(bytes);
+  }
+  Parser(name, registry).Run(text);
+}
+
+void LoadRegFile(const std::filesystem::path& file, MemoryRegistry& registry) {
+  const std::string name = file.string();
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) throw RegFileError(name + ": is a folder, not a .reg file");
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw RegFileError(name + ": cannot be opened for reading");
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw RegFileError(name + ": could not be read to the end");
+  LoadRegText(bytes, name, registry);
+}
+
+}  // namespace taloveric

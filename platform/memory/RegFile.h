@@ -1,0 +1,28 @@
+#pragma once
+// Reads registry exports (.reg files) into a MemoryRegistry: "REGEDIT4" files in
+// the ANSI code page and "Windows Registry Editor Version 5.00" files in UTF-16LE
+// with a byte-order mark (UTF-8 with a mark is read too). Later files and later
+// lines override earlier ones, as importing them one after another would.
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "platform/memory/MemoryRegistry.h"
+
+namespace taloveric {
+
+// A file that cannot be read or parsed; what() names the file, the line (when
+// there is one) and what is wrong.
+class RegFileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+void LoadRegFile(const std::filesystem::path& file, MemoryRegistry& registry);
+
+// `name` is how messages refer to the text.
+void LoadRegText(std::string_view bytes, std::string_view name, MemoryRegistry& registry);
+
+}  // namespace taloveric

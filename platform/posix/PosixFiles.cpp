@@ -1,0 +1,143 @@
+#include "platform/posix/PosixFiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/Unicode.h"
+
+namespace taloveric {
+namespace {
+
+std::string Describe(const std::string& path, const char* what, int error) {
+  return what + (" " + path) + ": " + std::strerror(error);
+}
+
+// Owns a file descriptor.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() { Reset(); }
+  int get() const { return fd_; }
+  // Closes now and reports whether close() succeeded.
+  bool Reset() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd < 0 || ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+void WriteAll(int fd, std::string_view bytes, const std::string& path) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw FileError(Describe(path, "cannot write", errno));
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+// A new file beside `target` that replaces it on Commit() and is removed if
+// abandoned before that.
+class ReplacingFile {
+ public:
+  explicit ReplacingFile(std::string target) : target_(std::move(target)) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      temp_ = target_ + ".~" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+      const int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) {
+        fd_ = std::make_unique<UniqueFd>(fd);
+        return;
+      }
+      if (errno != EEXIST) throw FileError(Describe(target_, "cannot create", errno));
+    }
+    throw FileError(Describe(target_, "cannot create", EEXIST));
+  }
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+  ~ReplacingFile() {
+    if (fd_) {
+      fd_.reset();
+      ::unlink(temp_.c_str());
+    }
+  }
+
+  void Write(std::string_view bytes) { WriteAll(fd_->get(), bytes, target_); }
+
+  void Commit() {
+    if (::fsync(fd_->get()) != 0) throw FileError(Describe(target_, "cannot write", errno));
+    if (!fd_->Reset()) throw FileError(Describe(target_, "cannot write", errno));
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+      throw FileError(Describe(target_, "cannot replace", errno));
+    }
+    fd_.reset();
+  }
+
+ private:
+  std::string target_;
+  std::string temp_;
+  std::unique_ptr<UniqueFd> fd_;
+};
+
+class PosixTextFile : public TextFile {
+ public:
+  explicit PosixTextFile(std::string path) : file_(std::move(path)) {}
+  void WriteLine(std::string_view bytes) override {
+    file_.Write(bytes);
+    file_.Write("\r\n");
+  }
+  void Close() override { file_.Commit(); }
+
+ private:
+  ReplacingFile file_;
+};
+
+}  // namespace
+
+PosixFiles::PosixFiles(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+std::u16string PosixFiles::ProgramFolder() { return FromUtf8(folder_.string()); }
+
+std::u16string PosixFiles::Locate(std::u16string_view windowsPath) {
+  const std::size_t cut = windowsPath.find_last_of(u"\\/");
+  const std::u16string_view name = cut == std::u16string_view::npos ? windowsPath : windowsPath.substr(cut + 1);
+  return FromUtf8((folder_ / ToUtf8(name)).string());
+}
+
+std::unique_ptr<TextFile> PosixFiles::CreateText(const std::u16string& path) {
+  return std::make_unique<PosixTextFile>(ToUtf8(path));
+}
+
+void PosixFiles::Copy(const std::u16string& from, const std::u16string& to) {
+  const std::string source = ToUtf8(from);
+  UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) throw FileError(Describe(source, "cannot open", errno));
+  ReplacingFile out(ToUtf8(to));
+  char buffer[1 << 16];
+  while (true) {
+    const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw FileError(Describe(source, "cannot read", errno));
+    if (n == 0) break;
+    out.Write(std::string_view(buffer, static_cast<std::size_t>(n)));
+  }
+  out.Commit();
+}
+
+std::filesystem::path ExecutableFolder() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::current_path() : exe.parent_path();
+}
+
+}  // namespace taloveric

@@ -1,0 +1,28 @@
+#pragma once
+// File services over POSIX calls. Every file the program names by a Windows path
+// goes into one folder under its last path component: that folder stands for
+// both the program folder and the system drive's root.
+
+#include <filesystem>
+
+#include "platform/Files.h"
+
+namespace taloveric {
+
+class PosixFiles : public Files {
+ public:
+  explicit PosixFiles(std::filesystem::path folder);
+
+  std::u16string ProgramFolder() override;
+  std::u16string Locate(std::u16string_view windowsPath) override;
+  std::unique_ptr<TextFile> CreateText(const std::u16string& path) override;
+  void Copy(const std::u16string& from, const std::u16string& to) override;
+
+ private:
+  std::filesystem::path folder_;
+};
+
+// The folder of the running executable.
+std::filesystem::path ExecutableFolder();
+
+}  // namespace taloveric

@@ -1,0 +1,68 @@
+#include "report/SaveReport.h"
+
+#include <exception>
+
+#include "platform/CodePage.h"
+#include "platform/Unicode.h"
+#include "report/Maker.h"
+
+namespace taloveric {
+namespace {
+
+void SaveOnce(const InstallInfo& info, Files& files, Dialogs& dialogs) {
+  const std::u16string driveRoot = SystemDriveRoot(info.SystemRootDir);
+  const std::u16string logPath = files.Locate(files.ProgramFolder() + u"\\Taloveric.log");
+  const std::u16string backupPath = files.Locate(driveRoot + u"Taloveric-WinCode.txt");
+
+  const std::u16string stars(68, u'*');
+  const std::u16string fifteenStars(15, u'*');
+  const auto file = files.CreateText(logPath);
+  const auto write = [&](const std::u16string& line) { file->WriteLine(ToAnsi(line)); };
+  write(stars);
+  write(u"*" + std::u16string(66, u' ') + u"*");
+  write(u"***      Thank you for your support - The Taloveric Team        ****");
+  write(u"*                           v 3.00.2002                            *");
+  write(fifteenStars + u" " + kMakerWebAddress + u" " + fifteenStars);
+  write(u"");
+  write(info.ReportText);
+  write(u"");
+  write(u"Remember to store >>>" + info.ProductKey + u"<<< this code in a safe place");
+  write(u"");
+  write(stars);
+  write(u"");
+  write(u"To print this report, Click File on the top bar, then Print");
+  file->Close();
+
+  files.Copy(logPath, backupPath);
+
+  dialogs.Show({u"Taloveric Recovered Information was saved on: " + logPath + u"\r\n" +
+                    u"           An additional copy was placed on: " + backupPath + u"\r\n" +
+                    u"                 Thank you for supporting this product and Good Luck!",
+                u"Taloveric", Buttons::Ok, Icon::Information});
+}
+
+}  // namespace
+
+std::u16string SystemDriveRoot(const std::u16string& systemRootDir) {
+  return systemRootDir.substr(0, 3);
+}
+
+void SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs) {
+  try {
+    SaveOnce(info, files, dialogs);
+    return;
+  } catch (const std::exception&) {
+    const Answer answer = dialogs.Show({u"Error accessing disk drive\r\nCheck your drive and click Ok to retry",
+                                        u"Error i01", Buttons::OkCancel, Icon::None});
+    if (answer != Answer::Ok) return;
+  }
+  // The single retry. A file the failed attempt had open was abandoned with it.
+  try {
+    SaveOnce(info, files, dialogs);
+  } catch (const std::exception& error) {
+    dialogs.Show({u"The report was not saved.\r\n" + FromUtf8(error.what()), u"Error i01", Buttons::Ok,
+                  Icon::None});
+  }
+}
+
+}  // namespace taloveric

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include "collect/InstallInfo.h"
+#include "platform/Dialogs.h"
+#include "platform/Files.h"
+
+namespace taloveric {
+
+// The first three characters of the system folder's path (its drive's root), or
+// all of it when it is shorter.
+std::u16string SystemDriveRoot(const std::u16string& systemRootDir);
+
+// Writes the report file in the program folder, copies it to the system drive's
+// root and confirms both places. A disk error asks the user once whether to
+// retry; when the retry fails too, the user is told the report was not saved.
+// A save never leaves a half-written file in place of an earlier one.
+void SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs);
+
+}  // namespace taloveric

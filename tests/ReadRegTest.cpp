@@ -1,0 +1,193 @@
+#include "collect/ReadReg.h"
+
+#include <gmock/gmock.h>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+#include "support/RecordingRegistry.h"
+#include "ui/console/ConsoleControls.h"
+
+namespace taloveric {
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr char kWindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+constexpr char kAccountManager[] = "Software\\Microsoft\\Internet Account Manager";
+const std::u16string kBlanks(256, u' ');
+
+class ReadRegTest : public ::testing::Test {
+ protected:
+  void SetWindows(const std::string& name, const std::string& text) {
+    registry.store.SetValue(kHkeyLocalMachine, kWindowsKey, name, StringValue(text));
+  }
+  void SetMailAccount(const std::string& account, const std::string& address) {
+    registry.store.SetValue(kHkeyCurrentUser, kAccountManager, "Default Mail Account", StringValue(account));
+    registry.store.SetValue(kHkeyCurrentUser, std::string(kAccountManager) + "\\Accounts\\" + account,
+                            "SMTP Email Address", StringValue(address));
+  }
+  void Windows95() {
+    SetWindows("ProductId", "12345-OEM-0000001-00001");
+    SetWindows("ProductKey", "AAAAA-BBBBB-CCCCC-DDDDD-EEEEE");
+    SetWindows("ProductName", "Microsoft Windows 95");
+    SetWindows("RegisteredOwner", "Owner");
+    SetWindows("RegisteredOrganization", "Org");
+    SetWindows("SystemRoot", "C:\\WINDOWS");
+    SetWindows("Version", "Windows 95");
+    SetWindows("VersionNumber", "4.00.950");
+    SetWindows("SubVersionNumber", " B");
+    SetWindows("Plus! ProductId", "PLUS-1");
+    SetWindows("Plus! VersionNumber", "IE 4 4.72");
+  }
+  std::u16string ReportLine(int n) const {
+    std::u16string text = info.ReportText;
+    for (int i = 1; i < n; ++i) text = text.substr(text.find(u"\r\n") + 2);
+    return text.substr(0, text.find(u"\r\n"));
+  }
+
+  testing::RecordingRegistry registry;
+  ConsoleControls controls;
+  InstallInfo info;
+};
+
+TEST_F(ReadRegTest, ReadsEveryValueInOrderAndClosesEachKeyBeforeTheNext) {
+  Windows95();
+  SetMailAccount("Mail1", "me@example.org");
+  ReadReg(registry, controls, info);
+
+  EXPECT_THAT(registry.calls,
+              ElementsAre("open Software\\Microsoft\\Windows\\CurrentVersion", "query ProductId",
+                          "query ProductKey", "query ProductName", "query RegisteredOwner",
+                          "query RegisteredOrganization", "query SystemRoot", "query Version",
+                          "query Plus! ProductId", "query VersionNumber", "query Plus! VersionNumber",
+                          "query SubVersionNumber", "close",
+                          "open Software\\Microsoft\\Internet Account Manager", "query Default Mail Account",
+                          "close", "open Software\\Microsoft\\Internet Account Manager\\Accounts\\Mail1",
+                          "query SMTP Email Address", "close"));
+  EXPECT_TRUE(registry.OpenedForQueryOnly());
+  EXPECT_EQ(registry.store.OpenKeyCount(), 0u);
+
+  EXPECT_EQ(info.AccountKeySuffix, u"\\Mail1");
+  EXPECT_EQ(info.MailAddress, u"me@example.org");
+  EXPECT_EQ(controls.BufferCaption(), u"Mail1");
+  EXPECT_EQ(info.SystemRootDir, u"C:\\WINDOWS");
+  EXPECT_EQ(info.ProductKey, u"AAAAA-BBBBB-CCCCC-DDDDD-EEEEE");
+  EXPECT_EQ(ReportLine(7), u"Sub Version:  B");
+  EXPECT_EQ(ReportLine(9), u"Plus! Id: PLUS-1");
+  EXPECT_EQ(ReportLine(10), u"Plus! Version: IE 4 4.72");
+  EXPECT_EQ(controls.Text1(), info.ReportText);
+}
+
+TEST_F(ReadRegTest, PlusIdIsReadOnlyWhenTheVersionEndsExactlyIn95) {
+  struct Case {
+    const char* version;
+    bool readsPlusId;
+  };
+  for (const Case& c : {Case{"Windows 95", true}, Case{"95", true}, Case{"Windows 98", false},
+                        Case{"Windows NT", false}, Case{"Windows 95 ", false}, Case{"", false},
+                        Case{"Windows 1995", true}}) {
+    SCOPED_TRACE(c.version);
+    testing::RecordingRegistry local;
+    local.store.SetValue(kHkeyLocalMachine, kWindowsKey, "Version", StringValue(c.version));
+    local.store.SetValue(kHkeyLocalMachine, kWindowsKey, "Plus! ProductId", StringValue("P1"));
+    local.store.SetValue(kHkeyLocalMachine, kWindowsKey, "Plus! VersionNumber", StringValue("PV"));
+    InstallInfo record;
+    ConsoleControls view;
+    ReadReg(local, view, record);
+
+    const bool queried = std::find(local.calls.begin(), local.calls.end(), "query Plus! ProductId") != local.calls.end();
+    EXPECT_EQ(queried, c.readsPlusId);
+    EXPECT_NE(record.ReportText.find(c.readsPlusId ? u"\r\nPlus! Id: P1\r\n" : u"\r\nPlus! Id: \r\n"),
+              std::u16string::npos);
+    // The Plus! version is read whatever the version.
+    EXPECT_NE(record.ReportText.find(u"\r\nPlus! Version: PV\r\n"), std::u16string::npos);
+  }
+}
+
+TEST_F(ReadRegTest, MissingVersionValueIsNotA95) {
+  registry.store.CreateKey(kHkeyLocalMachine, kWindowsKey);
+  ReadReg(registry, controls, info);
+  EXPECT_EQ(info.WindowsVersion, kBlanks);
+  EXPECT_EQ(std::count(registry.calls.begin(), registry.calls.end(), "query Plus! ProductId"), 0);
+}
+
+TEST_F(ReadRegTest, WithoutTheWindowsKeyNothingIsReadOrShown) {
+  SetMailAccount("Mail1", "me@example.org");
+  controls.SetText1(u"as the window created it");
+  ReadReg(registry, controls, info);
+
+  EXPECT_THAT(registry.calls, ElementsAre("open Software\\Microsoft\\Windows\\CurrentVersion"));
+  EXPECT_EQ(controls.Text1(), u"as the window created it");
+  EXPECT_EQ(info.ReportText, u"");
+  EXPECT_EQ(info.MailAddress, u"");
+  EXPECT_EQ(controls.BufferCaption(), u"_");
+}
+
+TEST_F(ReadRegTest, MissingValuesShowAs256Blanks) {
+  Windows95();
+  registry.store.DeleteValue(kHkeyLocalMachine, kWindowsKey, "RegisteredOrganization");
+  ReadReg(registry, controls, info);
+  EXPECT_EQ(info.RegisteredOrg, kBlanks);
+  EXPECT_EQ(ReportLine(3), u"Registered Organization: " + kBlanks);
+}
+
+TEST_F(ReadRegTest, AFailedStatementKeepsItsFieldAndTheRestGoesOn) {
+  Windows95();
+  info.ProductKey = u"before";
+  registry.ForceSize("ProductKey", 0);
+  ReadReg(registry, controls, info);
+  EXPECT_EQ(info.ProductKey, u"before");
+  EXPECT_EQ(info.ProductName, u"Microsoft Windows 95");
+  EXPECT_EQ(ReportLine(12), u"Registration Code: before");
+}
+
+TEST_F(ReadRegTest, MailAccountOutcomes) {
+  struct Case {
+    const char* name;
+    void (*setUp)(testing::RecordingRegistry&);
+    std::u16string suffix, buffer, address;
+    const char* accountOpen;
+  };
+  const std::string accounts = std::string(kAccountManager) + "\\Accounts";
+  const Case cases[] = {
+      {"NoAccountManager", [](testing::RecordingRegistry&) {}, u"", u"_", u"", ""},
+      {"NoDefaultMailAccount",
+       [](testing::RecordingRegistry& r) { r.store.CreateKey(kHkeyCurrentUser, kAccountManager); },
+       u"\\" + kBlanks, kBlanks, u"", "\\                "},
+      {"DefaultMailAccountReadWithSizeZero",
+       [](testing::RecordingRegistry& r) {
+         r.store.SetValue(kHkeyCurrentUser, kAccountManager, "Default Mail Account", StringValue("Mail1"));
+         r.ForceSize("Default Mail Account", 0);
+       },
+       u"\\_", u"_", u"", "\\_"},
+      {"AccountKeyWithoutAddress",
+       [](testing::RecordingRegistry& r) {
+         r.store.SetValue(kHkeyCurrentUser, kAccountManager, "Default Mail Account", StringValue("Mail2"));
+         r.store.CreateKey(kHkeyCurrentUser, std::string(kAccountManager) + "\\Accounts\\Mail2");
+       },
+       u"\\Mail2", u"Mail2", kBlanks, "\\Mail2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::RecordingRegistry local;
+    local.store.SetValue(kHkeyLocalMachine, kWindowsKey, "Version", StringValue("Windows 98"));
+    c.setUp(local);
+    InstallInfo record;
+    ConsoleControls view;
+    ReadReg(local, view, record);
+    EXPECT_EQ(record.AccountKeySuffix, c.suffix);
+    EXPECT_EQ(view.BufferCaption(), c.buffer);
+    EXPECT_EQ(record.MailAddress, c.address);
+    EXPECT_EQ(record.ReportText.substr(0, record.ReportText.find(u"\r\n")),
+              u"Def. e-mail for this user: " + c.address);
+    // The account's own key is always tried, with whatever suffix there is.
+    const std::string tried = "open " + accounts + c.accountOpen;
+    EXPECT_TRUE(std::any_of(local.calls.begin(), local.calls.end(),
+                            [&](const std::string& call) { return call.starts_with(tried); }))
+        << tried;
+    EXPECT_EQ(local.store.OpenKeyCount(), 0u);
+  }
+}
+
+}  // namespace
+}  // namespace taloveric

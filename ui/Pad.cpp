@@ -1,0 +1,23 @@
+#include "ui/Pad.h"
+
+#include "collect/ReadReg.h"
+#include "report/SaveReport.h"
+
+namespace taloveric {
+
+void Pad::Form_Load() { ReadReg(); }
+
+void Pad::ReadReg() { taloveric::ReadReg(registry_, controls_, info_); }
+
+void Pad::Command1_Click() {
+  const std::u16string backup = files_.Locate(SystemDriveRoot(info_.SystemRootDir) + u"Taloveric-WinCode.txt");
+  const Answer answer = dialogs_.Show(
+      {u"If you click Yes, it will be saved as Taloveric.log on the Taloveric's folder\r\n"
+       u"and a back-up will be placed on: " + backup,
+       u"Would you like to save this information?", Buttons::YesNo, Icon::None});
+  if (answer == Answer::Yes) SaveReport(info_, files_, dialogs_);
+}
+
+void Pad::Command2_Click() { SaveReport(info_, files_, dialogs_); }
+
+}  // namespace taloveric

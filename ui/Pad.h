@@ -1,0 +1,38 @@
+#pragma once
+// The report window's logic: it owns the installation record, fills it when the
+// window loads and answers the two buttons. It reaches the window only through
+// PadControls; the platform's windows and consoles draw it and end the program
+// after either button.
+
+#include "collect/InstallInfo.h"
+#include "collect/PadControls.h"
+#include "platform/Dialogs.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+
+namespace taloveric {
+
+class Pad {
+ public:
+  Pad(Registry& registry, Dialogs& dialogs, Files& files, PadControls& controls)
+      : registry_(registry), dialogs_(dialogs), files_(files), controls_(controls) {}
+
+  // The window loads: the registry is read and the report shown.
+  void Form_Load();
+  // "Exit": asks whether to save first. The program ends afterwards.
+  void Command1_Click();
+  // "Save and Exit". The program ends afterwards.
+  void Command2_Click();
+
+  void ReadReg();
+  const InstallInfo& Info() const { return info_; }
+
+ private:
+  Registry& registry_;
+  Dialogs& dialogs_;
+  Files& files_;
+  PadControls& controls_;
+  InstallInfo info_;
+};
+
+}  // namespace taloveric
