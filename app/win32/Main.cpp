@@ -1,0 +1,83 @@
+// taloveric.exe: the read-first window, then the report window.
+
+#include <memory>
+
+#include "platform/win32/Form.h"
+#include "platform/win32/Resources.h"
+#include "platform/win32/Win32Dialogs.h"
+#include "platform/win32/Win32Files.h"
+#include "platform/win32/Win32Registry.h"
+#include "report/Maker.h"
+#include "ui/win32/PadWindow.h"
+
+namespace taloveric {
+namespace {
+
+using win32::ControlKind;
+using win32::ControlSpec;
+
+win32::FormSpec ReadmeSpec() {
+  win32::FormSpec form;
+  form.caption = u"Read First - Taloveric 3.0.1 - 2003";
+  form.border = win32::FormBorder::FixedToolWindow;
+  form.showInTaskbar = false;
+  form.client = {3210, 1185, 5640, 6000};
+
+  // Top of the drawing order and first in the tab order first.
+  form.controls.push_back({.name = u"Command1", .kind = ControlKind::Button, .geometry = {1980, 5550, 1635, 330},
+                           .caption = u"Continue", .tabStop = true});
+  form.controls.push_back({.name = u"Frame1", .kind = ControlKind::Frame, .geometry = {45, 15, 5550, 5370},
+                           .back = 0x00E0E0E0});
+  const auto paragraph = [&](const char16_t* name, int top, int height, const char16_t* caption) {
+    form.controls.push_back({.name = name, .kind = ControlKind::Label, .geometry = {30, top, 5475, height},
+                             .caption = caption, .parent = u"Frame1", .back = win32::kSystemWindow,
+                             .fore = win32::kSystemWindowText});
+  };
+  paragraph(u"Label1(0)", 778, 660,
+            u"By using this tool you will save a lot of money for not having to purchase a new Windows package "
+            u"and doing NOTHING illegal to get the codes.");
+  paragraph(u"Label1(1)", 1850, 870,
+            u"1) The computer where Taloveric is installed needs to be somehow healthy. This means Taloveric "
+            u"NEEDS to be installed in the computer where the key retrieval is necessary; Unless you have another "
+            u"computer and plan to use the same Windows installation disk on the ill computer as well.");
+  paragraph(u"Label1(2)", 4218, 510,
+            u"* Taloveric IS a preventive tool to recover lost MS Windows installation codes provided by MS with "
+            u"the operative system purchase.");
+  form.controls.push_back({.name = u"Image1", .kind = ControlKind::Image, .geometry = {0, 0, 5530, 5355},
+                           .parent = u"Frame1", .border = true});
+  form.controls.push_back({.name = u"Image2", .kind = ControlKind::Image, .geometry = {3750, 5370, 480, 480},
+                           .iconResource = TALOVERIC_ICON, .tip = kMakerWebAddress});
+  const win32::FontSpec small{u"Arial", 675};
+  form.controls.push_back({.name = u"Label2(0)", .kind = ControlKind::Label, .geometry = {4020, 5640, 1530, 180},
+                           .caption = u"Keep your keys at hand", .back = 0x0080C0FF, .fore = 0x000040C0,
+                           .font = small});
+  form.controls.push_back({.name = u"Label2(1)", .kind = ControlKind::Label, .geometry = {4020, 5805, 1530, 180},
+                           .caption = u"The Taloveric Team 2003", .back = 0x00004080, .fore = 0x00008080,
+                           .font = small});
+  return form;
+}
+
+int Main() {
+  win32::Win32Registry registry;
+  win32::Win32Dialogs dialogs;
+  win32::Win32Files files;
+  std::unique_ptr<PadWindow> pad;
+  std::unique_ptr<win32::Form> readme;
+  readme = std::make_unique<win32::Form>(
+      ReadmeSpec(), win32::FormEvents{.click =
+                                          [&](const std::u16string& control) {
+                                            if (control != u"Command1") return;
+                                            pad = std::make_unique<PadWindow>(registry, dialogs, files);
+                                            pad->Show();
+                                            readme->Unload();
+                                          },
+                                      // With no other window open, closing it ends the program.
+                                      .close = [] { win32::QuitMessageLoop(); }});
+  readme->Show();
+  return win32::RunMessageLoop();
+}
+
+}  // namespace
+}  // namespace taloveric
+
+int main() { return taloveric::Main(); }

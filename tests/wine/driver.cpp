@@ -1,0 +1,278 @@
+// Drives taloveric.exe under Wine as a user would, one step a run:
+//   driver wait CAPTION              a window with that caption is shown
+//   driver gone CAPTION              no window with that caption is left
+//   driver click CAPTION BUTTON      presses a button of a window
+//   driver close CAPTION             the window's close box
+//   driver text CAPTION CONTROL      prints a control's text (CONTROL: Edit, or a label's caption prefix)
+//   driver box TITLE                 waits for a message box, prints its title, text, icon and buttons
+//   driver answer TITLE BUTTON       presses a message box's button
+//   driver layout CAPTION            prints the window's and every control's rectangle and style
+//   driver focus CAPTION             prints the control that has the focus
+//   driver key CAPTION tab|shift-tab presses Tab or Shift+Tab in the window
+//   driver memory CAPTION            prints the owning process's peak working set in bytes
+// Text is printed in UTF-8 with \r, \n, \\ and control characters escaped.
+// Exit status: 0 done, 1 not found in time, 2 bad usage.
+
+#include "platform/win32/WindowsApi.h"
+
+#include <psapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kTimeoutMs = 15000;
+
+std::wstring Widen(const char* s) {
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, s, -1, out.data(), n);
+  out.resize(static_cast<std::size_t>(n > 0 ? n - 1 : 0));
+  return out;
+}
+
+std::string Escape(const std::wstring& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const wchar_t c = text[i];
+    if (c == L'\r') out += "\\r";
+    else if (c == L'\n') out += "\\n";
+    else if (c == L'\\') out += "\\\\";
+    else if (c < 0x20) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
+      out += hex;
+    } else {
+      char bytes[8];
+      const int n = ::WideCharToMultiByte(CP_UTF8, 0, &text[i], 1, bytes, sizeof bytes, nullptr, nullptr);
+      out.append(bytes, static_cast<std::size_t>(n > 0 ? n : 0));
+    }
+  }
+  return out;
+}
+
+std::wstring TextOf(HWND hwnd) {
+  // WM_GETTEXT works across processes; GetWindowText does not for controls.
+  const LRESULT length = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const LRESULT got = ::SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(got));
+  return text;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(hwnd, name, 64);
+  return name;
+}
+
+std::wstring WithoutAmpersand(std::wstring s) {
+  std::wstring out;
+  for (wchar_t c : s) {
+    if (c != L'&') out += c;
+  }
+  return out;
+}
+
+struct Search {
+  std::wstring caption;
+  std::wstring windowClass;  // empty: any
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  if (!::IsWindowVisible(hwnd)) return TRUE;
+  if (!search->windowClass.empty() && ClassOf(hwnd) != search->windowClass) return TRUE;
+  if (TextOf(hwnd) != search->caption) return TRUE;
+  search->found = hwnd;
+  return FALSE;
+}
+
+HWND Find(const std::wstring& caption, const std::wstring& windowClass = L"") {
+  Search search{caption, windowClass};
+  ::EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitFor(const std::wstring& caption, const std::wstring& windowClass = L"") {
+  const DWORD start = ::GetTickCount();
+  while (::GetTickCount() - start < kTimeoutMs) {
+    if (HWND hwnd = Find(caption, windowClass)) return hwnd;
+    ::Sleep(50);
+  }
+  return nullptr;
+}
+
+// The window's descendants, in z-order (top first) within each parent.
+void Descendants(HWND parent, std::vector<HWND>& out) {
+  for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    out.push_back(child);
+    Descendants(child, out);
+  }
+}
+
+HWND FindControl(HWND window, const std::wstring& what) {
+  std::vector<HWND> all;
+  Descendants(window, all);
+  for (HWND hwnd : all) {
+    if (ClassOf(hwnd) == what) return hwnd;
+  }
+  for (HWND hwnd : all) {
+    if (WithoutAmpersand(TextOf(hwnd)).rfind(what, 0) == 0) return hwnd;
+  }
+  return nullptr;
+}
+
+int Fail(const std::string& what) {
+  std::printf("not found: %s\n", what.c_str());
+  return 1;
+}
+
+void PrintRect(HWND hwnd) {
+  RECT r;
+  ::GetWindowRect(hwnd, &r);
+  POINT topLeft{r.left, r.top};
+  ::ScreenToClient(::GetParent(hwnd), &topLeft);
+  std::printf("%ld,%ld,%ld,%ld", topLeft.x, topLeft.y, r.right - r.left, r.bottom - r.top);
+}
+
+int Layout(HWND window) {
+  RECT client;
+  ::GetClientRect(window, &client);
+  POINT origin{0, 0};
+  ::ClientToScreen(window, &origin);
+  const LONG_PTR style = ::GetWindowLongPtrW(window, GWL_STYLE);
+  const LONG_PTR exStyle = ::GetWindowLongPtrW(window, GWL_EXSTYLE);
+  const bool icon = ::SendMessageW(window, WM_GETICON, ICON_SMALL, 0) || ::SendMessageW(window, WM_GETICON, ICON_BIG, 0) ||
+                    ::GetClassLongPtrW(window, GCLP_HICON) || ::GetClassLongPtrW(window, GCLP_HICONSM);
+  std::printf("window client=%ld,%ld,%ld,%ld minimize=%d maximize=%d sysmenu=%d toolwindow=%d appwindow=%d icon=%d\n",
+              origin.x, origin.y, client.right, client.bottom, (style & WS_MINIMIZEBOX) != 0,
+              (style & WS_MAXIMIZEBOX) != 0, (style & WS_SYSMENU) != 0, (exStyle & WS_EX_TOOLWINDOW) != 0,
+              (exStyle & WS_EX_APPWINDOW) != 0, icon);
+  std::vector<HWND> all;
+  Descendants(window, all);
+  for (HWND hwnd : all) {
+    const LONG_PTR s = ::GetWindowLongPtrW(hwnd, GWL_STYLE);
+    std::printf("control %s \"%s\" parent=%s rect=", Escape(ClassOf(hwnd)).c_str(),
+                Escape(TextOf(hwnd).substr(0, 24)).c_str(),
+                ::GetParent(hwnd) == window ? "form" : Escape(ClassOf(::GetParent(hwnd))).c_str());
+    PrintRect(hwnd);
+    std::printf(" visible=%d tabstop=%d\n", (s & WS_VISIBLE) != 0, (s & WS_TABSTOP) != 0);
+  }
+  return 0;
+}
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info);
+  return info.hwndFocus;
+}
+
+int Box(HWND box) {
+  std::printf("title: %s\n", Escape(TextOf(box)).c_str());
+  std::vector<HWND> all;
+  Descendants(box, all);
+  std::string buttons, defaultButton;
+  bool icon = false;
+  for (HWND hwnd : all) {
+    const std::wstring cls = ClassOf(hwnd);
+    const LONG_PTR s = ::GetWindowLongPtrW(hwnd, GWL_STYLE);
+    if (::GetDlgCtrlID(hwnd) == 0xFFFF) std::printf("prompt: %s\n", Escape(TextOf(hwnd)).c_str());
+    if (cls == L"Static" && (s & SS_TYPEMASK) == SS_ICON && ::SendMessageW(hwnd, STM_GETICON, 0, 0)) icon = true;
+    if (cls == L"Button" && (s & WS_VISIBLE)) {
+      const std::string label = Escape(WithoutAmpersand(TextOf(hwnd)));
+      buttons += (buttons.empty() ? "" : ",") + label;
+      if ((s & BS_TYPEMASK) == BS_DEFPUSHBUTTON) defaultButton = label;
+    }
+  }
+  std::printf("icon: %s\nbuttons: %s\ndefault: %s\n", icon ? "yes" : "no", buttons.c_str(), defaultButton.c_str());
+  return 0;
+}
+
+void Press(WORD key, bool shift) {
+  std::vector<INPUT> inputs;
+  const auto add = [&](WORD vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(input);
+  };
+  if (shift) add(VK_SHIFT, false);
+  add(key, false);
+  add(key, true);
+  if (shift) add(VK_SHIFT, true);
+  ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  const std::wstring command = argv[1];
+  const std::wstring caption = argv[2];
+  const std::wstring arg = argc > 3 ? argv[3] : L"";
+  const std::string name = Escape(caption);
+
+  if (command == L"gone") {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < kTimeoutMs) {
+      if (!Find(caption)) return 0;
+      ::Sleep(50);
+    }
+    return Fail("still shown: " + name);
+  }
+  const bool isBox = command == L"box" || command == L"answer";
+  HWND window = WaitFor(caption, isBox ? L"#32770" : L"");
+  if (!window) return Fail(name);
+
+  if (command == L"wait") return 0;
+  if (command == L"layout") return Layout(window);
+  if (command == L"box") return Box(window);
+  if (command == L"close") {
+    ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return 0;
+  }
+  if (command == L"click" || command == L"answer") {
+    HWND button = FindControl(window, arg);
+    if (!button || ClassOf(button) != L"Button") return Fail("button " + Escape(arg));
+    // Posted, so that a message box the press opens does not hold the driver.
+    ::PostMessageW(button, BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (command == L"text") {
+    HWND control = FindControl(window, arg);
+    if (!control) return Fail("control " + Escape(arg));
+    std::printf("%s\n", Escape(TextOf(control)).c_str());
+    return 0;
+  }
+  if (command == L"focus") {
+    HWND focus = FocusOf(window);
+    if (!focus) return Fail("focus");
+    std::printf("%s \"%s\"\n", Escape(ClassOf(focus)).c_str(), Escape(TextOf(focus).substr(0, 24)).c_str());
+    return 0;
+  }
+  if (command == L"key") {
+    ::SetForegroundWindow(window);
+    Press(VK_TAB, arg == L"shift-tab");
+    ::Sleep(200);
+    return 0;
+  }
+  if (command == L"memory") {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    const BOOL ok = process && ::GetProcessMemoryInfo(process, &counters, sizeof counters);
+    if (process) ::CloseHandle(process);
+    if (!ok) return Fail("memory");
+    std::printf("%llu\n", static_cast<unsigned long long>(counters.PeakWorkingSetSize));
+    return 0;
+  }
+  return 2;
+}
