@@ -53,13 +53,27 @@ std::string Escape(const std::wstring& text) {
   return out;
 }
 
+// A message to another process's window, given up on if that window hangs.
+LRESULT Ask(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!::SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 2000, &result)) return 0;
+  return static_cast<LRESULT>(result);
+}
+
 std::wstring TextOf(HWND hwnd) {
   // WM_GETTEXT works across processes; GetWindowText does not for controls.
-  const LRESULT length = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  const LRESULT length = Ask(hwnd, WM_GETTEXTLENGTH, 0, 0);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const LRESULT got = ::SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  const LRESULT got = Ask(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(got));
   return text;
+}
+
+// A top-level window's caption, read without sending it a message.
+std::wstring CaptionOf(HWND hwnd) {
+  wchar_t caption[256] = {};
+  ::GetWindowTextW(hwnd, caption, 256);
+  return caption;
 }
 
 std::wstring ClassOf(HWND hwnd) {
@@ -86,7 +100,7 @@ BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM param) {
   auto* search = reinterpret_cast<Search*>(param);
   if (!::IsWindowVisible(hwnd)) return TRUE;
   if (!search->windowClass.empty() && ClassOf(hwnd) != search->windowClass) return TRUE;
-  if (TextOf(hwnd) != search->caption) return TRUE;
+  if (CaptionOf(hwnd) != search->caption) return TRUE;
   search->found = hwnd;
   return FALSE;
 }
@@ -146,7 +160,7 @@ int Layout(HWND window) {
   ::ClientToScreen(window, &origin);
   const LONG_PTR style = ::GetWindowLongPtrW(window, GWL_STYLE);
   const LONG_PTR exStyle = ::GetWindowLongPtrW(window, GWL_EXSTYLE);
-  const bool icon = ::SendMessageW(window, WM_GETICON, ICON_SMALL, 0) || ::SendMessageW(window, WM_GETICON, ICON_BIG, 0) ||
+  const bool icon = Ask(window, WM_GETICON, ICON_SMALL, 0) || Ask(window, WM_GETICON, ICON_BIG, 0) ||
                     ::GetClassLongPtrW(window, GCLP_HICON) || ::GetClassLongPtrW(window, GCLP_HICONSM);
   std::printf("window client=%ld,%ld,%ld,%ld minimize=%d maximize=%d sysmenu=%d toolwindow=%d appwindow=%d icon=%d\n",
               origin.x, origin.y, client.right, client.bottom, (style & WS_MINIMIZEBOX) != 0,
@@ -173,7 +187,7 @@ HWND FocusOf(HWND window) {
 }
 
 int Box(HWND box) {
-  std::printf("title: %s\n", Escape(TextOf(box)).c_str());
+  std::printf("title: %s\n", Escape(CaptionOf(box)).c_str());
   std::vector<HWND> all;
   Descendants(box, all);
   std::string buttons, defaultButton;
@@ -182,7 +196,7 @@ int Box(HWND box) {
     const std::wstring cls = ClassOf(hwnd);
     const LONG_PTR s = ::GetWindowLongPtrW(hwnd, GWL_STYLE);
     if (::GetDlgCtrlID(hwnd) == 0xFFFF) std::printf("prompt: %s\n", Escape(TextOf(hwnd)).c_str());
-    if (cls == L"Static" && (s & SS_TYPEMASK) == SS_ICON && ::SendMessageW(hwnd, STM_GETICON, 0, 0)) icon = true;
+    if (cls == L"Static" && (s & SS_TYPEMASK) == SS_ICON && Ask(hwnd, STM_GETICON, 0, 0)) icon = true;
     if (cls == L"Button" && (s & WS_VISIBLE)) {
       const std::string label = Escape(WithoutAmpersand(TextOf(hwnd)));
       buttons += (buttons.empty() ? "" : ",") + label;

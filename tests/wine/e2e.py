@@ -1,0 +1,510 @@
+#!/usr/bin/env python3
+"""End-to-end tests of taloveric.exe under Wine.
+
+A private Wine prefix and an Xvfb display are started for the run and removed
+after it. Each case seeds the registry, starts the real program from a program
+folder of its own and drives it as a user would through tests/wine/driver.cpp:
+windows found by caption, buttons pressed, message boxes read and answered,
+the report box read, files compared byte for byte. Screenshots of every window
+and message box go to the artifacts folder.
+
+usage: e2e.py BUILD_BIN_DIR [ARTIFACT_DIR]
+"""
+import os
+import pathlib
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+README = "Read First - Taloveric 3.0.1 - 2003"
+PAD = "Taloveric 3 rev2003"
+SAVE_PROMPT = "Would you like to save this information?"
+WINDOWS_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion"
+ACCOUNTS = r"HKEY_CURRENT_USER\Software\Microsoft\Internet Account Manager"
+OUR_VALUES = ["ProductId", "ProductKey", "ProductName", "RegisteredOwner", "RegisteredOrganization", "SystemRoot",
+              "Version", "Plus! ProductId", "VersionNumber", "Plus! VersionNumber", "SubVersionNumber"]
+WINDOWS_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "user32.dll", "msvcrt.dll"}
+
+
+def px(twips):
+    """Twips to pixels at 96 DPI, rounded as MulDiv rounds."""
+    return (twips * 96 + 720) // 1440
+
+
+def rect(left, top, width, height):
+    return f"{px(left)},{px(top)},{px(width)},{px(height)}"
+
+
+def expected_log(report, key):
+    return ("*" * 68 + "\r\n" + "*" + " " * 66 + "*\r\n"
+            "***      Thank you for your support - The Taloveric Team        ****\r\n"
+            "*                           v 3.00.2002                            *\r\n"
+            "*************** http://www.taloveric.example/support ***************\r\n"
+            "\r\n" + report + "\r\n\r\n"
+            "Remember to store >>>" + key + "<<< this code in a safe place\r\n\r\n"
+            + "*" * 68 + "\r\n\r\n"
+            "To print this report, Click File on the top bar, then Print\r\n").encode("cp1252")
+
+
+def unescape(text):
+    """Reverses the driver's escapes."""
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text):
+            nxt = text[i + 1]
+            if nxt in "rn\\":
+                out.append({"r": "\r", "n": "\n", "\\": "\\"}[nxt])
+                i += 2
+                continue
+            if nxt == "x":
+                out.append(chr(int(text[i + 2:i + 4], 16)))
+                i += 4
+                continue
+        out.append(text[i])
+        i += 1
+    return "".join(out)
+
+
+class Checks:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+        self.case = ""
+
+    def equal(self, what, expected, actual):
+        if expected == actual:
+            self.passed += 1
+            return True
+        self.failed += 1
+        print(f"FAIL {self.case}: {what}\n  expected: {expected!r}\n  actual:   {actual!r}", flush=True)
+        return False
+
+    def true(self, what, condition):
+        return self.equal(what, True, bool(condition))
+
+
+class Wine:
+    def __init__(self, bin_dir, artifacts):
+        self.bin_dir = pathlib.Path(bin_dir)
+        self.artifacts = pathlib.Path(artifacts)
+        self.artifacts.mkdir(parents=True, exist_ok=True)
+        self.root = pathlib.Path(tempfile.mkdtemp(prefix="taloveric-wine-"))
+        self.prefix = self.root / "prefix"
+        self.mounts = []
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-br", "-nolisten", "tcp"],
+                                     pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        display = os.read(read, 16).decode().strip()
+        os.close(read)
+        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), DISPLAY=f":{display}", WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=", LANG="en_US.UTF-8", LC_ALL="en_US.UTF-8")
+        subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=300, check=True)
+        # One server for the whole run, so that each step starts quickly.
+        subprocess.run(["wineserver", "-p"], env=self.env, timeout=30)
+        # With no window manager on the display, Wine draws the captions and borders itself.
+        self.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+        self.drive_c = self.prefix / "drive_c"
+        self.processes = []
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for mount in reversed(self.mounts):
+            subprocess.run(["umount", "-l", str(mount)], stderr=subprocess.DEVNULL)
+        self.xvfb.terminate()
+        self.xvfb.wait(timeout=10)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def stop_programs(self):
+        for process in self.processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+        self.processes = []
+
+    def wine(self, *args, timeout=60, cwd=None):
+        return subprocess.run(["wine", *args], env=self.env, capture_output=True, timeout=timeout, cwd=cwd)
+
+    def drive(self, *args):
+        """Runs one driver step; returns its output, or None when it found nothing."""
+        result = self.wine(str(self.bin_dir / "taloveric_driver.exe"), *args)
+        out = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
+        return out if result.returncode == 0 else None
+
+    def map_drive(self, letter, path):
+        link = self.prefix / "dosdevices" / f"{letter.lower()}:"
+        if link.is_symlink() or link.exists():
+            link.unlink()
+        link.symlink_to(path)
+
+    def seed(self, windows, accounts=None, default_account=None):
+        """Sets the Windows values (None deletes) and the mail accounts, through regedit."""
+        def quote(text):
+            return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+        lines = ["REGEDIT4", "", f"[{WINDOWS_KEY}]"]
+        for name in OUR_VALUES:
+            value = windows.get(name)
+            if value is None:
+                lines.append(f"{quote(name)}=-")
+            elif isinstance(value, int):
+                lines.append(f"{quote(name)}=dword:{value:08x}")
+            else:
+                lines.append(f"{quote(name)}={quote(value)}")
+        lines += ["", f"[-{ACCOUNTS}]"]
+        if default_account is not None or accounts:
+            lines += ["", f"[{ACCOUNTS}]"]
+            if default_account is not None:
+                lines.append(f'"Default Mail Account"={quote(default_account)}')
+            for account, address in (accounts or {}).items():
+                lines += ["", f"[{ACCOUNTS}\\Accounts\\{account}]", f'"SMTP Email Address"={quote(address)}']
+        reg = self.root / "seed.reg"
+        reg.write_bytes(("\r\n".join(lines) + "\r\n").encode("cp1252"))
+        result = self.wine("regedit", "/S", "Z:" + str(reg).replace("/", "\\"))
+        if result.returncode != 0:
+            raise RuntimeError("regedit failed: " + result.stderr.decode(errors="replace"))
+
+    def install(self, folder):
+        """Copies the program into a fresh folder; returns the folder."""
+        folder = pathlib.Path(folder)
+        if folder.exists():
+            shutil.rmtree(folder)
+        folder.mkdir(parents=True)
+        shutil.copy(self.bin_dir / "taloveric.exe", folder / "taloveric.exe")
+        return folder
+
+    def start(self, folder, windows_folder):
+        process = subprocess.Popen(["wine", windows_folder + "\\taloveric.exe"], env=self.env, cwd=folder,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.processes.append(process)
+        return process
+
+    def shot(self, name):
+        time.sleep(0.3)
+        subprocess.run(["import", "-window", "root", str(self.artifacts / f"{name}.png")], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+
+
+def ended(process, timeout=15):
+    try:
+        return process.wait(timeout=timeout) == 0
+    except subprocess.TimeoutExpired:
+        process.kill()
+        return False
+
+
+def parse_box(text):
+    fields = {}
+    for line in (text or "").splitlines():
+        key, _, value = line.partition(": ")
+        fields[key] = unescape(value)
+    return fields
+
+
+def windows95_values():
+    return {
+        "ProductId": "17987-OEM-0041562-29384",
+        "ProductKey": "HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN",
+        "ProductName": "Microsoft Windows 95",
+        "RegisteredOwner": "Jos\u00e9 \u00d1and\u00fa",
+        "RegisteredOrganization": None,  # missing
+        "SystemRoot": "C:\\WINDOWS",
+        "Version": "Windows 95",
+        "Plus! ProductId": "PLUS-95-0001",
+        "VersionNumber": "V" * 255,
+        "SubVersionNumber": "S" * 256,
+        "Plus! VersionNumber": 0x00434241,  # a DWORD: its raw bytes, last dropped
+    }
+
+
+def go_to_report(wine, checks, process, shots=None):
+    """Walks from the read-first window to the report window."""
+    if not checks.true("the read-first window opens", wine.drive("wait", README) is not None):
+        return False
+    if shots:
+        wine.shot(shots + "-readme")
+    checks.true("Continue pressed", wine.drive("click", README, "Continue") is not None)
+    checks.true("the report window opens", wine.drive("wait", PAD) is not None)
+    checks.true("the read-first window is unloaded", wine.drive("gone", README) is not None)
+    return process.poll() is None
+
+
+def case_save_and_exit(wine, checks):
+    values = windows95_values()
+    wine.seed(values, {"Mail1": "marta@quiroga.example"}, "Mail1")
+    folder = wine.install(wine.drive_c / "Taloveric")
+    (wine.drive_c / "Taloveric-WinCode.txt").unlink(missing_ok=True)
+    process = wine.start(folder, r"C:\Taloveric")
+    if not go_to_report(wine, checks, process, "save-and-exit"):
+        return
+    wine.shot("report-window")
+    report = unescape((wine.drive("text", PAD, "Edit") or "").rstrip("\n"))
+    lines = report.split("\r\n")
+    expected = [
+        "Def. e-mail for this user: marta@quiroga.example",
+        "Registered Owner: Jos\u00e9 \u00d1and\u00fa",
+        "Registered Organization: " + " " * 256,
+        "Product: Microsoft Windows 95",
+        "Version: Windows 95",
+        "Version Number: " + "V" * 255,
+        None,  # 256 characters: the buffer as the failed call left it
+        "System Root Directory: C:\\WINDOWS",
+        "Plus! Id: PLUS-95-0001",
+        "Plus! Version: ABC",
+        "Registration ID: 17987-OEM-0041562-29384",
+        "Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN",
+    ]
+    checks.equal("twelve report lines", 12, len(lines))
+    for number, (want, got) in enumerate(zip(expected, lines), 1):
+        if want is None:
+            checks.true(f"line {number} holds 256 characters, not the value",
+                        got.startswith("Sub Version: ") and len(got) == 13 + 256 and "S" * 256 not in got)
+        else:
+            checks.equal(f"report line {number}", want, got)
+    layout = wine.drive("layout", PAD) or ""
+    checks.true("Buffer holds the account name, hidden", 'control Static "Mail1" parent=form' in layout
+                and "visible=0" in [l for l in layout.splitlines() if '"Mail1"' in l][0])
+
+    checks.true("Save and Exit pressed", wine.drive("click", PAD, "Save and Exit") is not None)
+    box = parse_box(wine.drive("box", "Taloveric"))
+    wine.shot("confirmation")
+    checks.equal("confirmation", {
+        "title": "Taloveric",
+        "prompt": "Taloveric Recovered Information was saved on: C:\\Taloveric\\Taloveric.log\r\n"
+                  "           An additional copy was placed on: C:\\Taloveric-WinCode.txt\r\n"
+                  "                 Thank you for supporting this product and Good Luck!",
+        "icon": "yes", "buttons": "OK", "default": "OK"}, box)
+    wine.drive("answer", "Taloveric", "OK")
+    checks.true("the program ends", ended(process))
+    log = (folder / "Taloveric.log").read_bytes() if (folder / "Taloveric.log").exists() else b""
+    checks.equal("the report file, byte for byte", expected_log(report, values["ProductKey"]), log)
+    backup = wine.drive_c / "Taloveric-WinCode.txt"
+    checks.equal("the backup is a copy", log, backup.read_bytes() if backup.exists() else None)
+    checks.equal("nothing else in the program folder", ["Taloveric.log", "taloveric.exe"],
+                 sorted(p.name for p in folder.iterdir()))
+
+
+def case_layout(wine, checks):
+    wine.seed({"Version": "Windows 98", "SystemRoot": "C:\\WINDOWS"})
+    folder = wine.install(wine.drive_c / "Taloveric")
+    process = wine.start(folder, r"C:\Taloveric")
+    if not checks.true("the read-first window opens", wine.drive("wait", README) is not None):
+        return
+    checks.equal("read-first window and controls, drawing order top first", "\n".join([
+        f"window client={px(3210)},{px(1185)},{px(5640)},{px(6000)} minimize=0 maximize=0 sysmenu=1 "
+        "toolwindow=1 appwindow=0 icon=0",
+        f'control Button "Continue" parent=form rect={rect(1980, 5550, 1635, 330)} visible=1 tabstop=1',
+        f'control TalovericFrame "" parent=form rect={rect(45, 15, 5550, 5370)} visible=1 tabstop=0',
+        f'control Static "By using this tool you w" parent=TalovericFrame rect={rect(30, 778, 5475, 660)} '
+        "visible=1 tabstop=0",
+        f'control Static "1) The computer where Ta" parent=TalovericFrame rect={rect(30, 1850, 5475, 870)} '
+        "visible=1 tabstop=0",
+        f'control Static "* Taloveric IS a prevent" parent=TalovericFrame rect={rect(30, 4218, 5475, 510)} '
+        "visible=1 tabstop=0",
+        f'control Static "" parent=TalovericFrame rect={rect(0, 0, 5530, 5355)} visible=1 tabstop=0',
+        f'control Static "" parent=form rect={rect(3750, 5370, 480, 480)} visible=1 tabstop=0',
+        f'control Static "Keep your keys at hand" parent=form rect={rect(4020, 5640, 1530, 180)} '
+        "visible=1 tabstop=0",
+        f'control Static "The Taloveric Team 2003" parent=form rect={rect(4020, 5805, 1530, 180)} '
+        "visible=1 tabstop=0", ""]), wine.drive("layout", README))
+    checks.equal("Continue has the focus", 'Button "Continue"\n', wine.drive("focus", README))
+    wine.drive("click", README, "Continue")
+    if not checks.true("the report window opens", wine.drive("wait", PAD) is not None):
+        return
+    checks.equal("report window and controls, drawing order top first", "\n".join([
+        f"window client={px(3375)},{px(2400)},{px(5220)},{px(3345)} minimize=0 maximize=0 sysmenu=1 "
+        "toolwindow=0 appwindow=1 icon=0",
+        f'control Edit "Def. e-mail for this use" parent=form rect={rect(60, 300, 5115, 2655)} visible=1 tabstop=1',
+        f'control Button "Exit" parent=form rect={rect(2685, 3000, 1575, 315)} visible=1 tabstop=1',
+        f'control Button "Save and Exit" parent=form rect={rect(945, 3000, 1575, 315)} visible=1 tabstop=1',
+        f'control Static "Data found in your syste" parent=form rect={rect(180, 60, 1935, 255)} visible=1 tabstop=0',
+        f'control Static "_" parent=form rect={rect(3855, 525, 495, 195)} visible=0 tabstop=0',
+        f'control Static "" parent=form rect={rect(4560, 0, 510, 510)} visible=1 tabstop=0', ""]),
+        wine.drive("layout", PAD))
+    checks.equal("the report box has the focus", 'Edit "Def. e-mail for this use"\n', wine.drive("focus", PAD))
+    order = []
+    for key in ["tab", "tab", "tab", "shift-tab"]:
+        wine.drive("key", PAD, key)
+        order.append((wine.drive("focus", PAD) or "").strip())
+    checks.equal("Tab and Shift+Tab move the focus", [
+        'Button "Exit"', 'Button "Save and Exit"', 'Edit "Def. e-mail for this use"', 'Button "Save and Exit"'],
+        order)
+    wine.drive("close", PAD)
+    checks.true("the close box ends the program", ended(process))
+    checks.equal("without saving", ["taloveric.exe"], sorted(p.name for p in folder.iterdir()))
+
+
+def case_exit_no(wine, checks):
+    wine.seed({"Version": "Windows 98", "SystemRoot": "D:\\WIN98"})
+    folder = wine.install(wine.drive_c / "Taloveric")
+    process = wine.start(folder, r"C:\Taloveric")
+    if not go_to_report(wine, checks, process):
+        return
+    wine.drive("click", PAD, "Exit")
+    box = parse_box(wine.drive("box", SAVE_PROMPT))
+    wine.shot("save-prompt")
+    checks.equal("the save prompt", {
+        "title": SAVE_PROMPT,
+        "prompt": "If you click Yes, it will be saved as Taloveric.log on the Taloveric's folder\r\n"
+                  "and a back-up will be placed on: D:\\Taloveric-WinCode.txt",
+        "icon": "no", "buttons": "Yes,No", "default": "Yes"}, box)
+    wine.drive("answer", SAVE_PROMPT, "No")
+    checks.true("the program ends", ended(process))
+    checks.equal("nothing is written", ["taloveric.exe"], sorted(p.name for p in folder.iterdir()))
+
+
+def case_exit_yes_at_drive_root(wine, checks):
+    # Run from the root of a drive: the log's path has two backslashes in a row.
+    root = wine.install(wine.root / "drive_p")
+    wine.map_drive("P", root)
+    wine.seed({"Version": "Windows 98", "SystemRoot": None})
+    process = wine.start(root, "P:")
+    if not go_to_report(wine, checks, process):
+        return
+    wine.drive("click", PAD, "Exit")
+    box = parse_box(wine.drive("box", SAVE_PROMPT))
+    checks.true("a missing SystemRoot puts three blanks before the backup's name",
+                box.get("prompt", "").endswith("and a back-up will be placed on:    Taloveric-WinCode.txt"))
+    wine.drive("answer", SAVE_PROMPT, "Yes")
+    box = parse_box(wine.drive("box", "Taloveric"))
+    checks.true("the confirmation names P:\\\\Taloveric.log",
+                box.get("prompt", "").startswith("Taloveric Recovered Information was saved on: P:\\\\Taloveric.log\r\n"))
+    wine.drive("answer", "Taloveric", "OK")
+    checks.true("the program ends", ended(process))
+    checks.true("the log is written", (root / "Taloveric.log").exists())
+    checks.true("the backup lands in the current folder", (root / "   Taloveric-WinCode.txt").exists())
+
+
+def case_readme_closed(wine, checks):
+    folder = wine.install(wine.drive_c / "Taloveric")
+    process = wine.start(folder, r"C:\Taloveric")
+    if not checks.true("the read-first window opens", wine.drive("wait", README) is not None):
+        return
+    wine.drive("close", README)
+    checks.true("closing the read-first window ends the program", ended(process))
+
+
+def mount_or_skip(checks, wine, source, target, options):
+    target.mkdir(parents=True, exist_ok=True)
+    result = subprocess.run(["mount", *options, str(source), str(target)], capture_output=True)
+    if result.returncode != 0:
+        print(f"skipped {checks.case}: cannot mount here ({result.stderr.decode().strip()})")
+        return False
+    wine.mounts.append(target)
+    return True
+
+
+def case_read_only_folder(wine, checks):
+    source = wine.install(wine.root / "ro_source" / "Taloveric")
+    target = wine.root / "ro"
+    if not mount_or_skip(checks, wine, source.parent, target, ["--bind", "-o", "ro"]):
+        return
+    subprocess.run(["mount", "-o", "remount,bind,ro", str(target)], capture_output=True)
+    wine.map_drive("R", target)
+    wine.seed({"Version": "Windows 98", "SystemRoot": "C:\\WINDOWS"})
+    for answer in ["Cancel", "OK"]:
+        process = wine.start(target / "Taloveric", r"R:\Taloveric")
+        if not go_to_report(wine, checks, process):
+            return
+        wine.drive("click", PAD, "Save and Exit")
+        box = parse_box(wine.drive("box", "Error i01"))
+        wine.shot(f"disk-error-{answer.lower()}")
+        checks.equal("the disk error prompt", {
+            "title": "Error i01", "prompt": "Error accessing disk drive\r\nCheck your drive and click Ok to retry",
+            "icon": "no", "buttons": "OK,Cancel", "default": "OK"}, box)
+        wine.drive("answer", "Error i01", answer)
+        if answer == "OK":
+            time.sleep(0.5)
+            box = parse_box(wine.drive("box", "Error i01"))
+            wine.shot("not-saved")
+            checks.true("a failed retry says the report was not saved",
+                        box.get("prompt", "").startswith("The report was not saved.\r\n"))
+            checks.equal("with OK alone", "OK", box.get("buttons"))
+            wine.drive("answer", "Error i01", "OK")
+        checks.true(f"the program ends after {answer}", ended(process))
+        checks.equal("nothing is written", ["taloveric.exe"], sorted(p.name for p in (target / "Taloveric").iterdir()))
+
+
+def case_full_backup_drive(wine, checks):
+    target = wine.root / "full"
+    if not mount_or_skip(checks, wine, "tmpfs", target, ["-t", "tmpfs", "-o", "size=64k"]):
+        return
+    (target / "earlier").mkdir()
+    (target / "Taloveric-WinCode.txt").write_bytes(b"earlier backup")
+    filler = os.open(target / "filler", os.O_WRONLY | os.O_CREAT)
+    try:
+        while os.write(filler, b"\0" * 1024):
+            pass
+    except OSError:
+        pass  # full
+    finally:
+        os.close(filler)
+    wine.map_drive("F", target)
+    wine.seed({"Version": "Windows 98", "SystemRoot": "F:\\WINDOWS", "ProductKey": "K" * 200})
+    folder = wine.install(wine.drive_c / "Taloveric")
+    process = wine.start(folder, r"C:\Taloveric")
+    if not go_to_report(wine, checks, process):
+        return
+    wine.drive("click", PAD, "Save and Exit")
+    box = parse_box(wine.drive("box", "Error i01"))
+    checks.equal("a full drive gives the disk error prompt", "OK,Cancel", box.get("buttons"))
+    wine.drive("answer", "Error i01", "Cancel")
+    checks.true("the program ends", ended(process))
+    checks.true("the log written before the failure stays", (folder / "Taloveric.log").exists())
+    checks.equal("the earlier backup is intact", b"earlier backup", (target / "Taloveric-WinCode.txt").read_bytes())
+    checks.equal("no temporary file is left", ["Taloveric-WinCode.txt", "earlier", "filler"],
+                 sorted(p.name for p in target.iterdir()))
+
+
+def case_executables(wine, checks):
+    exes = sorted(pathlib.Path(wine.bin_dir).parent.parent.glob("windows-*/bin/taloveric.exe"))
+    checks.equal("both builds are there", ["windows-x64", "windows-x86"], [exe.parent.parent.name for exe in exes])
+    for exe in exes:
+        dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(exe)], capture_output=True, text=True).stdout
+        dlls = {line.split(":", 1)[1].strip().lower() for line in dump.splitlines() if "DLL Name:" in line}
+        checks.true(f"{exe.parent.parent.name} imports only Windows' own DLLs: {sorted(dlls)}",
+                    dlls and dlls <= WINDOWS_DLLS)
+        data = exe.read_bytes()
+        at = data.find(struct.pack("<I", 0xFEEF04BD))
+        versions = struct.unpack_from("<IIII", data, at + 8) if at >= 0 else None
+        checks.equal(f"{exe.parent.parent.name} file and product version 3.1.0.2003",
+                     ((3 << 16) | 1, 2003, (3 << 16) | 1, 2003), versions)
+        checks.true("product name Taloveric", "ProductName\0Taloveric".encode("utf-16-le") in data.replace(b"\0\0\0", b"\0"))
+
+
+CASES = [case_executables, case_layout, case_save_and_exit, case_exit_no, case_exit_yes_at_drive_root,
+         case_readme_closed, case_read_only_folder, case_full_backup_drive]
+
+
+def main():
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    bin_dir = sys.argv[1]
+    artifacts = sys.argv[2] if len(sys.argv) > 2 else "artifacts/wine"
+    checks = Checks()
+    wine = Wine(bin_dir, artifacts)
+    try:
+        for case in CASES:
+            checks.case = case.__name__[5:]
+            before = checks.failed
+            started = time.monotonic()
+            try:
+                case(wine, checks)
+            except Exception as error:  # a broken case must not stop the others
+                checks.failed += 1
+                print(f"FAIL {checks.case}: {type(error).__name__}: {error}")
+            finally:
+                wine.stop_programs()
+            verdict = "ok  " if checks.failed == before else "FAIL"
+            print(f"{verdict} {checks.case} ({time.monotonic() - started:.1f} s)", flush=True)
+    finally:
+        wine.close()
+    print(f"wine: {checks.passed} passed, {checks.failed} failed")
+    return 1 if checks.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
