@@ -47,21 +47,23 @@ std::u16string SystemDriveRoot(const std::u16string& systemRootDir) {
   return systemRootDir.substr(0, 3);
 }
 
-void SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs) {
+bool SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs) {
   try {
     SaveOnce(info, files, dialogs);
-    return;
+    return true;
   } catch (const std::exception&) {
     const Answer answer = dialogs.Show({u"Error accessing disk drive\r\nCheck your drive and click Ok to retry",
                                         u"Error i01", Buttons::OkCancel, Icon::None});
-    if (answer != Answer::Ok) return;
+    if (answer != Answer::Ok) return false;
   }
   // The single retry. A file the failed attempt had open was abandoned with it.
   try {
     SaveOnce(info, files, dialogs);
+    return true;
   } catch (const std::exception& error) {
     dialogs.Show({u"The report was not saved.\r\n" + FromUtf8(error.what()), u"Error i01", Buttons::Ok,
                   Icon::None});
+    return false;
   }
 }
 

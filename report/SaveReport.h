@@ -15,7 +15,8 @@ std::u16string SystemDriveRoot(const std::u16string& systemRootDir);
 // Writes the report file in the program folder, copies it to the system drive's
 // root and confirms both places. A disk error asks the user once whether to
 // retry; when the retry fails too, the user is told the report was not saved.
-// A save never leaves a half-written file in place of an earlier one.
-void SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs);
+// A save never leaves a half-written file in place of an earlier one. Returns
+// whether both files were written.
+bool SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs);
 
 }  // namespace taloveric

@@ -2,24 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Query.h"
 #include "support/TempFolder.h"
 
 namespace taloveric {
 namespace {
-
-// Reads a value the way the collection does: through the registry contract.
-std::optional<RegValue> Read(MemoryRegistry& registry, RegKey root, std::string_view path, std::string_view name) {
-  RegKey key = 0;
-  if (registry.OpenKey(root, path, 0, kKeyQueryValue, &key) != kErrorSuccess) return std::nullopt;
-  unsigned char buffer[512];
-  std::uint32_t size = sizeof buffer;
-  RegValue value;
-  const RegStatus status = registry.QueryValue(key, name, &value.type, buffer, &size);
-  registry.CloseKey(key);
-  if (status != kErrorSuccess) return std::nullopt;
-  value.data.assign(reinterpret_cast<char*>(buffer), size);
-  return value;
-}
 
 std::string Utf16Le(std::u16string_view text) {
   std::string out = "\xFF\xFE";
@@ -32,7 +19,7 @@ std::string Utf16Le(std::u16string_view text) {
 
 void ExpectValue(MemoryRegistry& registry, RegKey root, std::string_view path, std::string_view name,
                  std::uint32_t type, const std::string& data) {
-  const auto value = Read(registry, root, path, name);
+  const auto value = testing::ReadValue(registry, root, path, name);
   ASSERT_TRUE(value) << path << " " << name;
   EXPECT_EQ(value->type, type) << name;
   EXPECT_EQ(value->data, data) << name;
@@ -93,7 +80,7 @@ TEST(RegFile, LaterFilesAndLinesOverrideAndDelete) {
   LoadRegText("REGEDIT4\n[HKEY_LOCAL_MACHINE\\a]\n\"v\"=\"two\"\n\"W\"=-\n[-HKEY_LOCAL_MACHINE\\A\\B]\n",
               "second.reg", registry);
   ExpectValue(registry, kHkeyLocalMachine, "A", "V", kRegSz, std::string("two\0", 4));
-  EXPECT_FALSE(Read(registry, kHkeyLocalMachine, "A", "W"));
+  EXPECT_FALSE(testing::ReadValue(registry, kHkeyLocalMachine, "A", "W"));
   RegKey key = 0;
   EXPECT_EQ(registry.OpenKey(kHkeyLocalMachine, "A\\B", 0, 1, &key), kErrorFileNotFound);
 }

@@ -9,15 +9,20 @@ void Pad::Form_Load() { ReadReg(); }
 
 void Pad::ReadReg() { taloveric::ReadReg(registry_, controls_, info_); }
 
-void Pad::Command1_Click() {
+namespace {
+SaveOutcome Outcome(bool saved) { return saved ? SaveOutcome::Saved : SaveOutcome::NotSaved; }
+}  // namespace
+
+SaveOutcome Pad::Command1_Click() {
   const std::u16string backup = files_.Locate(SystemDriveRoot(info_.SystemRootDir) + u"Taloveric-WinCode.txt");
   const Answer answer = dialogs_.Show(
       {u"If you click Yes, it will be saved as Taloveric.log on the Taloveric's folder\r\n"
        u"and a back-up will be placed on: " + backup,
        u"Would you like to save this information?", Buttons::YesNo, Icon::None});
-  if (answer == Answer::Yes) SaveReport(info_, files_, dialogs_);
+  if (answer != Answer::Yes) return SaveOutcome::NotAsked;
+  return Outcome(SaveReport(info_, files_, dialogs_));
 }
 
-void Pad::Command2_Click() { SaveReport(info_, files_, dialogs_); }
+SaveOutcome Pad::Command2_Click() { return Outcome(SaveReport(info_, files_, dialogs_)); }
 
 }  // namespace taloveric

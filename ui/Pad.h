@@ -12,6 +12,9 @@
 
 namespace taloveric {
 
+// What became of the report when a button ended the window.
+enum class SaveOutcome { NotAsked, Saved, NotSaved };
+
 class Pad {
  public:
   Pad(Registry& registry, Dialogs& dialogs, Files& files, PadControls& controls)
@@ -20,9 +23,9 @@ class Pad {
   // The window loads: the registry is read and the report shown.
   void Form_Load();
   // "Exit": asks whether to save first. The program ends afterwards.
-  void Command1_Click();
+  SaveOutcome Command1_Click();
   // "Save and Exit". The program ends afterwards.
-  void Command2_Click();
+  SaveOutcome Command2_Click();
 
   void ReadReg();
   const InstallInfo& Info() const { return info_; }

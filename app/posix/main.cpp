@@ -1,53 +1,177 @@
-// taloveric on Linux: the report of a Windows installation from its registry
-// exports.
+// taloveric on Linux: the report of a Windows installation that is not running,
+// from its registry files, its folder or .reg exports, with the windows and
+// message boxes on the console.
 
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "Version.h"
+#include "app/ReadFirst.h"
 #include "app/posix/SampleRegistry.h"
 #include "collect/ReadReg.h"
 #include "platform/CodePage.h"
+#include "platform/Unicode.h"
 #include "platform/memory/RegFile.h"
-#include "ui/console/ConsoleControls.h"
+#include "platform/offline/Sources.h"
+#include "platform/posix/ConsoleDialogs.h"
+#include "platform/posix/PosixFiles.h"
+#include "ui/console/ConsolePad.h"
 
+namespace taloveric {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: taloveric --print [FILE.reg ...]\n"
+    "usage: taloveric [--print | --save] [--folder DIR] [--user NAME] [SOURCE ...]\n"
+    "       taloveric --help | --version\n"
     "\n"
-    "Prints the report of the Windows installation whose registry the .reg exports\n"
-    "hold (merged in order), or of the bundled sample when none is given.\n";
+    "Recovers a Windows installation's product key, product id and registration\n"
+    "from its registry, shows the report and saves it as Taloveric.log with a copy,\n"
+    "Taloveric-WinCode.txt.\n"
+    "\n"
+    "SOURCE is the folder of a Windows installation (a disk's root or its Windows\n"
+    "folder), its registry files (Windows 95/98/Me SYSTEM.DAT and USER.DAT; Windows\n"
+    "NT/2000/XP SOFTWARE and NTUSER.DAT), or .reg exports merged in order. With no\n"
+    "SOURCE, a bundled sample registry of a Windows 98 machine is used. Sources\n"
+    "are only read.\n"
+    "\n"
+    "  --print        print the report and end\n"
+    "  --save         save the report without asking, as \"Save and Exit\" does\n"
+    "  --folder DIR   where the two files go (default: the current folder)\n"
+    "  --user NAME    the user profile to read in a Windows folder\n"
+    "\n"
+    "Without --print or --save, the read-first window, the report and the message\n"
+    "boxes are shown on the console and answered by typing a button's name or its\n"
+    "first letter; the end of input closes the window or box.\n"
+    "\n"
+    "Exit status: 0 done, 1 the report was not saved, 2 bad usage or a source that\n"
+    "cannot be read.\n";
 
-int Print(const std::vector<std::string>& files) {
-  taloveric::MemoryRegistry registry;
+enum class Mode { Interactive, Print, Save };
+
+struct Options {
+  Mode mode = Mode::Interactive;
+  std::filesystem::path folder = ".";
+  std::optional<std::string> user;
+  std::vector<std::filesystem::path> sources;
+};
+
+int Usage(const std::string& problem) {
+  std::cerr << "taloveric: " << problem << "\n\n" << kUsage;
+  return 2;
+}
+
+// Parses the command line; returns an exit status when the run ends here.
+std::optional<int> Parse(const std::vector<std::string>& args, Options& options) {
+  bool onlySources = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 < args.size()) return args[++i];
+      return std::nullopt;
+    };
+    if (onlySources || arg.empty() || arg[0] != '-' || arg == "-") {
+      options.sources.emplace_back(arg);
+    } else if (arg == "--") {
+      onlySources = true;
+    } else if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    } else if (arg == "--version") {
+      std::cout << TALOVERIC_VERSION_TEXT << '\n';
+      return 0;
+    } else if (arg == "--print" || arg == "--save") {
+      const Mode mode = arg == "--print" ? Mode::Print : Mode::Save;
+      if (options.mode != Mode::Interactive && options.mode != mode) return Usage("--print and --save exclude each other");
+      options.mode = mode;
+    } else if (arg == "--folder" || arg == "--user") {
+      const auto given = value();
+      if (!given || given->empty()) return Usage(arg + " needs a value");
+      if (arg == "--folder") options.folder = *given;
+      else options.user = *given;
+    } else {
+      return Usage("unknown option " + arg);
+    }
+  }
+  return std::nullopt;
+}
+
+// Asks on the terminal which profile to read; nobody answers without one.
+std::optional<std::string> AskProfile(const std::vector<std::string>& names) {
+  if (!::isatty(STDIN_FILENO)) return std::nullopt;
+  std::vector<std::u16string> choices;
+  for (const std::string& name : names) choices.push_back(FromUtf8(name));
+  std::cout << "Several people use this installation. Whose report?\n";
+  for (std::size_t i = 0; i < names.size(); ++i) std::cout << "  " << i + 1 << ". " << names[i] << '\n';
+  while (true) {
+    std::cout << "Number > " << std::flush;
+    std::string line;
+    if (!std::getline(std::cin, line)) return std::nullopt;
+    const std::size_t pick = std::strtoul(line.c_str(), nullptr, 10);
+    if (pick >= 1 && pick <= names.size()) return names[pick - 1];
+  }
+}
+
+OpenedSources Open(const Options& options) {
+  if (!options.sources.empty()) return OpenSources(options.sources, options.user, AskProfile);
+  if (options.user) throw SourceError("--user picks a profile in a Windows folder; name the folder");
+  auto sample = std::make_unique<MemoryRegistry>();
+  LoadRegText(SampleRegistry(), "the bundled sample", *sample);
+  OpenedSources opened;
+  opened.registry = std::move(sample);
+  opened.notes.push_back("no source named: showing the bundled sample registry of a Windows 98 machine");
+  opened.problems = [] { return std::vector<std::string>(); };
+  return opened;
+}
+
+int Interactive(Registry& registry, Files& files) {
+  std::u16string text;
+  for (const char16_t* paragraph : kReadFirstParagraphs) text += (text.empty() ? u"" : u"\n\n") + std::u16string(paragraph);
+  PrintFrame(std::cout, kReadFirstCaption, text);
+  if (AskChoice(std::cin, std::cout, {u"Continue"}, 0) < 0) return 0;  // the window was closed
+  ConsoleDialogs dialogs(std::cin, std::cout);
+  return ConsolePad(registry, dialogs, files, std::cin, std::cout).Run() == SaveOutcome::NotSaved ? 1 : 0;
+}
+
+int Run(const Options& options) {
+  OpenedSources opened;
   try {
-    if (files.empty()) taloveric::LoadRegText(taloveric::SampleRegistry(), "the bundled sample", registry);
-    for (const std::string& file : files) taloveric::LoadRegFile(file, registry);
-  } catch (const taloveric::RegFileError& error) {
+    opened = Open(options);
+  } catch (const std::exception& error) {  // SourceError, RegFileError
     std::cerr << "taloveric: " << error.what() << '\n';
     return 2;
   }
-  taloveric::ConsoleControls controls;
-  taloveric::InstallInfo info;
-  taloveric::ReadReg(registry, controls, info);
-  std::cout << taloveric::ToAnsi(controls.Text1()) << "\r\n" << std::flush;
-  return std::cout ? 0 : 1;
+  for (const std::string& note : opened.notes) std::cerr << "taloveric: " << note << '\n';
+
+  int status = 0;
+  PosixFiles files(options.folder);
+  if (options.mode == Mode::Print) {
+    ConsoleControls controls;
+    InstallInfo info;
+    ReadReg(*opened.registry, controls, info);
+    std::cout << ToAnsi(controls.Text1()) << "\r\n" << std::flush;
+    if (!std::cout) status = 1;
+  } else if (options.mode == Mode::Save) {
+    UnattendedDialogs dialogs(std::cout);
+    status = ConsolePad(*opened.registry, dialogs, files, std::cin, std::cout).SaveAndExit() ? 0 : 1;
+  } else {
+    status = Interactive(*opened.registry, files);
+  }
+  for (const std::string& problem : opened.problems()) std::cerr << "taloveric: warning: " << problem << '\n';
+  return status;
 }
 
 }  // namespace
+}  // namespace taloveric
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-    std::cout << kUsage;
-    return 0;
-  }
-  if (args.empty() || args[0] != "--print") {
-    std::cerr << kUsage;
-    return 2;
-  }
-  args.erase(args.begin());
-  return Print(args);
+  taloveric::Options options;
+  if (const auto status = taloveric::Parse(std::vector<std::string>(argv + 1, argv + argc), options)) return *status;
+  return taloveric::Run(options);
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/ReadFirst.h"
 #include "platform/win32/Form.h"
 #include "platform/win32/Resources.h"
 #include "platform/win32/Win32Dialogs.h"
@@ -18,7 +19,7 @@ using win32::ControlSpec;
 
 win32::FormSpec ReadmeSpec() {
   win32::FormSpec form;
-  form.caption = u"Read First - Taloveric 3.0.1 - 2003";
+  form.caption = kReadFirstCaption;
   form.border = win32::FormBorder::FixedToolWindow;
   form.showInTaskbar = false;
   form.client = {3210, 1185, 5640, 6000};
@@ -33,16 +34,9 @@ win32::FormSpec ReadmeSpec() {
                              .caption = caption, .parent = u"Frame1", .back = win32::kSystemWindow,
                              .fore = win32::kSystemWindowText});
   };
-  paragraph(u"Label1(0)", 778, 660,
-            u"By using this tool you will save a lot of money for not having to purchase a new Windows package "
-            u"and doing NOTHING illegal to get the codes.");
-  paragraph(u"Label1(1)", 1850, 870,
-            u"1) The computer where Taloveric is installed needs to be somehow healthy. This means Taloveric "
-            u"NEEDS to be installed in the computer where the key retrieval is necessary; Unless you have another "
-            u"computer and plan to use the same Windows installation disk on the ill computer as well.");
-  paragraph(u"Label1(2)", 4218, 510,
-            u"* Taloveric IS a preventive tool to recover lost MS Windows installation codes provided by MS with "
-            u"the operative system purchase.");
+  paragraph(u"Label1(0)", 778, 660, kReadFirstParagraphs[0]);
+  paragraph(u"Label1(1)", 1850, 870, kReadFirstParagraphs[1]);
+  paragraph(u"Label1(2)", 4218, 510, kReadFirstParagraphs[2]);
   form.controls.push_back({.name = u"Image1", .kind = ControlKind::Image, .geometry = {0, 0, 5530, 5355},
                            .parent = u"Frame1", .border = true});
   form.controls.push_back({.name = u"Image2", .kind = ControlKind::Image, .geometry = {3750, 5370, 480, 480},

@@ -164,7 +164,10 @@ RegStatus MemoryRegistry::QueryValue(RegKey key, std::string_view valueName, std
   if (node == nullptr) return kErrorInvalidHandle;
   const auto it = node->values.find(valueName);
   if (it == node->values.end()) return kErrorFileNotFound;
-  const RegValue& value = it->second;
+  return AnswerQuery(it->second, type, data, size);
+}
+
+RegStatus AnswerQuery(const RegValue& value, std::uint32_t* type, unsigned char* data, std::uint32_t* size) {
   const auto needed = static_cast<std::uint32_t>(value.data.size());
   if (type != nullptr) *type = value.type;
   if (size == nullptr) return data == nullptr ? kErrorSuccess : kErrorInvalidParameter;

@@ -28,6 +28,10 @@ struct RegNameLess {
   bool operator()(std::string_view a, std::string_view b) const;
 };
 
+// Answers a query for `value` as RegQueryValueExA does: the type, the size, and
+// the data when the buffer holds it (kErrorMoreData with the size needed when not).
+RegStatus AnswerQuery(const RegValue& value, std::uint32_t* type, unsigned char* data, std::uint32_t* size);
+
 // Turns a root key's name ("HKEY_LOCAL_MACHINE", or its short form "HKLM") into
 // its handle; 0 for a name that is not a root.
 RegKey RootKeyByName(std::string_view name);

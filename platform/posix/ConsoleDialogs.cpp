@@ -48,7 +48,7 @@ int AskChoice(std::istream& in, std::ostream& out, const std::vector<std::u16str
       return -1;
     }
     const std::string answer = Lower(Trim(line));
-    if (answer.empty()) return defaultChoice;
+    if (answer.empty() && defaultChoice >= 0) return defaultChoice;
     for (std::size_t i = 0; i < choices.size(); ++i) {
       const std::string choice = Lower(ToUtf8(choices[i]));
       if (answer == choice || answer[0] == choice[0]) return static_cast<int>(i);
@@ -75,6 +75,17 @@ Answer ConsoleDialogs::Show(const MessageBoxRequest& box) {
     }
   }
   return Answer::Cancel;
+}
+
+}  // namespace taloveric
+
+namespace taloveric {
+
+Answer UnattendedDialogs::Show(const MessageBoxRequest& box) {
+  PrintFrame(out_, box.title, (box.icon == Icon::Information ? u"(i) " : u"") + box.prompt);
+  const bool yesNo = box.buttons == Buttons::YesNo;
+  out_ << (yesNo ? "[Yes]" : "[OK]") << '\n';
+  return yesNo ? Answer::Yes : Answer::Ok;
 }
 
 }  // namespace taloveric

@@ -31,3 +31,18 @@ int AskChoice(std::istream& in, std::ostream& out, const std::vector<std::u16str
               int defaultChoice);
 
 }  // namespace taloveric
+
+namespace taloveric {
+
+// Message boxes for a run without questions: each box is printed and answered
+// with its first button (OK, or Yes), as if the user pressed Enter.
+class UnattendedDialogs : public Dialogs {
+ public:
+  explicit UnattendedDialogs(std::ostream& out) : out_(out) {}
+  Answer Show(const MessageBoxRequest& box) override;
+
+ private:
+  std::ostream& out_;
+};
+
+}  // namespace taloveric

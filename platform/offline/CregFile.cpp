@@ -1,0 +1,152 @@
+#include "platform/offline/CregFile.h"
+
+#include <libcreg.h>
+
+#include <string>
+#include <vector>
+
+namespace taloveric {
+namespace {
+
+struct ErrorFree {
+  void operator()(libcreg_error_t* e) const { libcreg_error_free(&e); }
+};
+using UniqueError = std::unique_ptr<libcreg_error_t, ErrorFree>;
+
+struct FileFree {
+  void operator()(libcreg_file_t* f) const {
+    libcreg_file_close(f, nullptr);
+    libcreg_file_free(&f, nullptr);
+  }
+};
+struct KeyFree {
+  void operator()(libcreg_key_t* k) const { libcreg_key_free(&k, nullptr); }
+};
+struct ValueFree {
+  void operator()(libcreg_value_t* v) const { libcreg_value_free(&v, nullptr); }
+};
+using UniqueKey = std::unique_ptr<libcreg_key_t, KeyFree>;
+using UniqueValue = std::unique_ptr<libcreg_value_t, ValueFree>;
+
+std::string Describe(libcreg_error_t* raw) {
+  const UniqueError error(raw);
+  char text[512] = {};
+  if (raw == nullptr || libcreg_error_sprint(raw, text, sizeof text) < 0) return "unreadable";
+  std::string message(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '.')) message.pop_back();
+  return message;
+}
+
+bool SameName(std::string_view a, std::string_view b) { return !RegNameLess{}(a, b) && !RegNameLess{}(b, a); }
+
+class CregFile : public HiveFile {
+ public:
+  explicit CregFile(const std::filesystem::path& path) : name_(path.string()) {
+    libcreg_file_t* file = nullptr;
+    libcreg_error_t* error = nullptr;
+    if (libcreg_file_initialize(&file, &error) != 1) throw SourceError(name_ + ": " + Describe(error));
+    file_.reset(file);
+    if (libcreg_file_set_ascii_codepage(file, LIBCREG_CODEPAGE_WINDOWS_1252, &error) != 1 ||
+        libcreg_file_open(file, name_.c_str(), LIBCREG_OPEN_READ, &error) != 1) {
+      throw SourceError(name_ + ": not a readable Windows 95/98/Me registry file (" + Describe(error) + ")");
+    }
+    libcreg_key_t* root = nullptr;
+    if (libcreg_file_get_root_key(file, &root, &error) != 1) {
+      throw SourceError(name_ + ": not a readable Windows 95/98/Me registry file (" +
+                        (error != nullptr ? Describe(error) : std::string("no root key: cut short or damaged")) + ")");
+    }
+    keys_.emplace_back(root);
+  }
+
+  Node Root() override { return 0; }
+
+  std::optional<Node> Child(Node key, std::string_view name) override {
+    libcreg_key_t* parent = keys_.at(key).get();
+    int count = 0;
+    libcreg_error_t* error = nullptr;
+    if (libcreg_key_get_number_of_sub_keys(parent, &count, &error) != 1) Fail("a key's sub keys", error);
+    for (int i = 0; i < count; ++i) {
+      libcreg_key_t* raw = nullptr;
+      if (libcreg_key_get_sub_key_by_index(parent, i, &raw, &error) != 1) Fail("a sub key", error);
+      UniqueKey child(raw);
+      if (!SameName(NameOf(child.get()), name)) continue;
+      keys_.push_back(std::move(child));
+      return keys_.size() - 1;
+    }
+    return std::nullopt;
+  }
+
+  std::optional<RegValue> Value(Node key, std::string_view name) override {
+    libcreg_key_t* owner = keys_.at(key).get();
+    int count = 0;
+    libcreg_error_t* error = nullptr;
+    if (libcreg_key_get_number_of_values(owner, &count, &error) != 1) Fail("a key's values", error);
+    for (int i = 0; i < count; ++i) {
+      libcreg_value_t* raw = nullptr;
+      if (libcreg_key_get_value_by_index(owner, i, &raw, &error) != 1) Fail("a value", error);
+      const UniqueValue value(raw);
+      if (!SameName(ValueNameOf(value.get()), name)) continue;
+      return Read(value.get());
+    }
+    return std::nullopt;
+  }
+
+ private:
+  [[noreturn]] void Fail(const char* what, libcreg_error_t* error) const {
+    throw SourceError(name_ + ": " + what + " cannot be read (" + Describe(error) + ")");
+  }
+
+  std::string NameOf(libcreg_key_t* key) const {
+    std::size_t size = 0;
+    libcreg_error_t* error = nullptr;
+    if (libcreg_key_get_name_size(key, &size, &error) != 1) Fail("a key's name", error);
+    std::string name(size, '\0');
+    if (size > 0 && libcreg_key_get_name(key, reinterpret_cast<uint8_t*>(name.data()), size, &error) != 1) {
+      Fail("a key's name", error);
+    }
+    while (!name.empty() && name.back() == '\0') name.pop_back();
+    return name;
+  }
+
+  std::string ValueNameOf(libcreg_value_t* value) const {
+    std::size_t size = 0;
+    libcreg_error_t* error = nullptr;
+    if (libcreg_value_get_name_size(value, &size, &error) != 1) Fail("a value's name", error);
+    std::string name(size, '\0');
+    if (size > 0 && libcreg_value_get_name(value, reinterpret_cast<uint8_t*>(name.data()), size, &error) != 1) {
+      Fail("a value's name", error);
+    }
+    while (!name.empty() && name.back() == '\0') name.pop_back();
+    return name;
+  }
+
+  RegValue Read(libcreg_value_t* value) const {
+    RegValue result;
+    libcreg_error_t* error = nullptr;
+    if (libcreg_value_get_value_type(value, &result.type, &error) != 1) Fail("a value's type", error);
+    std::size_t size = 0;
+    if (libcreg_value_get_value_data_size(value, &size, &error) != 1) Fail("a value's data", error);
+    result.data.assign(size, '\0');
+    if (size > 0 &&
+        libcreg_value_get_value_data(value, reinterpret_cast<uint8_t*>(result.data.data()), size, &error) != 1) {
+      Fail("a value's data", error);
+    }
+    // The file keeps strings without their NUL; Windows 9x handed them out
+    // with it, and counted it in the size.
+    if ((result.type == kRegSz || result.type == kRegExpandSz) &&
+        (result.data.empty() || result.data.back() != '\0')) {
+      result.data += '\0';
+    }
+    return result;
+  }
+
+  std::string name_;
+  std::unique_ptr<libcreg_file_t, FileFree> file_;
+  std::vector<UniqueKey> keys_;  // every key found so far; a Node is its index
+};
+
+}  // namespace
+
+std::shared_ptr<HiveFile> OpenCregFile(const std::filesystem::path& file) { return std::make_shared<CregFile>(file); }
+
+}  // namespace taloveric

@@ -1,0 +1,95 @@
+#include "platform/offline/NtHiveFile.h"
+
+#include <hivex.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/CodePage.h"
+#include "platform/Unicode.h"
+
+namespace taloveric {
+namespace {
+
+struct Free {
+  void operator()(void* p) const { std::free(p); }
+};
+template <class T>
+using Malloced = std::unique_ptr<T, Free>;
+
+struct HiveClose {
+  void operator()(hive_h* h) const { hivex_close(h); }
+};
+
+bool SameName(std::string_view a, std::string_view b) { return !RegNameLess{}(a, b) && !RegNameLess{}(b, a); }
+
+class NtHiveFile : public HiveFile {
+ public:
+  explicit NtHiveFile(const std::filesystem::path& path) : name_(path.string()) {
+    errno = 0;
+    hive_.reset(hivex_open(name_.c_str(), 0));
+    if (!hive_) {
+      throw SourceError(name_ + ": not a readable Windows NT registry hive (" +
+                        (errno ? std::strerror(errno) : "unknown error") + ")");
+    }
+    root_ = hivex_root(hive_.get());
+    if (root_ == 0) throw SourceError(name_ + ": the hive has no root key");
+  }
+
+  Node Root() override { return root_; }
+
+  std::optional<Node> Child(Node key, std::string_view name) override {
+    errno = 0;
+    const Malloced<hive_node_h> children(hivex_node_children(hive_.get(), key));
+    if (!children) Fail("a key's sub keys");
+    for (const hive_node_h* child = children.get(); *child != 0; ++child) {
+      const Malloced<char> childName(hivex_node_name(hive_.get(), *child));
+      if (!childName) Fail("a key's name");
+      if (SameName(ToAnsi(FromUtf8(childName.get())), name)) return *child;
+    }
+    return std::nullopt;
+  }
+
+  std::optional<RegValue> Value(Node key, std::string_view name) override {
+    errno = 0;
+    const Malloced<hive_value_h> values(hivex_node_values(hive_.get(), key));
+    if (!values) Fail("a key's values");
+    for (const hive_value_h* value = values.get(); *value != 0; ++value) {
+      const Malloced<char> valueName(hivex_value_key(hive_.get(), *value));
+      if (!valueName) Fail("a value's name");
+      if (!SameName(ToAnsi(FromUtf8(valueName.get())), name)) continue;
+      hive_type type = hive_t_none;
+      std::size_t length = 0;
+      const Malloced<char> data(hivex_value_value(hive_.get(), *value, &type, &length));
+      if (!data && length > 0) Fail("a value's data");
+      RegValue result{static_cast<std::uint32_t>(type), std::string(data ? data.get() : "", data ? length : 0)};
+      // The hive keeps strings in UTF-16; RegQueryValueExA hands them out in
+      // the ANSI code page and counts the converted bytes.
+      if (type == hive_t_string || type == hive_t_expand_string || type == hive_t_multiple_strings) {
+        result.data = ToAnsi(FromUtf16Le(result.data));
+      }
+      return result;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  [[noreturn]] void Fail(const char* what) const {
+    throw SourceError(name_ + ": " + what + " cannot be read (" + (errno ? std::strerror(errno) : "damaged hive") +
+                      ")");
+  }
+
+  std::string name_;
+  std::unique_ptr<hive_h, HiveClose> hive_;
+  Node root_ = 0;
+};
+
+}  // namespace
+
+std::shared_ptr<HiveFile> OpenNtHiveFile(const std::filesystem::path& file) {
+  return std::make_shared<NtHiveFile>(file);
+}
+
+}  // namespace taloveric

@@ -1,0 +1,101 @@
+#include "platform/offline/OfflineRegistry.h"
+
+namespace taloveric {
+namespace {
+
+std::vector<std::string> Split(std::string_view path) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    const std::size_t end = std::min(path.find('\\', start), path.size());
+    if (end > start) parts.emplace_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+bool SameName(std::string_view a, std::string_view b) { return !RegNameLess{}(a, b) && !RegNameLess{}(b, a); }
+
+bool IsRoot(RegKey key) { return key >= kHkeyClassesRoot && key <= kHkeyCurrentConfig; }
+
+}  // namespace
+
+void OfflineRegistry::Mount(RegKey root, std::string_view path, std::shared_ptr<HiveFile> file,
+                            HiveFile::Node node) {
+  mounts_.push_back({{root, Split(path)}, std::move(file), node});
+}
+
+// Finds the file and key for a place: below a mount point, the file's keys; on
+// the way to one, a key with no values.
+RegStatus OfflineRegistry::Resolve(const Place& place, OpenedKey& key) const {
+  for (const MountPoint& mount : mounts_) {
+    if (mount.at.root != place.root) continue;
+    const auto& base = mount.at.path;
+    const std::size_t common = std::min(base.size(), place.path.size());
+    bool matches = true;
+    for (std::size_t i = 0; i < common && matches; ++i) matches = SameName(base[i], place.path[i]);
+    if (!matches) continue;
+    if (place.path.size() < base.size()) {
+      key = {place, nullptr, 0};
+      return kErrorSuccess;
+    }
+    HiveFile::Node node = mount.node;
+    for (std::size_t i = base.size(); i < place.path.size(); ++i) {
+      const auto child = mount.file->Child(node, place.path[i]);
+      if (!child) return kErrorFileNotFound;
+      node = *child;
+    }
+    key = {place, mount.file.get(), node};
+    return kErrorSuccess;
+  }
+  return kErrorFileNotFound;
+}
+
+RegStatus OfflineRegistry::OpenKey(RegKey parent, std::string_view subKey, std::uint32_t, std::uint32_t,
+                                   RegKey* result) {
+  Place place;
+  if (IsRoot(parent)) {
+    place.root = parent;
+  } else {
+    const auto it = handles_.find(parent);
+    if (it == handles_.end()) return kErrorInvalidHandle;
+    place = it->second.place;
+  }
+  for (std::string& part : Split(subKey)) place.path.push_back(std::move(part));
+  OpenedKey key;
+  try {
+    const RegStatus status = Resolve(place, key);
+    if (status != kErrorSuccess) return status;
+  } catch (const SourceError& error) {
+    problems_.push_back(error.what());
+    return kErrorFileNotFound;  // a damaged part of the file reads as missing
+  }
+  const RegKey handle = nextHandle_;
+  nextHandle_ += 4;
+  handles_[handle] = std::move(key);
+  *result = handle;
+  return kErrorSuccess;
+}
+
+RegStatus OfflineRegistry::QueryValue(RegKey key, std::string_view valueName, std::uint32_t* type,
+                                      unsigned char* data, std::uint32_t* size) {
+  const auto it = handles_.find(key);
+  if (it == handles_.end()) return kErrorInvalidHandle;
+  if (it->second.file == nullptr) return kErrorFileNotFound;
+  std::optional<RegValue> value;
+  try {
+    value = it->second.file->Value(it->second.node, valueName);
+  } catch (const SourceError& error) {
+    problems_.push_back(error.what());
+    return kErrorFileNotFound;
+  }
+  if (!value) return kErrorFileNotFound;
+  return AnswerQuery(*value, type, data, size);
+}
+
+RegStatus OfflineRegistry::CloseKey(RegKey key) {
+  if (IsRoot(key)) return kErrorSuccess;
+  return handles_.erase(key) == 1 ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+}  // namespace taloveric

@@ -1,0 +1,259 @@
+// The registry of an installation that is not running, read from its files.
+
+#include <gtest/gtest.h>
+
+#include "collect/ReadReg.h"
+#include "platform/memory/RegFile.h"
+#include "platform/offline/Sources.h"
+#include "support/Fixtures.h"
+#include "support/Query.h"
+#include "ui/console/ConsoleControls.h"
+
+namespace taloveric {
+namespace {
+
+using testing::Ansi;
+using testing::FixtureKey;
+using testing::Path;
+using testing::ReadValue;
+using testing::TempFolder;
+
+constexpr char kWindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+constexpr char kAccountManager[] = "Software\\Microsoft\\Internet Account Manager";
+
+std::optional<std::string> NoChooser(const std::vector<std::string>&) { return std::nullopt; }
+
+OpenedSources Open(const std::vector<std::filesystem::path>& sources, std::optional<std::string> user = {},
+                   const ProfileChooser& choose = NoChooser) {
+  return OpenSources(sources, user, choose);
+}
+
+std::string OpenFails(const std::vector<std::filesystem::path>& sources, std::optional<std::string> user = {},
+                      const ProfileChooser& choose = NoChooser) {
+  try {
+    Open(sources, user, choose);
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return "opened";
+}
+
+std::u16string Report(Registry& registry) {
+  ConsoleControls controls;
+  InstallInfo info;
+  ReadReg(registry, controls, info);
+  return controls.Text1();
+}
+
+std::u16string MailAddress(Registry& registry) {
+  const std::u16string report = Report(registry);
+  return report.substr(0, report.find(u"\r\n"));
+}
+
+class Win9xFiles : public ::testing::Test {
+ protected:
+  Win9xFiles() {
+    testing::WriteCregFile(folder / "SYSTEM.DAT", testing::Win98System());
+    testing::WriteCregFile(folder / "USER.DAT", testing::Win98User());
+  }
+  TempFolder folder;
+};
+
+TEST_F(Win9xFiles, AnswerAsWindows9xDid) {
+  OpenedSources opened = Open({folder / "SYSTEM.DAT", folder / "USER.DAT"});
+  Registry& registry = *opened.registry;
+  // Strings are stored without their NUL and handed out with it.
+  EXPECT_EQ(ReadValue(registry, kHkeyLocalMachine, kWindowsKey, "ProductKey")->data,
+            std::string("HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN\0", 30));
+  EXPECT_EQ(ReadValue(registry, kHkeyLocalMachine, kWindowsKey, "RegisteredOrganization")->data, std::string(1, '\0'));
+  EXPECT_EQ(ReadValue(registry, kHkeyLocalMachine, kWindowsKey, "RegisteredOwner")->data,
+            std::string("Jos\xE9 Quiroga\0", 13));
+  const auto dword = ReadValue(registry, kHkeyLocalMachine, kWindowsKey, "BootCount");
+  EXPECT_EQ(dword->type, kRegDword);
+  EXPECT_EQ(dword->data, std::string("\x02\0\0\0", 4));
+  // Names match without regard to case.
+  EXPECT_TRUE(ReadValue(registry, kHkeyLocalMachine, "SOFTWARE\\microsoft\\WINDOWS\\currentversion", "productkey"));
+  EXPECT_FALSE(ReadValue(registry, kHkeyLocalMachine, kWindowsKey, "Nothing"));
+  EXPECT_FALSE(testing::KeyOpens(registry, kHkeyLocalMachine, "Software\\Nobody"));
+  // The current user is .DEFAULT of Windows' own USER.DAT.
+  EXPECT_EQ(ReadValue(registry, kHkeyCurrentUser, kAccountManager, "Default Mail Account")->data,
+            std::string("00000001\0", 9));
+  EXPECT_TRUE(testing::KeyOpens(registry, kHkeyUsers, std::string(".DEFAULT\\") + kAccountManager));
+  EXPECT_TRUE(opened.notes.empty());
+  EXPECT_TRUE(opened.problems().empty());
+}
+
+TEST_F(Win9xFiles, GiveTheReportTheWindowsProgramGave) {
+  OpenedSources opened = Open({folder / "USER.DAT", folder / "SYSTEM.DAT"});
+  EXPECT_EQ(Report(*opened.registry),
+            u"Def. e-mail for this user: marta@quiroga.example\r\nRegistered Owner: Jos\u00E9 Quiroga\r\n"
+            u"Registered Organization: \r\nProduct: Microsoft Windows 98\r\nVersion: Windows 98\r\n"
+            u"Version Number: 4.10.2222\r\nSub Version:  A \r\nSystem Root Directory: C:\\WINDOWS\r\n"
+            u"Plus! Id: \r\nPlus! Version: " + std::u16string(256, u' ') +
+            u"\r\nRegistration ID: 17987-OEM-0041562-29384\r\nRegistration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN");
+}
+
+TEST_F(Win9xFiles, AProfileUserDatIsTheUsersTreeItself) {
+  testing::WriteCregFile(folder / "profile" / "USER.DAT", testing::Win98Profile("anna@example.org"));
+  OpenedSources opened = Open({folder / "SYSTEM.DAT", folder / "profile" / "USER.DAT"});
+  EXPECT_EQ(MailAddress(*opened.registry), u"Def. e-mail for this user: anna@example.org");
+}
+
+TEST(NtHives, AnswerAsTheAnsiCallDid) {
+  TempFolder folder;
+  testing::WriteRegfFile(folder / "SOFTWARE", testing::XpSoftware(), "\\SystemRoot\\System32\\Config\\SOFTWARE");
+  testing::WriteRegfFile(folder / "NTUSER.DAT", testing::XpUser("zoe@example.org"), "\\??\\C:\\Documents and Settings\\zoe\\ntuser.dat");
+  OpenedSources opened = Open({folder / "SOFTWARE", folder / "NTUSER.DAT"});
+  Registry& registry = *opened.registry;
+  // UTF-16 strings come out in the ANSI code page, sized in converted bytes.
+  EXPECT_EQ(ReadValue(registry, kHkeyLocalMachine, kWindowsKey, "ProductName")->data,
+            std::string("Microsoft Windows XP\0", 21));
+  EXPECT_EQ(ReadValue(registry, kHkeyLocalMachine, kWindowsKey, "RegisteredOwner")->data,
+            std::string("Zo\xEB ?mega\0", 10));
+  const auto expand = ReadValue(registry, kHkeyLocalMachine, kWindowsKey, "DevicePath");
+  EXPECT_EQ(expand->type, kRegExpandSz);
+  EXPECT_EQ(expand->data, std::string("%SystemRoot%\\inf\0", 17));
+  // SOFTWARE is HKEY_LOCAL_MACHINE\Software and nothing else.
+  EXPECT_TRUE(testing::KeyOpens(registry, kHkeyLocalMachine, "software"));
+  EXPECT_FALSE(testing::KeyOpens(registry, kHkeyLocalMachine, "System\\CurrentControlSet"));
+  EXPECT_EQ(MailAddress(registry), u"Def. e-mail for this user: zoe@example.org");
+  EXPECT_TRUE(opened.notes.empty());
+}
+
+TEST(Sources, RolesAreToldByNameOrByContent) {
+  TempFolder folder;
+  testing::WriteCregFile(folder / "sys.bak", testing::Win98System());
+  testing::WriteCregFile(folder / "usr.bak", testing::Win98User());
+  EXPECT_EQ(MailAddress(*Open({folder / "sys.bak", folder / "usr.bak"}).registry),
+            u"Def. e-mail for this user: marta@quiroga.example");
+  testing::WriteRegfFile(folder / "soft.hiv", testing::XpSoftware(), "SOFTWARE");
+  testing::WriteRegfFile(folder / "user.hiv", testing::XpUser("u@example.org"), "ntuser.dat");
+  OpenedSources nt = Open({folder / "soft.hiv", folder / "user.hiv"});
+  EXPECT_EQ(MailAddress(*nt.registry), u"Def. e-mail for this user: u@example.org");
+  EXPECT_TRUE(ReadValue(*nt.registry, kHkeyLocalMachine, kWindowsKey, "ProductId"));
+}
+
+TEST(Sources, OneFileAloneSaysWhatCannotBeRead) {
+  TempFolder folder;
+  testing::WriteCregFile(folder / "USER.DAT", testing::Win98User());
+  OpenedSources opened = Open({folder / "USER.DAT"});
+  ASSERT_EQ(opened.notes.size(), 1u);
+  EXPECT_EQ(opened.notes[0], "no SYSTEM.DAT among the sources: the Windows values cannot be read");
+  EXPECT_EQ(Report(*opened.registry), u"");
+}
+
+TEST(Sources, MistakesAreNamed) {
+  TempFolder folder;
+  testing::WriteCregFile(folder / "SYSTEM.DAT", testing::Win98System());
+  testing::WriteCregFile(folder / "copy" / "SYSTEM.DAT", testing::Win98System());
+  testing::WriteRegfFile(folder / "SOFTWARE", testing::XpSoftware(), "SOFTWARE");
+  FixtureKey odd;
+  Path(odd, "Something\\Else");
+  testing::WriteCregFile(folder / "odd.dat", odd);
+  testing::WriteRegfFile(folder / "odd.hiv", odd, "odd");
+  testing::WriteBytes(folder / "a.reg", "REGEDIT4\r\n");
+  testing::WriteBytes(folder / "notes.txt", "hello");
+  testing::WriteBytes(folder / "empty", "");
+  testing::WriteBytes(folder / "cut.dat", testing::WriteCreg(testing::Win98System()).substr(0, 100));
+  testing::WriteBytes(folder / "cut.hiv", testing::WriteRegf(testing::XpSoftware(), "SOFTWARE").substr(0, 5000));
+  struct Case {
+    std::vector<std::string> files;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"SYSTEM.DAT", "copy/SYSTEM.DAT"}, "copy/SYSTEM.DAT: " + (folder / "SYSTEM.DAT").string() + " already holds"},
+      {{"SYSTEM.DAT", "SOFTWARE"}, "SOFTWARE: Windows 95/98/Me files and NT hives cannot be read together"},
+      {{"a.reg", "SYSTEM.DAT"}, "a.reg: .reg exports and registry files cannot be read together"},
+      {{"odd.dat"}, "odd.dat: cannot tell whether this is SYSTEM.DAT or USER.DAT"},
+      {{"odd.hiv"}, "odd.hiv: an NT hive that is neither SOFTWARE nor NTUSER.DAT"},
+      {{"notes.txt"}, "notes.txt: neither a .reg export nor a Windows registry file"},
+      {{"empty"}, "empty: neither a .reg export nor a Windows registry file"},
+      {{"absent.dat"}, "absent.dat: cannot be opened for reading"},
+      {{"cut.dat"}, "cut.dat: not a readable Windows 95/98/Me registry file"},
+      {{"cut.hiv"}, "cut.hiv: not a readable Windows NT registry hive"},
+      {{"SYSTEM.DAT", "copy"}, "copy: a Windows folder must be the only source"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::filesystem::path> files;
+    for (const std::string& name : c.files) files.push_back(folder / name);
+    const std::string message = OpenFails(files);
+    EXPECT_NE(message.find(c.message), std::string::npos) << message;
+  }
+  EXPECT_NE(OpenFails({folder / "SYSTEM.DAT"}, "anna").find("--user picks a profile in a Windows folder"),
+            std::string::npos);
+}
+
+// Lays out files of an installation under `root`, all names as given.
+void Files(const std::filesystem::path& root, const std::vector<std::pair<std::string, std::string>>& files) {
+  for (const auto& [name, kind] : files) {
+    const auto path = root / name;
+    if (kind == "system") testing::WriteCregFile(path, testing::Win98System());
+    if (kind == "user") testing::WriteCregFile(path, testing::Win98User());
+    if (kind == "software") testing::WriteRegfFile(path, testing::XpSoftware(), "SOFTWARE");
+    if (kind.starts_with("ntuser:")) testing::WriteRegfFile(path, testing::XpUser(kind.substr(7)), "ntuser.dat");
+    if (kind.starts_with("profile:")) testing::WriteCregFile(path, testing::Win98Profile(kind.substr(8)));
+  }
+}
+
+TEST(Installation, FindsTheFilesWithoutRegardToCase) {
+  TempFolder disk;
+  Files(disk.path(), {{"WinDows/System.Dat", "system"}, {"WinDows/user.DAT", "user"}});
+  for (const auto& start : {disk.path(), disk / "WinDows"}) {
+    const Installation found = FindInstallation(start);
+    EXPECT_FALSE(found.nt);
+    EXPECT_EQ(found.machine, disk / "WinDows/System.Dat");
+    EXPECT_EQ(found.defaultUser, disk / "WinDows/user.DAT");
+    EXPECT_TRUE(found.profiles.empty());
+  }
+  // Without profiles, the report is the default user's.
+  EXPECT_EQ(MailAddress(*Open({disk.path()}).registry), u"Def. e-mail for this user: marta@quiroga.example");
+}
+
+TEST(Installation, ListsPeopleNotWindowsOwnProfiles) {
+  TempFolder xp, vista, me;
+  Files(xp.path(), {{"WINDOWS/system32/CONFIG/software", "software"},
+                    {"Documents and Settings/joe/NTUSER.DAT", "ntuser:joe@example.org"},
+                    {"Documents and Settings/All Users/NTUSER.DAT", "ntuser:all@example.org"},
+                    {"Documents and Settings/Default User/NTUSER.DAT", "ntuser:default@example.org"},
+                    {"Documents and Settings/LocalService/NTUSER.DAT", "ntuser:service@example.org"}});
+  Files(vista.path(), {{"Windows/System32/config/SOFTWARE", "software"},
+                       {"Users/kim/NTUSER.DAT", "ntuser:kim@example.org"},
+                       {"Users/Public/NTUSER.DAT", "ntuser:public@example.org"},
+                       {"Users/lee/NTUSER.DAT", "ntuser:lee@example.org"}});
+  Files(me.path(), {{"WINDOWS/SYSTEM.DAT", "system"}, {"WINDOWS/USER.DAT", "user"},
+                    {"WINDOWS/Profiles/anna/USER.DAT", "profile:anna@example.org"},
+                    {"WINDOWS/Profiles/bob/user.dat", "profile:bob@example.org"}});
+  const auto names = [](const Installation& found) {
+    std::vector<std::string> out;
+    for (const auto& profile : found.profiles) out.push_back(profile.first);
+    return out;
+  };
+  EXPECT_EQ(names(FindInstallation(xp.path())), std::vector<std::string>{"joe"});
+  EXPECT_EQ(names(FindInstallation(vista.path())), (std::vector<std::string>{"kim", "lee"}));
+  EXPECT_EQ(names(FindInstallation(me / "WINDOWS")), (std::vector<std::string>{"anna", "bob"}));
+
+  // One person: theirs. Several: asked, or named with --user.
+  EXPECT_EQ(MailAddress(*Open({xp.path()}).registry), u"Def. e-mail for this user: joe@example.org");
+  std::vector<std::string> offered;
+  const auto pickLee = [&](const std::vector<std::string>& choices) {
+    offered = choices;
+    return std::optional<std::string>("lee");
+  };
+  EXPECT_EQ(MailAddress(*Open({vista.path()}, std::nullopt, pickLee).registry),
+            u"Def. e-mail for this user: lee@example.org");
+  EXPECT_EQ(offered, (std::vector<std::string>{"kim", "lee"}));
+  EXPECT_EQ(MailAddress(*Open({me.path()}, "BOB").registry), u"Def. e-mail for this user: bob@example.org");
+  EXPECT_NE(OpenFails({vista.path()}).find("several user profiles (kim, lee); pick one with --user NAME"),
+            std::string::npos);
+  EXPECT_NE(OpenFails({me.path()}, "carl").find("no user profile \"carl\" (there are: anna, bob)"), std::string::npos);
+}
+
+TEST(Installation, AFolderWithoutARegistryIsNamed) {
+  TempFolder empty;
+  std::filesystem::create_directories(empty / "WINDOWS/system32");
+  EXPECT_NE(OpenFails({empty.path()}).find("no Windows registry here"), std::string::npos);
+  EXPECT_NE(OpenFails({empty / "missing"}).find("cannot be opened for reading"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace taloveric

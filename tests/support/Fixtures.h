@@ -1,0 +1,77 @@
+#pragma once
+// Registry files of made-up Windows installations, written for the tests.
+
+#include <filesystem>
+#include <string>
+
+#include "support/RegistryWriters.h"
+#include "support/TempFolder.h"
+
+namespace taloveric::testing {
+
+// A Windows 98 SYSTEM.DAT: the Windows key with the values a report reads.
+inline FixtureKey Win98System() {
+  FixtureKey root;
+  auto& windows = Path(root, "Software\\Microsoft\\Windows\\CurrentVersion");
+  windows.values = {Ansi("ProductId", "17987-OEM-0041562-29384"), Ansi("ProductKey", "HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN"),
+                    Ansi("ProductName", "Microsoft Windows 98"), Ansi("RegisteredOwner", "José Quiroga"),
+                    Ansi("RegisteredOrganization", ""), Ansi("SystemRoot", "C:\\WINDOWS"),
+                    Ansi("Version", "Windows 98"), Ansi("VersionNumber", "4.10.2222"),
+                    Ansi("SubVersionNumber", " A "), Dword("BootCount", 2)};
+  Path(root, "Enum\\Root");
+  Path(root, "System\\CurrentControlSet");
+  return root;
+}
+
+// A Windows 98 USER.DAT as Windows keeps it: the default user under .DEFAULT.
+inline FixtureKey Win98User(const std::string& address = "marta@quiroga.example") {
+  FixtureKey root;
+  Path(root, ".DEFAULT\\Software\\Microsoft\\Internet Account Manager").values = {
+      Ansi("Default Mail Account", "00000001"), Dword("Server ID", 2)};
+  Path(root, ".DEFAULT\\Software\\Microsoft\\Internet Account Manager\\Accounts\\00000001").values = {
+      Ansi("SMTP Email Address", address)};
+  Path(root, "Software");
+  return root;
+}
+
+// A profile's own USER.DAT: the user's tree at its root.
+inline FixtureKey Win98Profile(const std::string& address) {
+  FixtureKey root;
+  Path(root, "Software\\Microsoft\\Internet Account Manager").values = {Ansi("Default Mail Account", "Mail")};
+  Path(root, "Software\\Microsoft\\Internet Account Manager\\Accounts\\Mail").values = {
+      Ansi("SMTP Email Address", address)};
+  Path(root, "Control Panel");
+  return root;
+}
+
+// An XP SOFTWARE hive and an NTUSER.DAT.
+inline FixtureKey XpSoftware() {
+  FixtureKey root{"CMI-CreateHive{199DAFC2-6F16-4946-BF90-5A3FC3A60902}", {}, {}};
+  Path(root, "Microsoft\\Windows\\CurrentVersion").values = {
+      Utf16("ProductId", "76487-OEM-0011903-00102"), Utf16("ProductName", "Microsoft Windows XP"),
+      Utf16("RegisteredOwner", "Zoë Ωmega"), Utf16("SystemRoot", "C:\\WINDOWS"), Utf16("Version", "Windows NT"),
+      Utf16("VersionNumber", "5.1"), Utf16("DevicePath", "%SystemRoot%\\inf", 2)};
+  Path(root, "Classes");
+  return root;
+}
+
+inline FixtureKey XpUser(const std::string& address) {
+  FixtureKey root{"$$$PROTO.HIV", {}, {}};
+  Path(root, "Software\\Microsoft\\Internet Account Manager").values = {Utf16("Default Mail Account", "00000001")};
+  Path(root, "Software\\Microsoft\\Internet Account Manager\\Accounts\\00000001").values = {
+      Utf16("SMTP Email Address", address)};
+  Path(root, "Control Panel\\Desktop");
+  return root;
+}
+
+inline void WriteCregFile(const std::filesystem::path& file, const FixtureKey& root) {
+  std::filesystem::create_directories(file.parent_path());
+  WriteBytes(file, WriteCreg(root));
+}
+
+inline void WriteRegfFile(const std::filesystem::path& file, const FixtureKey& root, const std::string& embeddedName) {
+  std::filesystem::create_directories(file.parent_path());
+  WriteBytes(file, WriteRegf(root, embeddedName));
+}
+
+}  // namespace taloveric::testing
