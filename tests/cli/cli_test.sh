@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# taloveric on Linux as a user runs it: the bundled sample, .reg exports,
+# registry files and folders of an installation, the console's windows and
+# boxes, --print, --save, and what it says when something is wrong.
+set -u
+bin=${TALOVERIC:?set TALOVERIC to the program}
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+"${MAKE_FIXTURES:?set MAKE_FIXTURES to the fixture writer}" "$work/fixtures" || exit 1
+failures=0
+passes=0
+check() {  # check NAME EXPECTED ACTUAL
+  if [ "$2" == "$3" ]; then echo "ok   $1"; passes=$((passes + 1)); else echo "FAIL $1"; diff <(echo "$2") <(echo "$3"); failures=$((failures + 1)); fi
+}
+contains() {  # contains NAME TEXT FILE
+  if grep -qF -- "$2" "$3"; then echo "ok   $1"; passes=$((passes + 1)); else echo "FAIL $1: no \"$2\" in"; cat "$3"; failures=$((failures + 1)); fi
+}
+
+# --- the bundled sample and .reg exports
+"$bin" --print >"$work/out" 2>"$work/err"
+check "sample exit status" 0 $?
+printf '%s\r\n' \
+  'Def. e-mail for this user: marta@quiroga.example' \
+  'Registered Owner: Marta Quiroga' \
+  'Registered Organization: Quiroga Bookbinding' \
+  'Product: Microsoft Windows 98' \
+  'Version: Windows 98' \
+  'Version Number: 4.10.2222' \
+  'Sub Version:  A ' \
+  'System Root Directory: C:\WINDOWS' \
+  'Plus! Id: ' \
+  'Plus! Version: IE 5 5.00.2614.3500' \
+  'Registration ID: 17987-OEM-0041562-29384' \
+  'Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN' >"$work/expected"
+check "sample report" "$(od -c "$work/expected")" "$(od -c "$work/out")"
+check "sample is said to be the sample" "taloveric: no source named: showing the bundled sample registry of a Windows 98 machine" "$(cat "$work/err")"
+
+printf 'REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n"Version"="Windows 95"\r\n"Plus! ProductId"="P-1"\r\n"RegisteredOwner"="Jos\xe9"\r\n' >"$work/a.reg"
+printf 'REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n"Plus! ProductId"="P-2"\r\n' >"$work/b.reg"
+"$bin" --print "$work/a.reg" "$work/b.reg" >"$work/out" 2>&1
+check "merged exit status" 0 $?
+check "merged owner, ANSI bytes unchanged" 1 "$(grep -c $'^Registered Owner: Jos\xe9\r$' "$work/out")"
+check "merged plus id" 1 "$(grep -c $'^Plus! Id: P-2\r$' "$work/out")"
+check "missing value is 256 blanks" 1 "$(grep -c "^Product:  \{256\}"$'\r$' "$work/out")"
+printf 'REGEDIT4\r\n' >"$work/empty.reg"
+"$bin" --print "$work/empty.reg" >"$work/out"
+check "no windows key: an empty report box" "$(printf '\r\n' | od -c)" "$(od -c "$work/out")"
+
+# --- registry files and folders of an installation
+"$bin" --print "$work/fixtures/win98/WINDOWS/SYSTEM.DAT" "$work/fixtures/win98/WINDOWS/USER.DAT" >"$work/out" 2>"$work/err"
+check "9x files exit status" 0 $?
+check "9x files: key" 1 "$(grep -c $'^Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN\r$' "$work/out")"
+check "9x files: owner in ANSI" 1 "$(grep -c $'^Registered Owner: Jos\xe9 Quiroga\r$' "$work/out")"
+check "9x files: mail" 1 "$(grep -c $'^Def. e-mail for this user: marta@quiroga.example\r$' "$work/out")"
+"$bin" --print "$work/fixtures/win98" >"$work/out2" 2>"$work/err"
+check "9x folder gives the same report" "$(cat "$work/out")" "$(cat "$work/out2")"
+contains "9x folder names what it found" "found $work/fixtures/win98/WINDOWS/SYSTEM.DAT" "$work/err"
+
+"$bin" --print --user JOE "$work/fixtures/xp" >"$work/out" 2>"$work/err"
+check "xp folder with --user exit status" 0 $?
+check "xp: the chosen user's mail" 1 "$(grep -c $'^Def. e-mail for this user: joe@example.org\r$' "$work/out")"
+check "xp: owner outside the code page" 1 "$(grep -c $'^Registered Owner: Zo\xeb ?mega\r$' "$work/out")"
+"$bin" --print "$work/fixtures/xp" </dev/null >"$work/out" 2>"$work/err"
+check "several profiles without a console: exit status" 2 $?
+contains "several profiles are named" "several user profiles (ann, joe); pick one with --user NAME" "$work/err"
+check "and nothing is printed" "" "$(cat "$work/out")"
+
+# --- the console's windows and boxes
+mkdir "$work/save1"
+printf 'c\ns\n\n' | "$bin" --folder "$work/save1" "$work/fixtures/win98" >"$work/out" 2>/dev/null
+check "Continue, Save and Exit, OK: exit status" 0 $?
+contains "the read-first window" "== Read First - Taloveric 3.0.1 - 2003 " "$work/out"
+contains "its first paragraph" "By using this tool you will save a lot of money" "$work/out"
+contains "the report window" "== Taloveric 3 rev2003 " "$work/out"
+contains "its label" "Data found in your system" "$work/out"
+contains "the buttons" "[Save and Exit]  [Exit] > " "$work/out"
+contains "the confirmation names the real files" "Taloveric Recovered Information was saved on: $work/save1/Taloveric.log" "$work/out"
+contains "and the copy" "           An additional copy was placed on: $work/save1/Taloveric-WinCode.txt" "$work/out"
+check "the copy is the log" "$(od -c "$work/save1/Taloveric.log")" "$(od -c "$work/save1/Taloveric-WinCode.txt")"
+check "the log's reminder line" 1 "$(grep -c $'^Remember to store >>>HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN<<< this code in a safe place\r$' "$work/save1/Taloveric.log")"
+check "the log has 24 lines" 24 "$(wc -l <"$work/save1/Taloveric.log")"
+
+mkdir "$work/save2"
+printf 'continue\nexit\nno\n' | "$bin" --folder "$work/save2" "$work/fixtures/win98" >"$work/out" 2>/dev/null
+check "Exit answered No: exit status" 0 $?
+contains "the save prompt" "and a back-up will be placed on: $work/save2/Taloveric-WinCode.txt" "$work/out"
+check "Exit answered No writes nothing" "" "$(ls "$work/save2")"
+printf 'c\ne\nyes\nok\n' | "$bin" --folder "$work/save2" "$work/fixtures/win98" >/dev/null 2>&1
+check "Exit answered Yes saves" "Taloveric-WinCode.txt Taloveric.log" "$(ls "$work/save2" | sort | tr '\n' ' ' | sed 's/ $//')"
+"$bin" --folder "$work/save2" "$work/fixtures/win98" </dev/null >/dev/null 2>&1
+check "end of input closes the read-first window" 0 $?
+printf 'c\n' | "$bin" --folder "$work/save1" "$work/fixtures/win98" >/dev/null 2>&1
+check "end of input closes the report window" 0 $?
+printf 'c\nhelp\n' | "$bin" "$work/fixtures/win98" >"$work/out" 2>&1
+contains "an unknown answer is asked again" "Please answer with one of the buttons." "$work/out"
+
+# --- saving where it cannot
+printf 'c\ns\ncancel\n' | "$bin" --folder "$work/nowhere" "$work/fixtures/win98" >"$work/out" 2>/dev/null
+check "disk error answered Cancel: exit status" 1 $?
+contains "the disk error prompt" "Error accessing disk drive" "$work/out"
+printf 'c\ns\nok\n\n' | "$bin" --folder "$work/nowhere" "$work/fixtures/win98" >"$work/out" 2>/dev/null
+check "disk error retried and failed: exit status" 1 $?
+contains "the failed retry is told" "The report was not saved." "$work/out"
+mkdir -p "$work/taken/Taloveric.log"
+"$bin" --save --folder "$work/taken" "$work/fixtures/win98" >"$work/out" 2>/dev/null
+check "--save that cannot write: exit status" 1 $?
+contains "--save retries once and says so" "The report was not saved." "$work/out"
+mkdir "$work/save3"
+"$bin" --save --folder "$work/save3" "$work/fixtures/win98" >"$work/out" 2>/dev/null
+check "--save exit status" 0 $?
+contains "--save shows the confirmation" "Taloveric Recovered Information was saved on: $work/save3/Taloveric.log" "$work/out"
+
+# --- what it says when something is wrong
+"$bin" --print "$work/absent.reg" >"$work/out" 2>"$work/err"
+check "absent file status" 2 $?
+contains "absent file message" "absent.reg: cannot be opened for reading" "$work/err"
+check "absent file prints nothing" "" "$(cat "$work/out")"
+printf 'REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\X]\r\n"V"=dword:xyz\r\n' >"$work/broken.reg"
+"$bin" --print "$work/broken.reg" 2>"$work/err"
+check "broken file status" 2 $?
+contains "broken file message" "broken.reg:3: a dword needs one to eight hex digits" "$work/err"
+head -c 300 "$work/fixtures/win98/WINDOWS/SYSTEM.DAT" >"$work/SYSTEM.DAT"
+"$bin" --print "$work/SYSTEM.DAT" 2>"$work/err" >/dev/null
+check "truncated 9x file status" 2 $?
+contains "truncated 9x file message" "not a readable Windows 95/98/Me registry file" "$work/err"
+mkdir -p "$work/blank/WINDOWS"
+"$bin" --print "$work/blank" 2>"$work/err" >/dev/null
+check "a folder without a registry" 2 $?
+contains "is named" "no Windows registry here" "$work/err"
+check "version" "3.1.0.2003" "$("$bin" --version)"
+"$bin" --help | grep -q "^usage: taloveric"
+check "help" 0 $?
+"$bin" --bogus 2>/dev/null
+check "unknown option status" 2 $?
+"$bin" --print --save 2>/dev/null
+check "--print with --save status" 2 $?
+"$bin" --folder 2>/dev/null
+check "--folder without a value status" 2 $?
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
