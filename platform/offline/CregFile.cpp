@@ -2,6 +2,7 @@
 
 #include <libcreg.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -39,9 +40,56 @@ std::string Describe(libcreg_error_t* raw) {
 
 bool SameName(std::string_view a, std::string_view b) { return !RegNameLess{}(a, b) && !RegNameLess{}(b, a); }
 
+std::uint32_t Read32(const std::string& bytes, std::size_t at) {
+  std::uint32_t v = 0;
+  for (std::size_t i = 4; i-- > 0;) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+  return v;
+}
+
+// Checks that the key tree of the navigation block (RGKN) is a tree: every
+// link inside the block, no key reached twice. libcreg follows the links as
+// they stand, and a loop among them would hold it for ever.
+void CheckKeyTree(const std::filesystem::path& path) {
+  constexpr std::uintmax_t kLargest = 256u << 20;  // far above any Windows 9x registry
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec) throw SourceError(path.string() + ": cannot be read (" + ec.message() + ")");
+  if (size > kLargest) throw SourceError(path.string() + ": too large for a Windows 95/98/Me registry file");
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
+    throw SourceError(path.string() + ": cannot be read to the end");
+  }
+  const auto damaged = [&](const std::string& what) {
+    return SourceError(path.string() + ": not a readable Windows 95/98/Me registry file (" + what + ")");
+  };
+  constexpr std::size_t kBlock = 0x20, kEntry = 28, kNone = 0xFFFFFFFF;
+  if (bytes.size() < kBlock + kBlock || bytes.compare(kBlock, 4, "RGKN") != 0) throw damaged("no key block");
+  const std::size_t blockSize = Read32(bytes, kBlock + 4);
+  if (blockSize < kBlock || blockSize > bytes.size() - kBlock) throw damaged("the key block is cut short");
+  const auto valid = [&](std::size_t offset) { return offset >= kBlock && offset <= blockSize - kEntry; };
+  const std::size_t root = Read32(bytes, kBlock + 8);
+  if (!valid(root)) throw damaged("the root key is outside the key block");
+  std::vector<bool> seen(blockSize, false);
+  std::vector<std::size_t> pending{root};
+  seen[root] = true;
+  while (!pending.empty()) {
+    const std::size_t key = pending.back();
+    pending.pop_back();
+    for (std::size_t child = Read32(bytes, kBlock + key + 16); child != kNone;
+         child = Read32(bytes, kBlock + child + 20)) {
+      if (!valid(child)) throw damaged("a key link points outside the key block");
+      if (seen[child]) throw damaged("the keys link back to themselves");
+      seen[child] = true;
+      pending.push_back(child);
+    }
+  }
+}
+
 class CregFile : public HiveFile {
  public:
   explicit CregFile(const std::filesystem::path& path) : name_(path.string()) {
+    CheckKeyTree(path);
     libcreg_file_t* file = nullptr;
     libcreg_error_t* error = nullptr;
     if (libcreg_file_initialize(&file, &error) != 1) throw SourceError(name_ + ": " + Describe(error));

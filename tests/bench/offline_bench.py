@@ -1,0 +1,45 @@
+#!/usr/bin/env python3
+"""Time and peak memory of `taloveric --print` on registry files, against a full
+export of the same file by libyal's cregexport or regfexport (a benchmark, not
+a test). One run each; the ratios are taloveric's over the exporter's.
+
+Each argument is a file, or FILE+MACHINE_FILE to give taloveric the machine's
+file too (so that the collection goes on to read the user's file).
+
+usage: offline_bench.py TALOVERIC ARG...
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def measure(command):
+    """Wall time and peak resident memory (bytes) of one run, through GNU time."""
+    with tempfile.NamedTemporaryFile("r") as report:
+        started = time.monotonic()
+        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report.name, *command],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        elapsed = time.monotonic() - started
+        return elapsed, int(report.read().split()[-1]) * 1024
+
+
+def main():
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    taloveric = sys.argv[1]
+    for arg in sys.argv[2:]:
+        files = arg.split("+")
+        with open(files[0], "rb") as f:
+            exporter = "cregexport" if f.read(4) == b"CREG" else "regfexport"
+        ours = measure([taloveric, "--print", *files])
+        theirs = measure([exporter, files[0]])
+        print(f"{' + '.join(os.path.basename(os.path.dirname(f)) + '/' + os.path.basename(f) for f in files)} "
+              f"({os.path.getsize(files[0])} bytes): taloveric {ours[0] * 1000:.1f} ms, {ours[1] / 1048576:.1f} MiB; "
+              f"{exporter} {theirs[0] * 1000:.1f} ms, {theirs[1] / 1048576:.1f} MiB; "
+              f"ratios {ours[0] / theirs[0]:.2f} time, {ours[1] / theirs[1]:.2f} memory", flush=True)
+
+
+if __name__ == "__main__":
+    main()
