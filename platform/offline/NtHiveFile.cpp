@@ -31,8 +31,11 @@ class NtHiveFile : public HiveFile {
     errno = 0;
     hive_.reset(hivex_open(name_.c_str(), 0));
     if (!hive_) {
-      throw SourceError(name_ + ": not a readable Windows NT registry hive (" +
-                        (errno ? std::strerror(errno) : "unknown error") + ")");
+      // hivex answers ENOTSUP for a file whose structure it does not accept.
+      const std::string why = errno == ENOTSUP || errno == EINVAL ? "its structure is damaged"
+                              : errno != 0                          ? std::strerror(errno)
+                                                                    : "unknown error";
+      throw SourceError(name_ + ": not a readable Windows NT registry hive (" + why + ")");
     }
     root_ = hivex_root(hive_.get());
     if (root_ == 0) throw SourceError(name_ + ": the hive has no root key");
