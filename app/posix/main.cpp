@@ -132,7 +132,9 @@ OpenedSources Open(const Options& options) {
 
 int Interactive(Registry& registry, Files& files) {
   std::u16string text;
-  for (const char16_t* paragraph : kReadFirstParagraphs) text += (text.empty() ? u"" : u"\n\n") + std::u16string(paragraph);
+  for (const char16_t* paragraph : kReadFirstParagraphs) {
+    text += (text.empty() ? u"" : u"\n\n") + WrapWords(paragraph, 76);
+  }
   PrintFrame(std::cout, kReadFirstCaption, text);
   if (AskChoice(std::cin, std::cout, {u"Continue"}, 0) < 0) return 0;  // the window was closed
   ConsoleDialogs dialogs(std::cin, std::cout);

@@ -35,6 +35,22 @@ void PrintFrame(std::ostream& out, const std::u16string& title, const std::u16st
       << plain << '\n';
 }
 
+std::u16string WrapWords(const std::u16string& text, std::size_t width) {
+  std::u16string out;
+  std::size_t lineStart = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t wordEnd = std::min(text.find(u' ', i), text.size());
+    if (wordEnd - lineStart > width && i > lineStart) {
+      out.back() = u'\n';  // the blank before this word
+      lineStart = out.size();
+    }
+    out += text.substr(i, wordEnd - i);
+    if (wordEnd < text.size()) out += u' ';
+    i = wordEnd + 1;
+  }
+  return out;
+}
+
 int AskChoice(std::istream& in, std::ostream& out, const std::vector<std::u16string>& choices,
               int defaultChoice) {
   while (true) {

@@ -24,6 +24,9 @@ class ConsoleDialogs : public Dialogs {
 // Prints a framed console "window" or "box": its title, then its text.
 void PrintFrame(std::ostream& out, const std::u16string& title, const std::u16string& text);
 
+// Breaks prose into lines of at most `width` characters at its blanks.
+std::u16string WrapWords(const std::u16string& text, std::size_t width);
+
 // Asks for one of `choices` (matched on their first letter or in full, without
 // regard to case); an empty line picks `defaultChoice`. Returns the index of the
 // choice, or -1 at the end of input.

@@ -473,6 +473,8 @@ def case_executables(wine, checks):
         checks.equal(f"{exe.parent.parent.name} file and product version 3.1.0.2003",
                      ((3 << 16) | 1, 2003, (3 << 16) | 1, 2003), versions)
         checks.true("product name Taloveric", "ProductName\0Taloveric".encode("utf-16-le") in data.replace(b"\0\0\0", b"\0"))
+        checks.true("an embedded manifest, asInvoker and DPI-aware",
+                    b'level="asInvoker"' in data and b"<dpiAware" in data and b"supportedOS" in data)
 
 
 CASES = [case_executables, case_layout, case_save_and_exit, case_exit_no, case_exit_yes_at_drive_root,
