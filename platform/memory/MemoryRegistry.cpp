@@ -27,8 +27,11 @@ unsigned char FoldCase(unsigned char c) {
   }
 }
 
-// The non-empty components of a backslash-separated path.
-std::vector<std::string_view> SplitPath(std::string_view path) {
+bool IsRoot(RegKey key) { return key >= kHkeyClassesRoot && key <= kHkeyCurrentConfig; }
+
+}  // namespace
+
+std::vector<std::string_view> SplitKeyPath(std::string_view path) {
   std::vector<std::string_view> parts;
   std::size_t start = 0;
   while (start <= path.size()) {
@@ -39,9 +42,7 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
   return parts;
 }
 
-bool IsRoot(RegKey key) { return key >= kHkeyClassesRoot && key <= kHkeyCurrentConfig; }
-
-}  // namespace
+bool SameRegName(std::string_view a, std::string_view b) { return !RegNameLess{}(a, b) && !RegNameLess{}(b, a); }
 
 bool RegNameLess::operator()(std::string_view a, std::string_view b) const {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -84,7 +85,7 @@ MemoryRegistry::Node* MemoryRegistry::Root(RegKey root) {
 }
 
 MemoryRegistry::Node* MemoryRegistry::Find(Node* from, std::string_view path) {
-  for (std::string_view part : SplitPath(path)) {
+  for (std::string_view part : SplitKeyPath(path)) {
     if (from == nullptr) return nullptr;
     const auto it = from->subkeys.find(part);
     from = it == from->subkeys.end() ? nullptr : it->second.get();
@@ -94,7 +95,7 @@ MemoryRegistry::Node* MemoryRegistry::Find(Node* from, std::string_view path) {
 
 MemoryRegistry::Node* MemoryRegistry::Make(RegKey root, std::string_view path) {
   Node* node = Root(root);
-  for (std::string_view part : SplitPath(path)) {
+  for (std::string_view part : SplitKeyPath(path)) {
     if (node == nullptr) return nullptr;
     auto& child = node->subkeys[std::string(part)];
     if (!child) child = std::make_unique<Node>();
@@ -117,7 +118,7 @@ void MemoryRegistry::SetValue(RegKey root, std::string_view path, std::string_vi
 }
 
 void MemoryRegistry::DeleteKey(RegKey root, std::string_view path) {
-  const auto parts = SplitPath(path);
+  const auto parts = SplitKeyPath(path);
   if (parts.empty()) return;
   Node* parent = Root(root);
   for (std::size_t i = 0; parent != nullptr && i + 1 < parts.size(); ++i) {

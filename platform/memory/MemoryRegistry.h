@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Registry.h"
 
@@ -27,6 +28,13 @@ struct RegNameLess {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const;
 };
+
+// Whether two ANSI names are the same name to the registry.
+bool SameRegName(std::string_view a, std::string_view b);
+
+// The names along a backslash-separated key path; empty names (doubled, leading
+// or trailing backslashes) are passed over.
+std::vector<std::string_view> SplitKeyPath(std::string_view path);
 
 // Answers a query for `value` as RegQueryValueExA does: the type, the size, and
 // the data when the buffer holds it (kErrorMoreData with the size needed when not).

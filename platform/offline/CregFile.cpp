@@ -38,8 +38,6 @@ std::string Describe(libcreg_error_t* raw) {
   return message;
 }
 
-bool SameName(std::string_view a, std::string_view b) { return !RegNameLess{}(a, b) && !RegNameLess{}(b, a); }
-
 std::uint32_t Read32(const std::string& bytes, std::size_t at) {
   std::uint32_t v = 0;
   for (std::size_t i = 4; i-- > 0;) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
@@ -117,7 +115,7 @@ class CregFile : public HiveFile {
       libcreg_key_t* raw = nullptr;
       if (libcreg_key_get_sub_key_by_index(parent, i, &raw, &error) != 1) Fail("a sub key", error);
       UniqueKey child(raw);
-      if (!SameName(NameOf(child.get()), name)) continue;
+      if (!SameRegName(NameOf(child.get()), name)) continue;
       keys_.push_back(std::move(child));
       return keys_.size() - 1;
     }
@@ -133,7 +131,7 @@ class CregFile : public HiveFile {
       libcreg_value_t* raw = nullptr;
       if (libcreg_key_get_value_by_index(owner, i, &raw, &error) != 1) Fail("a value", error);
       const UniqueValue value(raw);
-      if (!SameName(ValueNameOf(value.get()), name)) continue;
+      if (!SameRegName(ValueNameOf(value.get()), name)) continue;
       return Read(value.get());
     }
     return std::nullopt;

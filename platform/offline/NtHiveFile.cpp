@@ -23,8 +23,6 @@ struct HiveClose {
   void operator()(hive_h* h) const { hivex_close(h); }
 };
 
-bool SameName(std::string_view a, std::string_view b) { return !RegNameLess{}(a, b) && !RegNameLess{}(b, a); }
-
 class NtHiveFile : public HiveFile {
  public:
   explicit NtHiveFile(const std::filesystem::path& path) : name_(path.string()) {
@@ -50,7 +48,7 @@ class NtHiveFile : public HiveFile {
     for (const hive_node_h* child = children.get(); *child != 0; ++child) {
       const Malloced<char> childName(hivex_node_name(hive_.get(), *child));
       if (!childName) Fail("a key's name");
-      if (SameName(ToAnsi(FromUtf8(childName.get())), name)) return *child;
+      if (SameRegName(ToAnsi(FromUtf8(childName.get())), name)) return *child;
     }
     return std::nullopt;
   }
@@ -62,7 +60,7 @@ class NtHiveFile : public HiveFile {
     for (const hive_value_h* value = values.get(); *value != 0; ++value) {
       const Malloced<char> valueName(hivex_value_key(hive_.get(), *value));
       if (!valueName) Fail("a value's name");
-      if (!SameName(ToAnsi(FromUtf8(valueName.get())), name)) continue;
+      if (!SameRegName(ToAnsi(FromUtf8(valueName.get())), name)) continue;
       hive_type type = hive_t_none;
       std::size_t length = 0;
       const Malloced<char> data(hivex_value_value(hive_.get(), *value, &type, &length));

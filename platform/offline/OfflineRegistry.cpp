@@ -4,17 +4,9 @@ namespace taloveric {
 namespace {
 
 std::vector<std::string> Split(std::string_view path) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    const std::size_t end = std::min(path.find('\\', start), path.size());
-    if (end > start) parts.emplace_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  return parts;
+  const auto parts = SplitKeyPath(path);
+  return {parts.begin(), parts.end()};
 }
-
-bool SameName(std::string_view a, std::string_view b) { return !RegNameLess{}(a, b) && !RegNameLess{}(b, a); }
 
 bool IsRoot(RegKey key) { return key >= kHkeyClassesRoot && key <= kHkeyCurrentConfig; }
 
@@ -33,7 +25,7 @@ RegStatus OfflineRegistry::Resolve(const Place& place, OpenedKey& key) const {
     const auto& base = mount.at.path;
     const std::size_t common = std::min(base.size(), place.path.size());
     bool matches = true;
-    for (std::size_t i = 0; i < common && matches; ++i) matches = SameName(base[i], place.path[i]);
+    for (std::size_t i = 0; i < common && matches; ++i) matches = SameRegName(base[i], place.path[i]);
     if (!matches) continue;
     if (place.path.size() < base.size()) {
       key = {place, nullptr, 0};

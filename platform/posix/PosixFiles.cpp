@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/LineFile.h"
 #include "platform/Unicode.h"
 
 namespace taloveric {
@@ -89,18 +90,6 @@ class ReplacingFile {
   std::unique_ptr<UniqueFd> fd_;
 };
 
-class PosixTextFile : public TextFile {
- public:
-  explicit PosixTextFile(std::string path) : file_(std::move(path)) {}
-  void WriteLine(std::string_view bytes) override {
-    file_.Write(bytes);
-    file_.Write("\r\n");
-  }
-  void Close() override { file_.Commit(); }
-
- private:
-  ReplacingFile file_;
-};
 
 }  // namespace
 
@@ -115,7 +104,7 @@ std::u16string PosixFiles::Locate(std::u16string_view windowsPath) {
 }
 
 std::unique_ptr<TextFile> PosixFiles::CreateText(const std::u16string& path) {
-  return std::make_unique<PosixTextFile>(ToUtf8(path));
+  return std::make_unique<LineFile<ReplacingFile>>(ToUtf8(path));
 }
 
 void PosixFiles::Copy(const std::u16string& from, const std::u16string& to) {

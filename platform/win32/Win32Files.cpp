@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/LineFile.h"
 #include "platform/Unicode.h"
 #include "platform/win32/Handles.h"
 
@@ -80,18 +81,6 @@ class ReplacingFile {
   UniqueHandle file_;
 };
 
-class Win32TextFile : public TextFile {
- public:
-  explicit Win32TextFile(const std::u16string& path) : file_(path) {}
-  void WriteLine(std::string_view bytes) override {
-    file_.Write(bytes);
-    file_.Write("\r\n");
-  }
-  void Close() override { file_.Commit(); }
-
- private:
-  ReplacingFile file_;
-};
 
 }  // namespace
 
@@ -118,7 +107,7 @@ std::u16string Win32Files::ProgramFolder() {
 }
 
 std::unique_ptr<TextFile> Win32Files::CreateText(const std::u16string& path) {
-  return std::make_unique<Win32TextFile>(path);
+  return std::make_unique<LineFile<ReplacingFile>>(path);
 }
 
 void Win32Files::Copy(const std::u16string& from, const std::u16string& to) {
