@@ -91,6 +91,7 @@ class Wine:
         self.bin_dir = pathlib.Path(bin_dir)
         self.artifacts = pathlib.Path(artifacts)
         self.artifacts.mkdir(parents=True, exist_ok=True)
+        (self.artifacts / "wine.log").unlink(missing_ok=True)
         self.root = pathlib.Path(tempfile.mkdtemp(prefix="taloveric-wine-"))
         self.prefix = self.root / "prefix"
         self.mounts = []
@@ -177,8 +178,11 @@ class Wine:
         return folder
 
     def start(self, folder, windows_folder):
+        # What Wine says goes to a log beside the screenshots, for when a case fails.
+        log = open(self.artifacts / "wine.log", "ab")
         process = subprocess.Popen(["wine", windows_folder + "\\taloveric.exe"], env=self.env, cwd=folder,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                   stdout=log, stderr=log)
+        log.close()
         self.processes.append(process)
         return process
 
@@ -223,6 +227,8 @@ def windows95_values():
 def go_to_report(wine, checks, process, shots=None):
     """Walks from the read-first window to the report window."""
     if not checks.true("the read-first window opens", wine.drive("wait", README) is not None):
+        print(f"  the program {'is still running' if process.poll() is None else 'ended with ' + str(process.poll())}"
+              f"; Wine's messages are in {wine.artifacts / 'wine.log'}")
         return False
     if shots:
         wine.shot(shots + "-readme")
@@ -338,11 +344,15 @@ def case_layout(wine, checks):
 
 
 def case_exit_no(wine, checks):
-    wine.seed({"Version": "Windows 98", "SystemRoot": "D:\\WIN98"})
+    wine.seed({"Version": "Windows 98", "SystemRoot": "D:\\WIN98", "Plus! VersionNumber": 1,
+               "ProductKey": "KEY-AFTER-NULS"})
     folder = wine.install(wine.drive_c / "Taloveric")
     process = wine.start(folder, r"C:\Taloveric")
     if not go_to_report(wine, checks, process):
         return
+    report = unescape((wine.drive("text", PAD, "Edit") or "").rstrip("\n"))
+    checks.true("a value's NUL bytes do not hide the lines after it",
+                "\r\nPlus! Version: \x01  \r\n" in report and report.endswith("\r\nRegistration Code: KEY-AFTER-NULS"))
     wine.drive("click", PAD, "Exit")
     box = parse_box(wine.drive("box", SAVE_PROMPT))
     wine.shot("save-prompt")

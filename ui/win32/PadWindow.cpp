@@ -1,5 +1,7 @@
 #include "ui/win32/PadWindow.h"
 
+#include <algorithm>
+
 #include "platform/win32/Resources.h"
 #include "report/Maker.h"
 
@@ -54,7 +56,14 @@ void PadWindow::Show() {
   form_.Show();
 }
 
-void PadWindow::SetText1(const std::u16string& text) { form_.SetText(u"Text1", text); }
+void PadWindow::SetText1(const std::u16string& text) {
+  // A value's raw bytes may hold NULs, where a window's text ends: shown as
+  // blanks, they no longer hide the lines after them (the product key among
+  // them). The saved report keeps the bytes as read.
+  std::u16string shown = text;
+  std::replace(shown.begin(), shown.end(), u'\0', u' ');
+  form_.SetText(u"Text1", shown);
+}
 
 void PadWindow::SetBufferCaption(const std::u16string& caption) { form_.SetText(u"Buffer", caption); }
 
