@@ -61,14 +61,19 @@ class NtHiveFile : public HiveFile {
       const Malloced<char> valueName(hivex_value_key(hive_.get(), *value));
       if (!valueName) Fail("a value's name");
       if (!SameRegName(ToAnsi(FromUtf8(valueName.get())), name)) continue;
-      hive_type type = hive_t_none;
+      hive_type stored = hive_t_none;
       std::size_t length = 0;
-      const Malloced<char> data(hivex_value_value(hive_.get(), *value, &type, &length));
+      const Malloced<char> data(hivex_value_value(hive_.get(), *value, &stored, &length));
       if (!data && length > 0) Fail("a value's data");
-      RegValue result{static_cast<std::uint32_t>(type), std::string(data ? data.get() : "", data ? length : 0)};
+      // The type is any 32-bit number a file holds, not only hivex's named
+      // ones: copied out as a number, never read as the enumeration.
+      std::uint32_t type = 0;
+      static_assert(sizeof type == sizeof stored);
+      std::memcpy(&type, &stored, sizeof type);
+      RegValue result{type, std::string(data ? data.get() : "", data ? length : 0)};
       // The hive keeps strings in UTF-16; RegQueryValueExA hands them out in
       // the ANSI code page and counts the converted bytes.
-      if (type == hive_t_string || type == hive_t_expand_string || type == hive_t_multiple_strings) {
+      if (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz) {
         result.data = ToAnsi(FromUtf16Le(result.data));
       }
       return result;
