@@ -1,5 +1,6 @@
 #include "platform/offline/Sources.h"
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 

@@ -93,10 +93,6 @@ Answer ConsoleDialogs::Show(const MessageBoxRequest& box) {
   return Answer::Cancel;
 }
 
-}  // namespace taloveric
-
-namespace taloveric {
-
 Answer UnattendedDialogs::Show(const MessageBoxRequest& box) {
   PrintFrame(out_, box.title, (box.icon == Icon::Information ? u"(i) " : u"") + box.prompt);
   const bool yesNo = box.buttons == Buttons::YesNo;

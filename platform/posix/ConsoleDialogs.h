@@ -33,10 +33,6 @@ std::u16string WrapWords(const std::u16string& text, std::size_t width);
 int AskChoice(std::istream& in, std::ostream& out, const std::vector<std::u16string>& choices,
               int defaultChoice);
 
-}  // namespace taloveric
-
-namespace taloveric {
-
 // Message boxes for a run without questions: each box is printed and answered
 // with its first button (OK, or Yes), as if the user pressed Enter.
 class UnattendedDialogs : public Dialogs {
