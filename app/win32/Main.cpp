@@ -15,10 +15,10 @@ namespace taloveric {
 namespace {
 
 using win32::ControlKind;
-using win32::ControlSpec;
+using win32::ControlLayout;
 
-win32::FormSpec ReadmeSpec() {
-  win32::FormSpec form;
+win32::FormLayout ReadmeLayout() {
+  win32::FormLayout form;
   form.caption = kReadFirstCaption;
   form.border = win32::FormBorder::FixedToolWindow;
   form.showInTaskbar = false;
@@ -58,7 +58,7 @@ int Main() {
   std::unique_ptr<PadWindow> pad;
   std::unique_ptr<win32::Form> readme;
   readme = std::make_unique<win32::Form>(
-      ReadmeSpec(), win32::FormEvents{.click =
+      ReadmeLayout(), win32::FormEvents{.click =
                                           [&](const std::u16string& control) {
                                             if (control != u"Command1") return;
                                             pad = std::make_unique<PadWindow>(registry, dialogs, files);

@@ -18,10 +18,10 @@ COLORREF ToColorRef(Colour colour) {
 }  // namespace
 
 struct Form::Impl {
-  FormSpec spec;
+  FormLayout layout;
   FormEvents events;
   int dpiX = 96, dpiY = 96;
-  std::vector<HWND> controls;  // in the order of spec.controls
+  std::vector<HWND> controls;  // in the order of layout.controls
   std::map<std::u16string, HWND> byName;
   std::map<Colour, UniqueBrush> brushes;
   std::vector<UniqueFont> fonts;
@@ -51,9 +51,9 @@ struct Form::Impl {
     return fonts.back().get();
   }
 
-  const ControlSpec* SpecOf(HWND hwnd) const {
+  const ControlLayout* LayoutOf(HWND hwnd) const {
     for (std::size_t i = 0; i < controls.size(); ++i) {
-      if (controls[i] == hwnd) return &spec.controls[i];
+      if (controls[i] == hwnd) return &layout.controls[i];
     }
     return nullptr;
   }
@@ -93,12 +93,12 @@ LRESULT CALLBACK Form::Impl::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 }
 
 LRESULT Form::Impl::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  const ControlSpec* self = SpecOf(hwnd);  // a frame; null for the form
+  const ControlLayout* self = LayoutOf(hwnd);  // a frame; null for the form
   switch (message) {
     case WM_ERASEBKGND: {
       RECT client;
       ::GetClientRect(hwnd, &client);
-      ::FillRect(reinterpret_cast<HDC>(wParam), &client, Brush(self ? self->back : spec.back));
+      ::FillRect(reinterpret_cast<HDC>(wParam), &client, Brush(self ? self->back : layout.back));
       return 1;
     }
     case WM_PAINT:
@@ -115,7 +115,7 @@ LRESULT Form::Impl::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN:
-      if (const ControlSpec* control = SpecOf(reinterpret_cast<HWND>(lParam))) {
+      if (const ControlLayout* control = LayoutOf(reinterpret_cast<HWND>(lParam))) {
         const HDC dc = reinterpret_cast<HDC>(wParam);
         ::SetTextColor(dc, ToColorRef(control->fore));
         ::SetBkColor(dc, ToColorRef(control->back));
@@ -124,7 +124,7 @@ LRESULT Form::Impl::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
       break;
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
-        const ControlSpec* control = SpecOf(reinterpret_cast<HWND>(lParam));
+        const ControlLayout* control = LayoutOf(reinterpret_cast<HWND>(lParam));
         if (control != nullptr && control->kind == ControlKind::Button && events.click) {
           events.click(control->name);
         }
@@ -152,8 +152,8 @@ void Form::Impl::AddTip(HWND control, const std::u16string& text) {
 
 void Form::Impl::CreateControls() {
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-  for (std::size_t i = 0; i < spec.controls.size(); ++i) {
-    const ControlSpec& c = spec.controls[i];
+  for (std::size_t i = 0; i < layout.controls.size(); ++i) {
+    const ControlLayout& c = layout.controls[i];
     const wchar_t* windowClass = L"STATIC";
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (c.visible ? WS_VISIBLE : 0) | (c.tabStop ? WS_TABSTOP : 0);
     DWORD exStyle = 0;
@@ -205,8 +205,8 @@ void Form::Impl::CreateControls() {
   }
 }
 
-Form::Form(FormSpec spec, FormEvents events) : impl_(std::make_unique<Impl>()) {
-  impl_->spec = std::move(spec);
+Form::Form(FormLayout layout, FormEvents events) : impl_(std::make_unique<Impl>()) {
+  impl_->layout = std::move(layout);
   impl_->events = std::move(events);
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
   Impl::RegisterClasses(instance);
@@ -215,7 +215,7 @@ Form::Form(FormSpec spec, FormEvents events) : impl_(std::make_unique<Impl>()) {
     impl_->dpiX = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
     impl_->dpiY = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
   }
-  const FormSpec& s = impl_->spec;
+  const FormLayout& s = impl_->layout;
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   DWORD exStyle = WS_EX_CONTROLPARENT;
   if (s.border == FormBorder::FixedToolWindow) {
@@ -241,7 +241,7 @@ void Form::Show() {
   ::ShowWindow(impl_->window.get(), SW_SHOW);
   ::UpdateWindow(impl_->window.get());
   for (std::size_t i = 0; i < impl_->controls.size(); ++i) {
-    const ControlSpec& c = impl_->spec.controls[i];
+    const ControlLayout& c = impl_->layout.controls[i];
     if (c.tabStop && c.visible) {
       ::SetFocus(impl_->controls[i]);
       break;

@@ -32,7 +32,7 @@ struct FontSpec {
 
 enum class ControlKind { Label, TextBox, Frame, Image, Button };
 
-struct ControlSpec {
+struct ControlLayout {
   std::u16string name = {};
   ControlKind kind = ControlKind::Label;
   Twips geometry = {};
@@ -53,13 +53,13 @@ enum class FormBorder {
   FixedSingle,      // caption with a close box only
 };
 
-struct FormSpec {
+struct FormLayout {
   std::u16string caption;
   FormBorder border = FormBorder::FixedSingle;
   bool showInTaskbar = true;
   Twips client;  // the client area: its origin on the screen and its size
   Colour back = kSystemButtonFace;
-  std::vector<ControlSpec> controls;
+  std::vector<ControlLayout> controls;
 };
 
 struct FormEvents {
@@ -67,11 +67,11 @@ struct FormEvents {
   std::function<void()> close;  // the close box
 };
 
-// A top-level window made from a FormSpec; hidden until Show(), destroyed with
+// A top-level window made from a FormLayout; hidden until Show(), destroyed with
 // the object.
 class Form {
  public:
-  Form(FormSpec spec, FormEvents events);
+  Form(FormLayout layout, FormEvents events);
   ~Form();
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;

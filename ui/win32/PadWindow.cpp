@@ -9,17 +9,17 @@ namespace taloveric {
 namespace {
 
 using win32::ControlKind;
-using win32::ControlSpec;
+using win32::ControlLayout;
 
-win32::FormSpec PadSpec() {
-  win32::FormSpec form;
+win32::FormLayout PadLayout() {
+  win32::FormLayout form;
   form.caption = u"Taloveric 3 rev2003";
   form.border = win32::FormBorder::FixedSingle;
   form.showInTaskbar = true;
   form.client = {3375, 2400, 5220, 3345};
 
   // Top of the drawing order and first in the tab order first.
-  ControlSpec text1{.name = u"Text1", .kind = ControlKind::TextBox, .geometry = {60, 300, 5115, 2655}, .tabStop = true};
+  ControlLayout text1{.name = u"Text1", .kind = ControlKind::TextBox, .geometry = {60, 300, 5115, 2655}, .tabStop = true};
   text1.back = 0x00008000;
   text1.fore = 0x0080C0FF;
   text1.font.hundredthsOfPoint = 975;
@@ -32,7 +32,7 @@ win32::FormSpec PadSpec() {
                            .caption = u"Data found in your system"});
   form.controls.push_back({.name = u"Buffer", .kind = ControlKind::Label, .geometry = {3855, 525, 495, 195},
                            .caption = u"_", .visible = false});
-  ControlSpec image1{.name = u"Image1", .kind = ControlKind::Image, .geometry = {4560, 0, 510, 510}, .border = true,
+  ControlLayout image1{.name = u"Image1", .kind = ControlKind::Image, .geometry = {4560, 0, 510, 510}, .border = true,
                      .iconResource = TALOVERIC_ICON};
   image1.tip = kMakerWebAddress;
   form.controls.push_back(image1);
@@ -42,7 +42,7 @@ win32::FormSpec PadSpec() {
 }  // namespace
 
 PadWindow::PadWindow(Registry& registry, Dialogs& dialogs, Files& files)
-    : form_(PadSpec(), {.click =
+    : form_(PadLayout(), {.click =
                             [this](const std::u16string& control) {
                               if (control == u"Command1") pad_.Command1_Click();
                               if (control == u"Command2") pad_.Command2_Click();
