@@ -142,28 +142,24 @@ class CregFile : public HiveFile {
     throw SourceError(name_ + ": " + what + " cannot be read (" + Describe(error) + ")");
   }
 
-  std::string NameOf(libcreg_key_t* key) const {
+  // A key's or value's name in the file's own code page, through libcreg's
+  // pair of calls for its size and its bytes.
+  template <class Item>
+  std::string NameOf(Item* item, int (*sizeOf)(Item*, std::size_t*, libcreg_error_t**),
+                     int (*bytesOf)(Item*, uint8_t*, std::size_t, libcreg_error_t**), const char* what) const {
     std::size_t size = 0;
     libcreg_error_t* error = nullptr;
-    if (libcreg_key_get_name_size(key, &size, &error) != 1) Fail("a key's name", error);
+    if (sizeOf(item, &size, &error) != 1) Fail(what, error);
     std::string name(size, '\0');
-    if (size > 0 && libcreg_key_get_name(key, reinterpret_cast<uint8_t*>(name.data()), size, &error) != 1) {
-      Fail("a key's name", error);
-    }
+    if (size > 0 && bytesOf(item, reinterpret_cast<uint8_t*>(name.data()), size, &error) != 1) Fail(what, error);
     while (!name.empty() && name.back() == '\0') name.pop_back();
     return name;
   }
-
+  std::string NameOf(libcreg_key_t* key) const {
+    return NameOf(key, libcreg_key_get_name_size, libcreg_key_get_name, "a key's name");
+  }
   std::string ValueNameOf(libcreg_value_t* value) const {
-    std::size_t size = 0;
-    libcreg_error_t* error = nullptr;
-    if (libcreg_value_get_name_size(value, &size, &error) != 1) Fail("a value's name", error);
-    std::string name(size, '\0');
-    if (size > 0 && libcreg_value_get_name(value, reinterpret_cast<uint8_t*>(name.data()), size, &error) != 1) {
-      Fail("a value's name", error);
-    }
-    while (!name.empty() && name.back() == '\0') name.pop_back();
-    return name;
+    return NameOf(value, libcreg_value_get_name_size, libcreg_value_get_name, "a value's name");
   }
 
   RegValue Read(libcreg_value_t* value) const {
