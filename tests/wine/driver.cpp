@@ -10,6 +10,7 @@
 //   driver focus CAPTION             prints the control that has the focus
 //   driver key CAPTION tab|shift-tab presses Tab or Shift+Tab in the window
 //   driver memory CAPTION            prints the owning process's peak working set in bytes
+//   driver tip CAPTION N             rests the mouse on the window's Nth control, prints the tip shown
 // Text is printed in UTF-8 with \r, \n, \\ and control characters escaped.
 // Exit status: 0 done, 1 not found in time, 2 bad usage.
 
@@ -275,6 +276,46 @@ int wmain(int argc, wchar_t** argv) {
     Press(VK_TAB, arg == L"shift-tab");
     ::Sleep(200);
     return 0;
+  }
+  if (command == L"tip") {
+    std::vector<HWND> all;
+    Descendants(window, all);
+    const std::size_t index = static_cast<std::size_t>(_wtoi(arg.c_str()));
+    if (index >= all.size()) return Fail("control " + Escape(arg));
+    RECT r;
+    ::GetWindowRect(all[index], &r);
+    ::SetForegroundWindow(window);
+    // Into the control from outside, as a mouse would come.
+    const auto moveTo = [](LONG x, LONG y) {
+      INPUT move{};
+      move.type = INPUT_MOUSE;
+      move.mi.dx = ::MulDiv(x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+      move.mi.dy = ::MulDiv(y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+      move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+      ::SendInput(1, &move, sizeof move);
+      ::Sleep(200);
+    };
+    moveTo(r.left - 10, r.top - 10);
+    moveTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < 5000) {
+      HWND shown = nullptr;
+      ::EnumWindows(
+          [](HWND hwnd, LPARAM param) -> BOOL {
+            if (::IsWindowVisible(hwnd) && ClassOf(hwnd) == L"tooltips_class32") {
+              *reinterpret_cast<HWND*>(param) = hwnd;
+              return FALSE;
+            }
+            return TRUE;
+          },
+          reinterpret_cast<LPARAM>(&shown));
+      if (shown) {
+        std::printf("%s\n", Escape(TextOf(shown)).c_str());
+        return 0;
+      }
+      ::Sleep(100);
+    }
+    return Fail("a tip");
   }
   if (command == L"memory") {
     DWORD pid = 0;

@@ -186,6 +186,12 @@ class Wine:
         self.processes.append(process)
         return process
 
+    def colours(self, name, points):
+        """Takes a screenshot and reads the colour at each screen point, as RRGGBB."""
+        self.shot(name)
+        return [subprocess.run(["convert", str(self.artifacts / f"{name}.png"), "-format", f"%[hex:p{{{x},{y}}}]",
+                                "info:"], capture_output=True, text=True).stdout.strip() for x, y in points]
+
     def shot(self, name):
         time.sleep(0.3)
         subprocess.run(["import", "-window", "root", str(self.artifacts / f"{name}.png")], env=self.env,
@@ -317,6 +323,15 @@ def case_layout(wine, checks):
         f'control Static "The Taloveric Team 2003" parent=form rect={rect(4020, 5805, 1530, 180)} '
         "visible=1 tabstop=0", ""]), wine.drive("layout", README))
     checks.equal("Continue has the focus", 'Button "Continue"\n', wine.drive("focus", README))
+    # Colours where no text is drawn: the frame's light grey, a paragraph on the
+    # system window colour (white in Wine's theme), the two small labels.
+    x, y = px(3210), px(1185)
+    frame_x, frame_y = x + px(45), y + px(15)
+    checks.equal("read-first window colours", ["E0E0E0", "FFFFFF", "FFC080", "804000"], wine.colours("layout-readme", [
+        (frame_x + 100, frame_y + 20), (frame_x + px(30) + px(5475) - 3, frame_y + px(778) + px(660) - 2),
+        (x + px(4020) + px(1530) - 1, y + px(5640) + 1), (x + px(4020) + px(1530) - 1, y + px(5805) + px(180) - 1)]))
+    checks.equal("the icon's tip is the maker's address", "http://www.taloveric.example/support\n",
+                 wine.drive("tip", README, "6"))
     wine.drive("click", README, "Continue")
     if not checks.true("the report window opens", wine.drive("wait", PAD) is not None):
         return
@@ -331,6 +346,11 @@ def case_layout(wine, checks):
         f'control Static "" parent=form rect={rect(4560, 0, 510, 510)} visible=1 tabstop=0', ""]),
         wine.drive("layout", PAD))
     checks.equal("the report box has the focus", 'Edit "Def. e-mail for this use"\n', wine.drive("focus", PAD))
+    x, y = px(3375), px(2400)
+    checks.equal("the report box is dark green", ["008000", "008000"], wine.colours("layout-report", [
+        (x + px(60) + 300, y + px(300) + 170), (x + px(60) + 320, y + px(300) + 100)]))
+    checks.equal("the report window's icon has the same tip", "http://www.taloveric.example/support\n",
+                 wine.drive("tip", PAD, "5"))
     order = []
     for key in ["tab", "tab", "tab", "shift-tab"]:
         wine.drive("key", PAD, key)
