@@ -152,7 +152,10 @@ int Run(const Options& options) {
   for (const std::string& note : opened.notes) std::cerr << "taloveric: " << note << '\n';
 
   int status = 0;
-  PosixFiles files(options.folder);
+  // Messages name the files by their full paths.
+  std::error_code ec;
+  const std::filesystem::path folder = std::filesystem::absolute(options.folder, ec);
+  PosixFiles files(ec ? options.folder : folder.lexically_normal());
   if (options.mode == Mode::Print) {
     ConsoleControls controls;
     InstallInfo info;
