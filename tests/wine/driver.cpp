@@ -180,6 +180,12 @@ int Layout(HWND window) {
   return 0;
 }
 
+BOOL CALLBACK FindShownTip(HWND hwnd, LPARAM param) {
+  if (!::IsWindowVisible(hwnd) || ClassOf(hwnd) != L"tooltips_class32") return TRUE;
+  *reinterpret_cast<HWND*>(param) = hwnd;
+  return FALSE;
+}
+
 HWND FocusOf(HWND window) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
@@ -300,15 +306,7 @@ int wmain(int argc, wchar_t** argv) {
     const DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < 5000) {
       HWND shown = nullptr;
-      ::EnumWindows(
-          [](HWND hwnd, LPARAM param) -> BOOL {
-            if (::IsWindowVisible(hwnd) && ClassOf(hwnd) == L"tooltips_class32") {
-              *reinterpret_cast<HWND*>(param) = hwnd;
-              return FALSE;
-            }
-            return TRUE;
-          },
-          reinterpret_cast<LPARAM>(&shown));
+      ::EnumWindows(FindShownTip, reinterpret_cast<LPARAM>(&shown));
       if (shown) {
         std::printf("%s\n", Escape(TextOf(shown)).c_str());
         return 0;
