@@ -26,7 +26,7 @@ def main():
         print(f"{preset}: taloveric.exe {exe.stat().st_size} bytes, imports {', '.join(imports(exe))}")
 
     bin_dir = build / "windows-x64" / "bin"
-    wine = e2e.Wine(bin_dir, "artifacts/bench")
+    wine = e2e.Wine(build, "artifacts/bench")
     try:
         wine.seed(e2e.windows95_values(), {"Mail1": "marta@quiroga.example"}, "Mail1")
         folder = wine.install(wine.drive_c / "Taloveric")
