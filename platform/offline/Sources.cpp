@@ -149,6 +149,36 @@ OpenedSources OpenHives(const std::vector<std::pair<fs::path, FileKind>>& files)
   return opened;
 }
 
+// The files of an installation to read: the machine's, and the chosen user's
+// (the only profile, the one named, or the one picked among several), or on
+// Windows 9x without profiles the default user's.
+std::vector<fs::path> ChosenFiles(const fs::path& folder, const Installation& found,
+                                  const std::optional<std::string>& user, const ProfileChooser& choose) {
+  std::vector<fs::path> files{found.machine};
+  std::vector<std::string> names;
+  for (const auto& profile : found.profiles) names.push_back(profile.first);
+  std::optional<std::string> chosen = user;
+  if (!chosen && names.size() == 1) chosen = names[0];
+  if (!chosen && names.size() > 1) {
+    chosen = choose(names);
+    if (!chosen) {
+      throw SourceError(folder.string() + ": several user profiles (" + Join(names) + "); pick one with --user NAME");
+    }
+  }
+  if (chosen) {
+    const auto it = std::find_if(found.profiles.begin(), found.profiles.end(),
+                                 [&](const auto& profile) { return Lower(profile.first) == Lower(*chosen); });
+    if (it == found.profiles.end()) {
+      throw SourceError(folder.string() + ": no user profile \"" + *chosen + "\"" +
+                        (names.empty() ? std::string(" (there are none)") : " (there are: " + Join(names) + ")"));
+    }
+    files.push_back(it->second);
+  } else if (!found.defaultUser.empty()) {
+    files.push_back(found.defaultUser);
+  }
+  return files;
+}
+
 }  // namespace
 
 FileKind DetectKind(const fs::path& file) {
@@ -216,29 +246,9 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
     if (sources.size() > 1) throw SourceError(source.string() + ": a Windows folder must be the only source");
     folder = true;
     const Installation found = FindInstallation(source);
-    const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
-    hives.emplace_back(found.machine, kind);
-    notes.push_back("found " + found.machine.string());
-    std::vector<std::string> names;
-    for (const auto& profile : found.profiles) names.push_back(profile.first);
-    std::optional<std::string> chosen = user;
-    if (!chosen && names.size() == 1) chosen = names[0];
-    if (!chosen && names.size() > 1) {
-      chosen = choose(names);
-      if (!chosen) throw SourceError(source.string() + ": several user profiles (" + Join(names) + "); pick one with --user NAME");
-    }
-    if (chosen) {
-      const auto it = std::find_if(found.profiles.begin(), found.profiles.end(),
-                                   [&](const auto& profile) { return Lower(profile.first) == Lower(*chosen); });
-      if (it == found.profiles.end()) {
-        throw SourceError(source.string() + ": no user profile \"" + *chosen + "\"" +
-                          (names.empty() ? std::string(" (there are none)") : " (there are: " + Join(names) + ")"));
-      }
-      hives.emplace_back(it->second, kind);
-      notes.push_back("found " + it->second.string());
-    } else if (!found.defaultUser.empty()) {
-      hives.emplace_back(found.defaultUser, kind);
-      notes.push_back("found " + found.defaultUser.string());
+    for (const fs::path& file : ChosenFiles(source, found, user, choose)) {
+      hives.emplace_back(file, found.nt ? FileKind::NtHive : FileKind::Win9xRegistry);
+      notes.push_back("found " + file.string());
     }
   }
   if (!exports.empty() && !hives.empty()) {
