@@ -12,7 +12,6 @@ using RegKey = std::uintptr_t;
 
 inline constexpr RegStatus kErrorSuccess = 0;
 inline constexpr RegStatus kErrorFileNotFound = 2;
-inline constexpr RegStatus kErrorAccessDenied = 5;
 inline constexpr RegStatus kErrorInvalidHandle = 6;
 inline constexpr RegStatus kErrorInvalidParameter = 87;
 inline constexpr RegStatus kErrorMoreData = 234;
