@@ -1,5 +1,6 @@
 // taloveric.exe: the read-first window, then the report window.
 
+#include <exception>
 #include <memory>
 
 #include "app/ReadFirst.h"
@@ -74,4 +75,12 @@ int Main() {
 }  // namespace
 }  // namespace taloveric
 
-int main() { return taloveric::Main(); }
+int main() {
+  try {
+    return taloveric::Main();
+  } catch (const std::exception& error) {
+    // A window that cannot be made: said, not swallowed.
+    taloveric::win32::ShowFatalError(error.what());
+    return 1;
+  }
+}

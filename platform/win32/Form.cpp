@@ -1,18 +1,37 @@
 #include "platform/win32/Form.h"
 
 #include <map>
+#include <stdexcept>
 
+#include "platform/CodePage.h"
+#include "platform/Unicode.h"
 #include "platform/win32/Handles.h"
 
 namespace taloveric::win32 {
 namespace {
 
-constexpr wchar_t kFormClass[] = L"TalovericForm";
-constexpr wchar_t kFrameClass[] = L"TalovericFrame";
+constexpr char kFormClass[] = "TalovericForm";
+constexpr char kFrameClass[] = "TalovericFrame";
 constexpr int kFirstControlId = 100;  // clear of IDOK and IDCANCEL, which dialog keys send
 
 COLORREF ToColorRef(Colour colour) {
   return (colour & 0x80000000u) ? ::GetSysColor(static_cast<int>(colour & 0xFF)) : static_cast<COLORREF>(colour);
+}
+
+[[noreturn]] void FailToCreate(const char* what) {
+  throw std::runtime_error(std::string("cannot create ") + what + ": " + ErrorText(::GetLastError()));
+}
+
+// The top-level window that holds `hwnd`.
+HWND RootOf(HWND hwnd) {
+  while (hwnd != nullptr && (::GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) != 0) hwnd = ::GetParent(hwnd);
+  return hwnd;
+}
+
+bool IsPushButton(HWND hwnd) {
+  char name[16] = {};
+  ::GetClassNameA(hwnd, name, sizeof name);
+  return ::lstrcmpiA(name, "Button") == 0 && (::GetWindowLongA(hwnd, GWL_STYLE) & BS_TYPEMASK) <= BS_DEFPUSHBUTTON;
 }
 
 }  // namespace
@@ -45,9 +64,9 @@ struct Form::Impl {
 
   HFONT Font(const FontSpec& font) {
     const int height = -::MulDiv(font.hundredthsOfPoint, dpiY, 7200);
-    fonts.emplace_back(::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    fonts.emplace_back(::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                     DEFAULT_PITCH | FF_DONTCARE, Wide(font.face)));
+                                     DEFAULT_PITCH | FF_DONTCARE, ToAnsi(font.face).c_str()));
     return fonts.back().get();
   }
 
@@ -66,30 +85,28 @@ struct Form::Impl {
 void Form::Impl::RegisterClasses(HINSTANCE instance) {
   static bool registered = false;
   if (registered) return;
-  registered = true;
-  INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
-  ::InitCommonControlsEx(&common);
-  WNDCLASSEXW form{};
-  form.cbSize = sizeof form;
+  ::InitCommonControls();  // the tooltips
+  WNDCLASSA form{};
   form.lpfnWndProc = &Form::Impl::Proc;
   form.hInstance = instance;
-  form.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  form.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
   form.lpszClassName = kFormClass;
-  ::RegisterClassExW(&form);
-  WNDCLASSEXW frame = form;
+  if (!::RegisterClassA(&form)) FailToCreate("the window class");
+  WNDCLASSA frame = form;
   frame.lpszClassName = kFrameClass;
-  ::RegisterClassExW(&frame);
+  if (!::RegisterClassA(&frame)) FailToCreate("the frame class");
+  registered = true;
 }
 
 LRESULT CALLBACK Form::Impl::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    const auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
-  auto* impl = reinterpret_cast<Impl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (message == WM_NCDESTROY) ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  auto* impl = reinterpret_cast<Impl*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (message == WM_NCDESTROY) ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
   return impl != nullptr ? impl->Handle(hwnd, message, wParam, lParam)
-                         : ::DefWindowProcW(hwnd, message, wParam, lParam);
+                         : ::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 LRESULT Form::Impl::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -137,24 +154,25 @@ LRESULT Form::Impl::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     default:
       break;
   }
-  return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  return ::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 void Form::Impl::AddTip(HWND control, const std::u16string& text) {
-  TOOLINFOW tool{};
-  tool.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by every comctl32 version
+  std::string ansi = ToAnsi(text);  // the tooltip keeps its own copy
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V1_SIZE;  // as comctl32 4.00 knows it
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.hwnd = ::GetParent(control);
   tool.uId = reinterpret_cast<UINT_PTR>(control);
-  tool.lpszText = const_cast<wchar_t*>(Wide(text));
-  ::SendMessageW(tooltip.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  tool.lpszText = ansi.data();
+  ::SendMessageA(tooltip.get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void Form::Impl::CreateControls() {
-  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  const HINSTANCE instance = ::GetModuleHandleA(nullptr);
   for (std::size_t i = 0; i < layout.controls.size(); ++i) {
     const ControlLayout& c = layout.controls[i];
-    const wchar_t* windowClass = L"STATIC";
+    const char* windowClass = "STATIC";
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (c.visible ? WS_VISIBLE : 0) | (c.tabStop ? WS_TABSTOP : 0);
     DWORD exStyle = 0;
     switch (c.kind) {
@@ -162,7 +180,7 @@ void Form::Impl::CreateControls() {
         style |= SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
         break;
       case ControlKind::TextBox:
-        windowClass = L"EDIT";
+        windowClass = "EDIT";
         style |= ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
         exStyle |= WS_EX_CLIENTEDGE;
         break;
@@ -175,24 +193,25 @@ void Form::Impl::CreateControls() {
         if (c.border && c.iconResource) style |= WS_BORDER;
         break;
       case ControlKind::Button:
-        windowClass = L"BUTTON";
+        windowClass = "BUTTON";
         style |= BS_PUSHBUTTON;
         break;
     }
     const HWND parent = c.parent.empty() ? window.get() : byName.at(c.parent);
     const RECT r = Rect(c.geometry);
-    const HWND hwnd = ::CreateWindowExW(exStyle, windowClass, Wide(c.caption), style, r.left, r.top,
+    const HWND hwnd = ::CreateWindowExA(exStyle, windowClass, ToAnsi(c.caption).c_str(), style, r.left, r.top,
                                         r.right - r.left, r.bottom - r.top, parent,
                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)),
                                         instance, this);
+    if (hwnd == nullptr) FailToCreate(ToUtf8(c.name).c_str());
     controls.push_back(hwnd);
     byName[c.name] = hwnd;
-    ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font(c.font)), FALSE);
-    if (c.kind == ControlKind::TextBox) ::SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
+    ::SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font(c.font)), FALSE);
+    if (c.kind == ControlKind::TextBox) ::SendMessageA(hwnd, EM_SETLIMITTEXT, 0, 0);
     if (c.iconResource) {
       icons.emplace_back(static_cast<HICON>(
-          ::LoadImageW(instance, MAKEINTRESOURCEW(c.iconResource), IMAGE_ICON, 32, 32, 0)));
-      ::SendMessageW(hwnd, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icons.back().get()));
+          ::LoadImageA(instance, MAKEINTRESOURCEA(c.iconResource), IMAGE_ICON, 32, 32, 0)));
+      ::SendMessageA(hwnd, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icons.back().get()));
       // Setting an icon sizes the control to it; the table's size stands.
       ::SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
@@ -208,7 +227,7 @@ void Form::Impl::CreateControls() {
 Form::Form(FormLayout layout, FormEvents events) : impl_(std::make_unique<Impl>()) {
   impl_->layout = std::move(layout);
   impl_->events = std::move(events);
-  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  const HINSTANCE instance = ::GetModuleHandleA(nullptr);
   Impl::RegisterClasses(instance);
   {
     const UniqueScreenDc screen(::GetDC(nullptr));
@@ -226,12 +245,14 @@ Form::Form(FormLayout layout, FormEvents events) : impl_(std::make_unique<Impl>(
   }
   RECT outer = impl_->Rect(s.client);
   ::AdjustWindowRectEx(&outer, style, FALSE, exStyle);
-  impl_->window.reset(::CreateWindowExW(exStyle, kFormClass, Wide(s.caption), style, outer.left, outer.top,
-                                        outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
-                                        instance, impl_.get()));
-  impl_->tooltip.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+  impl_->window.reset(::CreateWindowExA(exStyle, kFormClass, ToAnsi(s.caption).c_str(), style, outer.left,
+                                        outer.top, outer.right - outer.left, outer.bottom - outer.top, nullptr,
+                                        nullptr, instance, impl_.get()));
+  if (!impl_->window) FailToCreate("the window");
+  impl_->tooltip.reset(::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                          impl_->window.get(), nullptr, instance, nullptr));
+  if (!impl_->tooltip) FailToCreate("the tooltips");
   impl_->CreateControls();
 }
 
@@ -257,37 +278,51 @@ void Form::Unload() {
 }
 
 void Form::SetText(const std::u16string& control, const std::u16string& text) {
-  ::SetWindowTextW(impl_->byName.at(control), Wide(text));
+  ::SetWindowTextA(impl_->byName.at(control), ToAnsi(text).c_str());
 }
 
 std::u16string Form::Text(const std::u16string& control) const {
   const HWND hwnd = impl_->byName.at(control);
-  std::u16string text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd)) + 1, u'\0');
-  const int length = ::GetWindowTextW(hwnd, reinterpret_cast<wchar_t*>(text.data()), static_cast<int>(text.size()));
+  std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(hwnd)) + 1, '\0');
+  const int length = ::GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()));
   text.resize(static_cast<std::size_t>(length));
-  return text;
+  return FromAnsi(text);
 }
 
 int RunMessageLoop() {
   MSG message;
-  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    const HWND root = ::GetAncestor(message.hwnd, GA_ROOT);
-    wchar_t rootClass[32] = {};
-    if (root != nullptr) ::GetClassNameW(root, rootClass, 32);
-    const bool ours = ::lstrcmpW(rootClass, kFormClass) == 0;
-    // Tab moves the focus even out of the multi-line report box.
-    if (ours && message.message == WM_KEYDOWN && message.wParam == VK_TAB) {
-      const bool back = ::GetKeyState(VK_SHIFT) < 0;
-      if (const HWND next = ::GetNextDlgTabItem(root, ::GetFocus(), back)) ::SetFocus(next);
-      continue;
+  while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+    const HWND root = RootOf(message.hwnd);
+    char rootClass[32] = {};
+    if (root != nullptr) ::GetClassNameA(root, rootClass, sizeof rootClass);
+    const bool ours = ::lstrcmpA(rootClass, kFormClass) == 0;
+    if (ours && message.message == WM_KEYDOWN) {
+      // Tab moves the focus even out of the multi-line report box.
+      if (message.wParam == VK_TAB) {
+        const bool back = ::GetKeyState(VK_SHIFT) < 0;
+        if (const HWND next = ::GetNextDlgTabItem(root, ::GetFocus(), back)) ::SetFocus(next);
+        continue;
+      }
+      // Enter presses the focused button, as in a dialog. The dialog manager
+      // would send it as IDOK, since none of these buttons is a default one.
+      const HWND focus = ::GetFocus();
+      if (message.wParam == VK_RETURN && focus != nullptr && IsPushButton(focus)) {
+        ::SendMessageA(::GetParent(focus), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(focus), BN_CLICKED),
+                       reinterpret_cast<LPARAM>(focus));
+        continue;
+      }
     }
-    if (ours && ::IsDialogMessageW(root, &message)) continue;
+    if (ours && ::IsDialogMessageA(root, &message)) continue;
     ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
+    ::DispatchMessageA(&message);
   }
   return static_cast<int>(message.wParam);
 }
 
 void QuitMessageLoop(int exitCode) { ::PostQuitMessage(exitCode); }
+
+void ShowFatalError(const char* what) {
+  ::MessageBoxA(nullptr, ToAnsi(FromUtf8(what)).c_str(), "Taloveric", MB_OK | MB_ICONSTOP);
+}
 
 }  // namespace taloveric::win32

@@ -68,7 +68,7 @@ struct FormEvents {
 };
 
 // A top-level window made from a FormLayout; hidden until Show(), destroyed with
-// the object.
+// the object. Throws std::runtime_error when Windows cannot make it.
 class Form {
  public:
   Form(FormLayout layout, FormEvents events);
@@ -93,5 +93,9 @@ class Form {
 // the focus between tab stops, as in a dialog. Returns the exit code.
 int RunMessageLoop();
 void QuitMessageLoop(int exitCode = 0);
+
+// A message box for what stops the program before its windows can run; `what`
+// is UTF-8.
+void ShowFatalError(const char* what);
 
 }  // namespace taloveric::win32

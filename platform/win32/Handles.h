@@ -44,6 +44,4 @@ using UniqueScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, ScreenDcRelea
 // The system's text for a Win32 error code, in UTF-8, without the trailing line break.
 std::string ErrorText(DWORD error);
 
-inline const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-
 }  // namespace taloveric::win32

@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Dialogs.h"
 
-#include "platform/win32/Handles.h"
+#include "platform/CodePage.h"
+#include "platform/win32/WindowsApi.h"
 
 namespace taloveric::win32 {
 
@@ -13,7 +14,7 @@ Answer Win32Dialogs::Show(const MessageBoxRequest& box) {
   }
   if (box.icon == Icon::Information) flags |= MB_ICONINFORMATION;
   flags |= box.defaultButton == 2 ? MB_DEFBUTTON2 : MB_DEFBUTTON1;
-  switch (::MessageBoxW(::GetActiveWindow(), Wide(box.prompt), Wide(box.title), flags)) {
+  switch (::MessageBoxA(::GetActiveWindow(), ToAnsi(box.prompt).c_str(), ToAnsi(box.title).c_str(), flags)) {
     case IDOK: return Answer::Ok;
     case IDYES: return Answer::Yes;
     case IDNO: return Answer::No;

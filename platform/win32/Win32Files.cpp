@@ -1,43 +1,71 @@
 #include "platform/win32/Win32Files.h"
 
+#include <algorithm>
 #include <string>
 
+#include "platform/CodePage.h"
 #include "platform/LineFile.h"
+#include "platform/StepwiseReplace.h"
 #include "platform/Unicode.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/WindowsVersion.h"
 
 namespace taloveric::win32 {
 
 std::string ErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(
+  char* text = nullptr;
+  const DWORD length = ::FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-      0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::u16string message = length > 0 ? std::u16string(reinterpret_cast<char16_t*>(text), length) : u"";
+      0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = length > 0 ? std::string(text, length) : "";
   if (text != nullptr) ::LocalFree(text);
-  while (!message.empty() && (message.back() == u'\n' || message.back() == u'\r' || message.back() == u' ')) {
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
     message.pop_back();
   }
   if (message.empty()) return "error " + std::to_string(error);
-  return ToUtf8(message);
+  return ToUtf8(FromAnsi(message));
 }
 
 namespace {
 
-[[noreturn]] void Fail(const char* what, const std::u16string& path, DWORD error = ::GetLastError()) {
-  throw FileError(std::string(what) + " " + ToUtf8(path) + ": " + ErrorText(error));
+[[noreturn]] void Fail(const char* what, const std::string& path, DWORD error = ::GetLastError()) {
+  throw FileError(std::string(what) + " " + ToUtf8(FromAnsi(path)) + ": " + ErrorText(error));
+}
+
+// The renames of a replace on Windows 95, 98 and Me.
+class Win32RenameSteps : public RenameSteps {
+ public:
+  bool Exists(const std::string& path) override { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+  void Move(const std::string& from, const std::string& to) override {
+    if (!::MoveFileA(from.c_str(), to.c_str())) Fail("cannot replace", to);
+  }
+  void Remove(const std::string& path) override {
+    if (!::DeleteFileA(path.c_str())) Fail("cannot delete", path);
+  }
+};
+
+// Moves a complete file over its target: in one step on the NT family, in the
+// steps of ReplaceStepwise on Windows 9x, where MoveFileEx is not supported.
+void MoveOver(const std::string& fresh, const std::string& target) {
+  if (IsWindows9x()) {
+    Win32RenameSteps steps;
+    ReplaceStepwise(steps, fresh, target);
+    return;
+  }
+  // Windows NT 4.0 does not know MOVEFILE_WRITE_THROUGH.
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | (IsWindows2000OrLater() ? MOVEFILE_WRITE_THROUGH : 0);
+  if (!::MoveFileExA(fresh.c_str(), target.c_str(), flags)) Fail("cannot replace", target);
 }
 
 // A new file beside `target` that replaces it on Commit() and is deleted if
 // abandoned before that.
 class ReplacingFile {
  public:
-  explicit ReplacingFile(std::u16string target) : target_(std::move(target)) {
+  explicit ReplacingFile(const std::u16string& target) : target_(ToAnsi(target)) {
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-      temp_ = target_ + u".~" + Widen(std::to_string(::GetCurrentProcessId())) + u"-" +
-              Widen(std::to_string(counter++));
-      file_ = MakeUniqueHandle(::CreateFileW(Wide(temp_), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      temp_ = target_ + ".~" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++);
+      file_ = MakeUniqueHandle(::CreateFileA(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                              FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) Fail("cannot create", target_);
     }
@@ -46,10 +74,8 @@ class ReplacingFile {
   ReplacingFile(const ReplacingFile&) = delete;
   ReplacingFile& operator=(const ReplacingFile&) = delete;
   ~ReplacingFile() {
-    if (file_) {
-      file_.reset();
-      ::DeleteFileW(Wide(temp_));
-    }
+    if (file_) file_.reset();
+    if (!committed_) ::DeleteFileA(temp_.c_str());
   }
 
   void Write(std::string_view bytes) {
@@ -63,24 +89,17 @@ class ReplacingFile {
 
   void Commit() {
     if (!::FlushFileBuffers(file_.get())) Fail("cannot write", target_);
-    if (!::CloseHandle(file_.release())) {
-      const DWORD error = ::GetLastError();
-      ::DeleteFileW(Wide(temp_));
-      Fail("cannot write", target_, error);
-    }
-    if (!::MoveFileExW(Wide(temp_), Wide(target_), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      const DWORD error = ::GetLastError();
-      ::DeleteFileW(Wide(temp_));
-      Fail("cannot replace", target_, error);
-    }
+    if (!::CloseHandle(file_.release())) Fail("cannot write", target_);
+    MoveOver(temp_, target_);
+    committed_ = true;
   }
 
  private:
-  std::u16string target_;
-  std::u16string temp_;
+  std::string target_;
+  std::string temp_;
   UniqueHandle file_;
+  bool committed_ = false;
 };
-
 
 }  // namespace
 
@@ -93,14 +112,13 @@ std::u16string FolderOf(const std::u16string& modulePath) {
 }
 
 std::u16string Win32Files::ProgramFolder() {
-  std::u16string path(MAX_PATH, u'\0');
+  std::string path(MAX_PATH, '\0');
   while (true) {
-    const DWORD length = ::GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(path.data()),
-                                              static_cast<DWORD>(path.size()));
-    if (length == 0) Fail("cannot find the program's folder", u"");
+    const DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) Fail("cannot find the program's folder", "");
     if (length < path.size()) {
       path.resize(length);
-      return FolderOf(path);
+      return FolderOf(FromAnsi(path));
     }
     path.resize(path.size() * 2);
   }
@@ -111,14 +129,15 @@ std::unique_ptr<TextFile> Win32Files::CreateText(const std::u16string& path) {
 }
 
 void Win32Files::Copy(const std::u16string& from, const std::u16string& to) {
-  const UniqueHandle source = MakeUniqueHandle(::CreateFileW(Wide(from), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!source) Fail("cannot open", from);
+  const std::string source = ToAnsi(from);
+  const UniqueHandle input = MakeUniqueHandle(::CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!input) Fail("cannot open", source);
   ReplacingFile target(to);
   char buffer[1 << 16];
   while (true) {
     DWORD read = 0;
-    if (!::ReadFile(source.get(), buffer, sizeof buffer, &read, nullptr)) Fail("cannot read", from);
+    if (!::ReadFile(input.get(), buffer, sizeof buffer, &read, nullptr)) Fail("cannot read", source);
     if (read == 0) break;
     target.Write(std::string_view(buffer, read));
   }

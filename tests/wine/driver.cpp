@@ -14,7 +14,7 @@
 // Text is printed in UTF-8 with \r, \n, \\ and control characters escaped.
 // Exit status: 0 done, 1 not found in time, 2 bad usage.
 
-#include "platform/win32/WindowsApi.h"
+#include <windows.h>
 
 #include <psapi.h>
 

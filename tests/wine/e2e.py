@@ -29,6 +29,10 @@ WINDOWS_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion"
 ACCOUNTS = r"HKEY_CURRENT_USER\Software\Microsoft\Internet Account Manager"
 OUR_VALUES = ["ProductId", "ProductKey", "ProductName", "RegisteredOwner", "RegisteredOrganization", "SystemRoot",
               "Version", "Plus! ProductId", "VersionNumber", "Plus! VersionNumber", "SubVersionNumber"]
+# Wine's loaders, called directly: Debian's `wine` prefers the 32-bit one when
+# wine32 is installed, which fails where 32-bit programs cannot run.
+WINE64 = "/usr/lib/wine/wine64"
+WINE32 = "/usr/lib/wine/wine"
 WINDOWS_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "user32.dll", "msvcrt.dll"}
 
 
@@ -108,7 +112,7 @@ class Wine:
         os.close(read)
         self.env = dict(os.environ, WINEPREFIX=str(self.prefix), DISPLAY=f":{display}", WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=", LANG="en_US.UTF-8", LC_ALL="en_US.UTF-8")
-        subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+        subprocess.run([WINE64, "wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=300, check=True)
         # One server for the whole run, so that each step starts quickly.
         subprocess.run(["wineserver", "-p"], env=self.env, timeout=30)
@@ -141,7 +145,7 @@ class Wine:
         self.processes = []
 
     def wine(self, *args, timeout=60, cwd=None):
-        return subprocess.run(["wine", *args], env=self.env, capture_output=True, timeout=timeout, cwd=cwd)
+        return subprocess.run([WINE64, *args], env=self.env, capture_output=True, timeout=timeout, cwd=cwd)
 
     def drive(self, *args):
         """Runs one driver step; returns its output, or None when it found nothing."""
@@ -196,7 +200,7 @@ class Wine:
     def start(self, folder, windows_folder):
         # What Wine says goes to a log beside the screenshots, for when a case fails.
         log = open(self.artifacts / "wine.log", "ab")
-        process = subprocess.Popen(["wine", windows_folder + "\\taloveric.exe"], env=self.env, cwd=folder,
+        process = subprocess.Popen([WINE64 if self.arch == "x64" else WINE32, windows_folder + "\\taloveric.exe"], env=self.env, cwd=folder,
                                    stdout=log, stderr=log)
         log.close()
         self.processes.append(process)

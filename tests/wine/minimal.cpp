@@ -1,5 +1,5 @@
 // The smallest Win32 program that opens one window: the yardstick for start-up time.
-#include "platform/win32/WindowsApi.h"
+#include <windows.h>
 
 LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_DESTROY) ::PostQuitMessage(0);
