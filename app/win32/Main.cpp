@@ -47,7 +47,7 @@ win32::FormLayout ReadmeLayout() {
                            .caption = u"Keep your keys at hand", .back = 0x0080C0FF, .fore = 0x000040C0,
                            .font = small});
   form.controls.push_back({.name = u"Label2(1)", .kind = ControlKind::Label, .geometry = {4020, 5805, 1530, 180},
-                           .caption = u"The Taloveric Team 2003", .back = 0x00004080, .fore = 0x00008080,
+                           .caption = u"Taloveric Team, 2003", .back = 0x00004080, .fore = 0x00008080,
                            .font = small});
   return form;
 }

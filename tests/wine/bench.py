@@ -33,7 +33,7 @@ def main():
         shutil.copy(bin_dir / "minimal_window.exe", folder / "minimal_window.exe")
 
         started = time.monotonic()
-        minimal = subprocess.Popen(["wine", r"C:\Taloveric\minimal_window.exe"], env=wine.env, cwd=folder)
+        minimal = subprocess.Popen([e2e.WINE64, r"C:\Taloveric\minimal_window.exe"], env=wine.env, cwd=folder)
         wine.drive("wait", "Minimal window")
         minimal_seconds = time.monotonic() - started
         minimal.kill()

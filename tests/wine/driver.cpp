@@ -8,11 +8,13 @@
 //   driver answer TITLE BUTTON       presses a message box's button
 //   driver layout CAPTION            prints the window's and every control's rectangle and style
 //   driver focus CAPTION             prints the control that has the focus
-//   driver key CAPTION tab|shift-tab presses Tab or Shift+Tab in the window
+//   driver key CAPTION KEY           presses tab, shift-tab, enter, space or escape in the window
+//   driver fonts CAPTION [N=FACE:PT100...]  prints the face each control's font gets, and whether its caption fits
 //   driver memory CAPTION            prints the owning process's peak working set in bytes
 //   driver tip CAPTION N             rests the mouse on the window's Nth control, prints the tip shown
 // Text is printed in UTF-8 with \r, \n, \\ and control characters escaped.
-// Exit status: 0 done, 1 not found in time, 2 bad usage.
+// Exit status: 0 done, 1 not found in time, 2 bad usage. A wait lasts up to
+// TALOVERIC_WAIT_SECONDS (default 60): long enough for a busy machine.
 
 #include <windows.h>
 
@@ -24,7 +26,13 @@
 
 namespace {
 
-constexpr DWORD kTimeoutMs = 15000;
+DWORD TimeoutMs() {
+  wchar_t seconds[16] = {};
+  const DWORD n = ::GetEnvironmentVariableW(L"TALOVERIC_WAIT_SECONDS", seconds, 16);
+  const int value = n > 0 && n < 16 ? _wtoi(seconds) : 0;
+  return static_cast<DWORD>(value > 0 ? value : 60) * 1000;
+}
+const DWORD kTimeoutMs = TimeoutMs();
 
 std::wstring Widen(const char* s) {
   const int n = ::MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
@@ -180,6 +188,53 @@ int Layout(HWND window) {
   return 0;
 }
 
+// Which face a control's font request gets on this machine, and whether the
+// control's caption fits it: a label's wrapped text within its height, a
+// button's line within its width. A window's font handle cannot be read from
+// another process under Wine (WM_GETFONT answers nothing), so the requests come
+// from the caller: `specs` holds "N=FACE:HUNDREDTHS_OF_POINT" for each control
+// whose font differs from MS Sans Serif 8.25 pt.
+int Fonts(HWND window, const std::vector<std::wstring>& specs) {
+  std::vector<HWND> all;
+  Descendants(window, all);
+  const HDC dc = ::GetDC(window);
+  const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    std::wstring request = L"MS Sans Serif";
+    int hundredths = 825;
+    const std::wstring prefix = std::to_wstring(i) + L"=";
+    for (const std::wstring& spec : specs) {
+      if (spec.rfind(prefix, 0) != 0) continue;
+      const std::size_t colon = spec.find(L':');
+      request = spec.substr(prefix.size(), colon - prefix.size());
+      hundredths = _wtoi(spec.c_str() + colon + 1);
+    }
+    LOGFONTW wanted{};
+    wanted.lfHeight = -::MulDiv(hundredths, dpi, 7200);
+    wanted.lfWeight = FW_NORMAL;
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    request.copy(wanted.lfFaceName, LF_FACESIZE - 1);
+    const HFONT font = ::CreateFontIndirectW(&wanted);
+    const HGDIOBJ old = ::SelectObject(dc, font);
+    wchar_t face[LF_FACESIZE] = {};
+    ::GetTextFaceW(dc, LF_FACESIZE, face);
+    const std::wstring text = TextOf(all[i]);
+    RECT r;
+    ::GetClientRect(all[i], &r);
+    const bool button = ClassOf(all[i]) == L"Button";
+    RECT need{0, 0, r.right, 0};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need,
+                DT_CALCRECT | DT_NOPREFIX | (button ? DT_SINGLELINE : DT_WORDBREAK));
+    const bool fits = button ? need.right <= r.right - 4 : need.bottom <= r.bottom;
+    std::printf("%zu %s \"%s\" face=%s fits=%d\n", i, Escape(ClassOf(all[i])).c_str(),
+                Escape(text.substr(0, 24)).c_str(), Escape(face).c_str(), fits);
+    ::SelectObject(dc, old);
+    ::DeleteObject(font);
+  }
+  ::ReleaseDC(window, dc);
+  return 0;
+}
+
 BOOL CALLBACK FindShownTip(HWND hwnd, LPARAM param) {
   if (!::IsWindowVisible(hwnd) || ClassOf(hwnd) != L"tooltips_class32") return TRUE;
   *reinterpret_cast<HWND*>(param) = hwnd;
@@ -278,11 +333,13 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == L"key") {
+    const WORD key = arg == L"enter" ? VK_RETURN : arg == L"space" ? VK_SPACE : arg == L"escape" ? VK_ESCAPE : VK_TAB;
     ::SetForegroundWindow(window);
-    Press(VK_TAB, arg == L"shift-tab");
+    Press(key, arg == L"shift-tab");
     ::Sleep(200);
     return 0;
   }
+  if (command == L"fonts") return Fonts(window, std::vector<std::wstring>(argv + 3, argv + argc));
   if (command == L"tip") {
     std::vector<HWND> all;
     Descendants(window, all);
