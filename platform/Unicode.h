@@ -12,7 +12,9 @@ std::u16string FromUtf8(std::string_view bytes);
 // Little-endian UTF-16 bytes; a trailing odd byte is dropped.
 std::u16string FromUtf16Le(std::string_view bytes);
 
-// ASCII-only conveniences for literals and messages.
+// ASCII-only conveniences for literals, names and messages.
 std::u16string Widen(std::string_view ascii);
+// ASCII letters in lower case; other bytes as they are.
+std::string AsciiLower(std::string_view text);
 
 }  // namespace taloveric

@@ -3,18 +3,30 @@
 namespace taloveric {
 
 std::u16string ComposeReportText(const InstallInfo& info, const ReportExtras& extras) {
-  return u"Def. e-mail for this user: " + info.MailAddress + u"\r\n" +
-         u"Registered Owner: " + info.RegisteredOwner + u"\r\n" +
-         u"Registered Organization: " + info.RegisteredOrg + u"\r\n" +
-         u"Product: " + info.ProductName + u"\r\n" +
-         u"Version: " + info.WindowsVersion + u"\r\n" +
-         u"Version Number: " + info.VersionNumber + u"\r\n" +
-         u"Sub Version: " + extras.SubVersionNumber + u"\r\n" +
-         u"System Root Directory: " + info.SystemRootDir + u"\r\n" +
-         u"Plus! Id: " + extras.PlusProductId + u"\r\n" +
-         u"Plus! Version: " + extras.PlusVersionNumber + u"\r\n" +
-         u"Registration ID: " + info.ProductId + u"\r\n" +
-         u"Registration Code: " + info.ProductKey;
+  const std::array<const std::u16string*, 12> values = {
+      &info.MailAddress,    &info.RegisteredOwner,        &info.RegisteredOrg,  &info.ProductName,
+      &info.WindowsVersion, &info.VersionNumber,          &extras.SubVersionNumber, &info.SystemRootDir,
+      &extras.PlusProductId, &extras.PlusVersionNumber, &info.ProductId,      &info.ProductKey};
+  std::u16string text;
+  for (std::size_t line = 0; line < values.size(); ++line) {
+    if (line > 0) text += u"\r\n";
+    text += kReportLabels[line];
+    text += *values[line];
+  }
+  return text;
+}
+
+std::vector<std::u16string> ReportLines(std::u16string_view text) {
+  std::vector<std::u16string> lines;
+  std::size_t start = 0;
+  for (std::size_t next = 1; !text.empty(); ++next) {
+    std::size_t end = std::u16string_view::npos;
+    if (next < kReportLabels.size()) end = text.find(std::u16string(u"\r\n") + std::u16string(kReportLabels[next]), start);
+    lines.emplace_back(text.substr(start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start));
+    if (end == std::u16string_view::npos) break;
+    start = end + 2;
+  }
+  return lines;
 }
 
 }  // namespace taloveric

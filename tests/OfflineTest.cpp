@@ -80,7 +80,7 @@ TEST_F(Win9xFiles, AnswerAsWindows9xDid) {
             std::string("00000001\0", 9));
   EXPECT_TRUE(testing::KeyOpens(registry, kHkeyUsers, std::string(".DEFAULT\\") + kAccountManager));
   EXPECT_TRUE(opened.notes.empty());
-  EXPECT_TRUE(opened.problems().empty());
+  EXPECT_TRUE(opened.AllWarnings().empty());
 }
 
 TEST_F(Win9xFiles, GiveTheReportTheWindowsProgramGave) {

@@ -62,7 +62,7 @@ TEST(RealFiles, WindowsMeUserDatHasNoDefaultMailAccount) {
   ReadReg(registry, controls, info);
   EXPECT_EQ(info.AccountKeySuffix, u"\\" + std::u16string(256, u' '));
   EXPECT_TRUE(controls.Text1().starts_with(u"Def. e-mail for this user: \r\nRegistered Owner: Jos\u00E9 Quiroga\r\n"));
-  EXPECT_TRUE(opened.problems().empty());
+  EXPECT_TRUE(opened.AllWarnings().empty());
 }
 
 // Values as cregexport prints them: key path -> value name -> (type, bytes).

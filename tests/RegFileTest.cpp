@@ -124,8 +124,8 @@ TEST(RegFile, BrokenFilesNameTheFileTheLineAndTheFault) {
 TEST(RegFile, FilesThatCannotBeRead) {
   testing::TempFolder folder;
   MemoryRegistry registry;
-  EXPECT_THROW(LoadRegFile(folder / "absent.reg", registry), RegFileError);
-  EXPECT_THROW(LoadRegFile(folder.path(), registry), RegFileError);
+  EXPECT_THROW(LoadRegFile(folder / "absent.reg", registry), SourceError);
+  EXPECT_THROW(LoadRegFile(folder.path(), registry), SourceError);
   testing::WriteBytes(folder / "binary.reg", std::string("\x7F" "ELF\x02\x01\x01\0\0\0", 10));
   try {
     LoadRegFile(folder / "binary.reg", registry);

@@ -18,9 +18,8 @@
 #include "collect/ReadReg.h"
 #include "platform/CodePage.h"
 #include "platform/Unicode.h"
-#include "platform/memory/RegFile.h"
 #include "platform/offline/Sources.h"
-#include "platform/posix/ConsoleDialogs.h"
+#include "ui/console/ConsoleDialogs.h"
 #include "platform/posix/PosixFiles.h"
 #include "ui/console/ConsolePad.h"
 
@@ -121,12 +120,8 @@ std::optional<std::string> AskProfile(const std::vector<std::string>& names) {
 OpenedSources Open(const Options& options) {
   if (!options.sources.empty()) return OpenSources(options.sources, options.user, AskProfile);
   if (options.user) throw SourceError("--user picks a profile in a Windows folder; name the folder");
-  auto sample = std::make_unique<MemoryRegistry>();
-  LoadRegText(SampleRegistry(), "the bundled sample", *sample);
-  OpenedSources opened;
-  opened.registry = std::move(sample);
+  OpenedSources opened = OpenRegText(SampleRegistry(), "the bundled sample");
   opened.notes.push_back("no source named: showing the bundled sample registry of a Windows 98 machine");
-  opened.problems = [] { return std::vector<std::string>(); };
   return opened;
 }
 
@@ -160,7 +155,13 @@ int Run(const Options& options) {
     ConsoleControls controls;
     InstallInfo info;
     ReadReg(*opened.registry, controls, info);
-    std::cout << ToAnsi(controls.Text1()) << "\r\n" << std::flush;
+    // Into a file or a pipe, the Windows program's bytes; to a terminal,
+    // nothing that could move the cursor or forge a line.
+    if (::isatty(STDOUT_FILENO)) {
+      std::cout << ToUtf8(ShownReport(controls.Text1())) << '\n' << std::flush;
+    } else {
+      std::cout << ToAnsi(controls.Text1()) << "\r\n" << std::flush;
+    }
     if (!std::cout) status = 1;
   } else if (options.mode == Mode::Save) {
     UnattendedDialogs dialogs(std::cout);
@@ -168,7 +169,7 @@ int Run(const Options& options) {
   } else {
     status = Interactive(*opened.registry, files);
   }
-  for (const std::string& problem : opened.problems()) std::cerr << "taloveric: warning: " << problem << '\n';
+  for (const std::string& problem : opened.AllWarnings()) std::cerr << "taloveric: warning: " << problem << '\n';
   return status;
 }
 

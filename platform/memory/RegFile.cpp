@@ -1,12 +1,12 @@
 #include "platform/memory/RegFile.h"
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <optional>
 #include <vector>
 
 #include "platform/CodePage.h"
 #include "platform/Unicode.h"
+#include "platform/posix/RegularFile.h"
 
 namespace taloveric {
 namespace {
@@ -52,50 +52,93 @@ std::optional<std::uint32_t> ParseHex(std::u16string_view digits, std::size_t ma
   return value;
 }
 
+// The lines of an export one at a time, decoded from its encoding (the byte
+// order mark tells UTF-16LE and UTF-8 from ANSI), without their CR or LF: only
+// the line at hand is held as text.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view bytes) : bytes_(bytes) {
+    if (bytes_.starts_with("\xFF\xFE")) {
+      encoding_ = Encoding::Utf16Le;
+      bytes_.remove_prefix(2);
+    } else if (bytes_.starts_with("\xEF\xBB\xBF")) {
+      encoding_ = Encoding::Utf8;
+      bytes_.remove_prefix(3);
+    }
+  }
+
+  bool Next(std::u16string& line) {
+    if (bytes_.empty()) return false;
+    const std::size_t unit = encoding_ == Encoding::Utf16Le ? 2 : 1;
+    std::size_t end = 0;
+    while (end + unit <= bytes_.size() && !IsBreak(end)) end += unit;
+    const std::string_view text = bytes_.substr(0, std::min(end, bytes_.size()));
+    line = encoding_ == Encoding::Utf16Le ? FromUtf16Le(text)
+           : encoding_ == Encoding::Utf8  ? FromUtf8(text)
+                                          : FromAnsi(text);
+    std::size_t skip = std::min(end + unit, bytes_.size());
+    // CR LF is one break.
+    if (end + unit <= bytes_.size() && Unit(end) == u'\r' && skip + unit <= bytes_.size() && Unit(skip) == u'\n') {
+      skip += unit;
+    }
+    bytes_.remove_prefix(skip);
+    return true;
+  }
+
+ private:
+  enum class Encoding { Ansi, Utf8, Utf16Le };
+  char16_t Unit(std::size_t at) const {
+    if (encoding_ != Encoding::Utf16Le) return static_cast<unsigned char>(bytes_[at]);
+    return static_cast<char16_t>(static_cast<unsigned char>(bytes_[at]) |
+                                 (static_cast<unsigned char>(bytes_[at + 1]) << 8));
+  }
+  bool IsBreak(std::size_t at) const { return Unit(at) == u'\r' || Unit(at) == u'\n'; }
+
+  std::string_view bytes_;
+  Encoding encoding_ = Encoding::Ansi;
+};
+
 class Parser {
  public:
-  Parser(std::string_view name, MemoryRegistry& registry) : name_(name), registry_(registry) {}
+  // `budget`: the most the registry may hold in memory once the file is read.
+  Parser(std::string_view name, MemoryRegistry& registry, std::size_t budget)
+      : name_(name), registry_(registry), budget_(budget) {}
 
-  void Run(std::u16string_view text) {
-    std::vector<std::u16string_view> lines = SplitLines(text);
-    std::size_t i = 0;
-    while (i < lines.size() && Trim(lines[i]).empty()) ++i;
-    if (i == lines.size()) Fail(0, "the file is empty");
-    const std::u16string_view header = Trim(lines[i]);
+  void Run(std::string_view bytes) {
+    LineReader reader(bytes);
+    std::u16string line;
+    std::size_t number = 0;
+    const auto next = [&] {
+      if (!reader.Next(line)) return false;
+      ++number;
+      return true;
+    };
+    bool found = false;
+    while (!found && next()) found = !Trim(line).empty();
+    if (!found) Fail(0, "the file is empty");
+    const std::u16string header(Trim(line));
     if (header != kHeader4 && header != kHeader5) {
-      Fail(i + 1, "not a registry export: the first line must be \"REGEDIT4\" or "
-                  "\"Windows Registry Editor Version 5.00\"");
+      Fail(number, "not a registry export: the first line must be \"REGEDIT4\" or "
+                   "\"Windows Registry Editor Version 5.00\"");
     }
     // Version 5 exports come from a Unicode registry.
     unicode_ = header == kHeader5;
-    for (++i; i < lines.size(); ++i) {
-      line_ = i + 1;
-      std::u16string logical(Trim(lines[i]));
+    while (next()) {
+      line_ = number;
+      std::u16string logical(Trim(line));
       // Hex data goes on over lines that end in a backslash.
-      while (!logical.empty() && logical.back() == u'\\' && IsHexValueLine(logical) &&
-             i + 1 < lines.size()) {
+      while (!logical.empty() && logical.back() == u'\\' && IsHexValueLine(logical) && next()) {
         logical.pop_back();
-        logical += Trim(lines[++i]);
+        logical += Trim(line);
       }
       ParseLine(logical);
+      if (registry_.Hive().Bytes() > budget_) {
+        Fail("holds more keys and values than a registry export of its size could: damaged or not an export");
+      }
     }
   }
 
  private:
-  static std::vector<std::u16string_view> SplitLines(std::u16string_view text) {
-    std::vector<std::u16string_view> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == u'\r' || text[i] == u'\n') {
-        lines.push_back(text.substr(start, i - start));
-        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-        start = i + 1;
-      }
-    }
-    if (start < text.size()) lines.push_back(text.substr(start));
-    return lines;
-  }
-
   // A value line whose data is hex: the only kind that continues over lines.
   static bool IsHexValueLine(std::u16string_view line) {
     if (line.empty() || (line[0] != u'"' && line[0] != u'@')) return false;
@@ -239,6 +282,7 @@ class Parser {
 
   std::string name_;
   MemoryRegistry& registry_;
+  std::size_t budget_;
   bool unicode_ = false;
   std::size_t line_ = 0;
   bool haveKey_ = false;
@@ -249,26 +293,14 @@ class Parser {
 }  // namespace
 
 void LoadRegText(std::string_view bytes, std::string_view name, MemoryRegistry& registry) {
-  std::u16string text;
-  if (bytes.starts_with("\xFF\xFE")) {
-    text = FromUtf16Le(bytes.substr(2));
-  } else if (bytes.starts_with("\xEF\xBB\xBF")) {
-    text = FromUtf8(bytes.substr(3));
-  } else {
-    text = FromAnsi(bytes);
-  }
-  Parser(name, registry).Run(text);
+  // What an export may cost in memory beyond its own bytes: real exports need
+  // far less; a file full of one-letter keys would need more.
+  const std::size_t budget = registry.Hive().Bytes() + 3 * bytes.size() + (16u << 20);
+  Parser(name, registry, budget).Run(bytes);
 }
 
 void LoadRegFile(const std::filesystem::path& file, MemoryRegistry& registry) {
-  const std::string name = file.string();
-  std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) throw RegFileError(name + ": is a folder, not a .reg file");
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw RegFileError(name + ": cannot be opened for reading");
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw RegFileError(name + ": could not be read to the end");
-  LoadRegText(bytes, name, registry);
+  LoadRegText(ReadRegularFile(file, kRegFileLimit, "a .reg export"), file.string(), registry);
 }
 
 }  // namespace taloveric

@@ -13,13 +13,17 @@
 
 namespace taloveric {
 
-// A file that cannot be read or parsed; what() names the file, the line (when
-// there is one) and what is wrong.
-class RegFileError : public std::runtime_error {
+// A file that cannot be parsed; what() names the file, the line (when there is
+// one) and what is wrong. A file that cannot be read throws SourceError.
+class RegFileError : public SourceError {
  public:
-  using std::runtime_error::runtime_error;
+  using SourceError::SourceError;
 };
 
+// The largest .reg export read: far above any real one.
+inline constexpr std::uintmax_t kRegFileLimit = 64u << 20;
+
+// Only a regular file is read.
 void LoadRegFile(const std::filesystem::path& file, MemoryRegistry& registry);
 
 // `name` is how messages refer to the text.

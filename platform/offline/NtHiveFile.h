@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/offline/HiveFile.h"
+#include "platform/HiveFile.h"
 
 namespace taloveric {
 

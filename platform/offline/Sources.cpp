@@ -1,41 +1,44 @@
 #include "platform/offline/Sources.h"
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 
+#include "platform/Unicode.h"
 #include "platform/memory/RegFile.h"
 #include "platform/offline/CregFile.h"
 #include "platform/offline/NtHiveFile.h"
-#include "platform/offline/OfflineRegistry.h"
+#include "platform/posix/RegularFile.h"
 
 namespace taloveric {
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return s;
+bool NameIs(const fs::path& path, std::string_view name) { return AsciiLower(path.filename().string()) == name; }
+
+// A folder's entries, sorted; what could not be read of it goes to `problem`.
+std::vector<fs::path> Entries(const fs::path& folder, std::string* problem = nullptr) {
+  std::vector<fs::path> out;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) out.push_back(it->path());
+  if (ec && problem != nullptr && problem->empty()) *problem = folder.string() + ": " + ec.message();
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
-bool NameIs(const fs::path& path, std::string_view name) { return Lower(path.filename().string()) == name; }
-
 // The entry of `folder` named `name` without regard to case, if there is one.
-std::optional<fs::path> Entry(const fs::path& folder, std::string_view name) {
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (NameIs(it->path(), name)) return it->path();
+std::optional<fs::path> Entry(const fs::path& folder, std::string_view name, std::string* problem = nullptr) {
+  for (const fs::path& entry : Entries(folder, problem)) {
+    if (NameIs(entry, name)) return entry;
   }
   return std::nullopt;
 }
 
-std::optional<fs::path> FileAt(const fs::path& folder, std::initializer_list<std::string_view> names) {
+std::optional<fs::path> FileAt(const fs::path& folder, std::initializer_list<std::string_view> names,
+                               std::string* problem = nullptr) {
   fs::path at = folder;
   for (std::string_view name : names) {
-    const auto next = Entry(at, name);
+    const auto next = Entry(at, name, problem);
     if (!next) return std::nullopt;
     at = *next;
   }
@@ -43,14 +46,12 @@ std::optional<fs::path> FileAt(const fs::path& folder, std::initializer_list<std
   return fs::is_regular_file(at, ec) ? std::optional(at) : std::nullopt;
 }
 
-std::vector<fs::path> SubFolders(const fs::path& folder) {
+std::vector<fs::path> SubFolders(const fs::path& folder, std::string* problem = nullptr) {
   std::vector<fs::path> out;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code dirEc;
-    if (it->is_directory(dirEc)) out.push_back(it->path());
+  for (const fs::path& entry : Entries(folder, problem)) {
+    std::error_code ec;
+    if (fs::is_directory(entry, ec)) out.push_back(entry);
   }
-  std::sort(out.begin(), out.end());
   return out;
 }
 
@@ -59,7 +60,7 @@ bool IsSystemProfile(const std::string& name) {
   static const char* const kSystem[] = {"all users", "default", "default user", "public", "localservice",
                                         "networkservice"};
   for (const char* system : kSystem) {
-    if (Lower(name) == system) return true;
+    if (AsciiLower(name) == system) return true;
   }
   return false;
 }
@@ -68,7 +69,13 @@ void AddProfiles(Installation& found, const fs::path& profilesFolder, std::strin
   for (const fs::path& profile : SubFolders(profilesFolder)) {
     const std::string name = profile.filename().string();
     if (IsSystemProfile(name)) continue;
-    if (const auto hive = FileAt(profile, {hiveName})) found.profiles.emplace_back(name, *hive);
+    std::string unreadable;
+    if (const auto hive = FileAt(profile, {hiveName}, &unreadable)) {
+      found.profiles.emplace_back(name, *hive);
+    } else if (!unreadable.empty()) {
+      // Listed all the same: reading it then says why it cannot be read.
+      found.profiles.emplace_back(name, profile / (hiveName == "user.dat" ? "USER.DAT" : "NTUSER.DAT"));
+    }
   }
 }
 
@@ -78,83 +85,135 @@ std::string Join(const std::vector<std::string>& names) {
   return out;
 }
 
+// A folder as an absolute path without "." or a trailing separator, so that
+// its parent is the folder above it however the user named it.
+fs::path Normal(const fs::path& folder) {
+  std::error_code ec;
+  fs::path out = fs::absolute(folder, ec).lexically_normal();
+  if (ec) out = folder.lexically_normal();
+  if (!out.has_filename() && out.has_relative_path()) out = out.parent_path();
+  return out;
+}
+
 // Which part of the registry a file holds.
 enum class Role { Machine, User };
 
-Role RoleOf(const fs::path& file, FileKind kind, HiveFile& hive) {
+std::optional<Role> RoleByName(const fs::path& file, FileKind kind) {
   if (kind == FileKind::Win9xRegistry) {
     if (NameIs(file, "system.dat")) return Role::Machine;
     if (NameIs(file, "user.dat")) return Role::User;
+  } else {
+    if (NameIs(file, "software")) return Role::Machine;
+    if (NameIs(file, "ntuser.dat")) return Role::User;
+  }
+  return std::nullopt;
+}
+
+Role RoleByKeys(const fs::path& file, FileKind kind, HiveFile& hive) {
+  if (kind == FileKind::Win9xRegistry) {
     if (hive.Child(hive.Root(), ".DEFAULT")) return Role::User;
     if (hive.Child(hive.Root(), "Enum") || hive.Child(hive.Root(), "Config")) return Role::Machine;
     throw SourceError(file.string() + ": cannot tell whether this is SYSTEM.DAT or USER.DAT; name it so");
   }
-  if (NameIs(file, "software")) return Role::Machine;
-  if (NameIs(file, "ntuser.dat")) return Role::User;
   if (hive.Child(hive.Root(), "Microsoft") && !hive.Child(hive.Root(), "Control Panel")) return Role::Machine;
   if (hive.Child(hive.Root(), "Software") && hive.Child(hive.Root(), "Control Panel")) return Role::User;
   throw SourceError(file.string() + ": an NT hive that is neither SOFTWARE nor NTUSER.DAT");
 }
 
-OpenedSources OpenRegExports(const std::vector<fs::path>& files) {
-  auto registry = std::make_unique<MemoryRegistry>();
-  for (const fs::path& file : files) LoadRegFile(file, *registry);
-  OpenedSources opened;
-  opened.registry = std::move(registry);
-  opened.problems = [] { return std::vector<std::string>(); };
-  return opened;
-}
+// Builds the one registry the sources make: .reg exports into a tree in
+// memory, registry files mounted where Windows keeps them.
+class Builder {
+ public:
+  void AddExport(const fs::path& file) { LoadRegFile(file, Memory()); }
+  void AddExportText(std::string_view text, std::string_view name) { LoadRegText(text, name, Memory()); }
 
-OpenedSources OpenHives(const std::vector<std::pair<fs::path, FileKind>>& files) {
-  auto registry = std::make_unique<OfflineRegistry>();
-  OpenedSources opened;
-  std::map<Role, fs::path> seen;
-  std::optional<FileKind> family;
-  for (const auto& [file, kind] : files) {
-    if (family && *family != kind) {
+  // `role` is known for the files found in a Windows folder.
+  void AddHive(const fs::path& file, FileKind kind, std::optional<Role> role = std::nullopt) {
+    if (family_ && *family_ != kind) {
       throw SourceError(file.string() + ": Windows 95/98/Me files and NT hives cannot be read together");
     }
-    family = kind;
-    const std::shared_ptr<HiveFile> hive = kind == FileKind::Win9xRegistry ? OpenCregFile(file) : OpenNtHiveFile(file);
-    const Role role = RoleOf(file, kind, *hive);
-    if (const auto other = seen.find(role); other != seen.end()) {
+    family_ = kind;
+    if (!role) role = RoleByName(file, kind);
+    std::shared_ptr<HiveFile> hive;
+    try {
+      hive = kind == FileKind::Win9xRegistry ? OpenCregFile(file) : OpenNtHiveFile(file);
+    } catch (const SourceError& error) {
+      if (role != Role::User) throw;
+      // The machine's values, the product key among them, do not depend on it.
+      warnings_.push_back(std::string(error.what()) + "; the report's e-mail line is left empty");
+      seen_[Role::User] = file;
+      return;
+    }
+    if (!role) role = RoleByKeys(file, kind, *hive);
+    if (const auto other = seen_.find(*role); other != seen_.end()) {
       throw SourceError(file.string() + ": " + other->second.string() + " already holds the same part of the registry");
     }
-    seen[role] = file;
+    seen_[*role] = file;
+    MountedRegistry& registry = Mounted();
     if (kind == FileKind::Win9xRegistry && role == Role::Machine) {
-      registry->Mount(kHkeyLocalMachine, "", hive, hive->Root());
+      registry.Mount(kHkeyLocalMachine, "", hive, hive->Root());
     } else if (kind == FileKind::Win9xRegistry) {
       // Windows' own USER.DAT holds the default user under .DEFAULT; a
       // profile's USER.DAT is the user's tree itself.
       const auto defaultUser = hive->Child(hive->Root(), ".DEFAULT");
-      registry->Mount(kHkeyCurrentUser, "", hive, defaultUser ? *defaultUser : hive->Root());
-      if (defaultUser) registry->Mount(kHkeyUsers, "", hive, hive->Root());
+      registry.Mount(kHkeyCurrentUser, "", hive, defaultUser ? *defaultUser : hive->Root());
+      if (defaultUser) registry.Mount(kHkeyUsers, "", hive, hive->Root());
     } else if (role == Role::Machine) {
-      registry->Mount(kHkeyLocalMachine, "Software", hive, hive->Root());
+      registry.Mount(kHkeyLocalMachine, "Software", hive, hive->Root());
     } else {
-      registry->Mount(kHkeyCurrentUser, "", hive, hive->Root());
+      registry.Mount(kHkeyCurrentUser, "", hive, hive->Root());
     }
   }
-  if (!seen.count(Role::Machine)) {
-    opened.notes.push_back(std::string("no ") + (family == FileKind::NtHive ? "SOFTWARE hive" : "SYSTEM.DAT") +
-                           " among the sources: the Windows values cannot be read");
+
+  OpenedSources Finish(std::vector<std::string> notes) {
+    if (family_) {
+      const bool nt = family_ == FileKind::NtHive;
+      if (!seen_.count(Role::Machine)) {
+        notes.push_back(std::string("no ") + (nt ? "SOFTWARE hive" : "SYSTEM.DAT") +
+                        " among the sources: the Windows values cannot be read");
+      }
+      if (!seen_.count(Role::User)) {
+        notes.push_back(std::string("no ") + (nt ? "NTUSER.DAT" : "USER.DAT") +
+                        " among the sources: the e-mail address cannot be read");
+      }
+    }
+    OpenedSources opened;
+    opened.registry = registry_ ? std::move(registry_) : std::make_unique<MountedRegistry>();
+    opened.notes = std::move(notes);
+    opened.warnings = std::move(warnings_);
+    return opened;
   }
-  if (!seen.count(Role::User)) {
-    opened.notes.push_back(std::string("no ") + (family == FileKind::NtHive ? "NTUSER.DAT" : "USER.DAT") +
-                           " among the sources: the e-mail address cannot be read");
+
+ private:
+  MemoryRegistry& Memory() {
+    if (memory_ == nullptr) {
+      auto memory = std::make_unique<MemoryRegistry>();
+      memory_ = memory.get();
+      registry_ = std::move(memory);
+    }
+    return *memory_;
   }
-  OfflineRegistry* offline = registry.get();
-  opened.problems = [offline] { return offline->Problems(); };
-  opened.registry = std::move(registry);
-  return opened;
-}
+  MountedRegistry& Mounted() {
+    if (!registry_) registry_ = std::make_unique<MountedRegistry>();
+    return *registry_;
+  }
+
+  std::unique_ptr<MountedRegistry> registry_;
+  MemoryRegistry* memory_ = nullptr;
+  std::optional<FileKind> family_;
+  std::map<Role, fs::path> seen_;
+  std::vector<std::string> warnings_;
+};
 
 // The files of an installation to read: the machine's, and the chosen user's
 // (the only profile, the one named, or the one picked among several), or on
 // Windows 9x without profiles the default user's.
-std::vector<fs::path> ChosenFiles(const fs::path& folder, const Installation& found,
-                                  const std::optional<std::string>& user, const ProfileChooser& choose) {
-  std::vector<fs::path> files{found.machine};
+void AddInstallation(Builder& builder, std::vector<std::string>& notes, const fs::path& folder,
+                     const std::optional<std::string>& user, const ProfileChooser& choose) {
+  const Installation found = FindInstallation(folder);
+  const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
+  notes.push_back("found " + found.machine.string());
+  builder.AddHive(found.machine, kind, Role::Machine);
   std::vector<std::string> names;
   for (const auto& profile : found.profiles) names.push_back(profile.first);
   std::optional<std::string> chosen = user;
@@ -165,53 +224,68 @@ std::vector<fs::path> ChosenFiles(const fs::path& folder, const Installation& fo
       throw SourceError(folder.string() + ": several user profiles (" + Join(names) + "); pick one with --user NAME");
     }
   }
+  fs::path userFile = found.defaultUser;
   if (chosen) {
-    const auto it = std::find_if(found.profiles.begin(), found.profiles.end(),
-                                 [&](const auto& profile) { return Lower(profile.first) == Lower(*chosen); });
+    // The name as given; without regard to case only where that is not ambiguous.
+    auto it = std::find_if(found.profiles.begin(), found.profiles.end(),
+                           [&](const auto& profile) { return profile.first == *chosen; });
+    if (it == found.profiles.end()) {
+      const auto sameName = [&](const auto& profile) { return AsciiLower(profile.first) == AsciiLower(*chosen); };
+      if (std::count_if(found.profiles.begin(), found.profiles.end(), sameName) > 1) {
+        throw SourceError(folder.string() + ": several user profiles are named \"" + *chosen +
+                          "\" but for case (there are: " + Join(names) + "); give the name exactly");
+      }
+      it = std::find_if(found.profiles.begin(), found.profiles.end(), sameName);
+    }
     if (it == found.profiles.end()) {
       throw SourceError(folder.string() + ": no user profile \"" + *chosen + "\"" +
                         (names.empty() ? std::string(" (there are none)") : " (there are: " + Join(names) + ")"));
     }
-    files.push_back(it->second);
-  } else if (!found.defaultUser.empty()) {
-    files.push_back(found.defaultUser);
+    userFile = it->second;
   }
-  return files;
+  if (!userFile.empty()) {
+    notes.push_back("found " + userFile.string());
+    builder.AddHive(userFile, kind, Role::User);
+  }
 }
 
 }  // namespace
 
+std::vector<std::string> OpenedSources::AllWarnings() const {
+  std::vector<std::string> all = warnings;
+  if (registry) all.insert(all.end(), registry->Problems().begin(), registry->Problems().end());
+  return all;
+}
+
 FileKind DetectKind(const fs::path& file) {
-  std::error_code ec;
-  if (fs::is_directory(file, ec)) throw SourceError(file.string() + ": is a folder");
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw SourceError(file.string() + ": cannot be opened for reading");
-  char head[4] = {};
-  in.read(head, sizeof head);
-  const std::string_view magic(head, static_cast<std::size_t>(in.gcount()));
+  const std::string magic = ReadHead(file, 4);
   if (magic == "CREG") return FileKind::Win9xRegistry;
   if (magic == "regf") return FileKind::NtHive;
   if (magic.starts_with("\xFF\xFE") || magic.starts_with("\xEF\xBB\xBF") || magic.starts_with("REGE") ||
-      magic.starts_with("Wind") || Lower(file.extension().string()) == ".reg") {
+      magic.starts_with("Wind") || AsciiLower(file.extension().string()) == ".reg") {
     return FileKind::RegExport;
   }
   throw SourceError(file.string() + ": neither a .reg export nor a Windows registry file");
 }
 
-Installation FindInstallation(const fs::path& folder) {
+Installation FindInstallation(const fs::path& given) {
+  const fs::path folder = Normal(given);
   std::error_code ec;
-  if (!fs::is_directory(folder, ec)) throw SourceError(folder.string() + ": is not a folder that can be read");
+  if (!fs::is_directory(folder, ec)) {
+    throw SourceError(given.string() + ": " + (ec ? ec.message() : std::string("is not a folder")));
+  }
+  std::string unreadable;
   std::vector<fs::path> candidates{folder};
-  for (const fs::path& sub : SubFolders(folder)) candidates.push_back(sub);
+  for (const fs::path& sub : SubFolders(folder, &unreadable)) candidates.push_back(sub);
   for (const fs::path& windows : candidates) {
     Installation found;
-    if (const auto system = FileAt(windows, {"system.dat"})) {
+    if (const auto system = FileAt(windows, {"system.dat"}, &unreadable)) {
       found.machine = *system;
       found.defaultUser = FileAt(windows, {"user.dat"}).value_or(fs::path());
       if (const auto profiles = Entry(windows, "profiles")) AddProfiles(found, *profiles, "user.dat");
       return found;
     }
-    if (const auto software = FileAt(windows, {"system32", "config", "software"})) {
+    if (const auto software = FileAt(windows, {"system32", "config", "software"}, &unreadable)) {
       found.nt = true;
       found.machine = *software;
       const fs::path root = windows == folder ? folder.parent_path() : folder;
@@ -221,45 +295,46 @@ Installation FindInstallation(const fs::path& folder) {
       return found;
     }
   }
-  throw SourceError(folder.string() +
+  throw SourceError(given.string() +
                     ": no Windows registry here (looked for SYSTEM.DAT and System32\\config\\SOFTWARE in it and "
-                    "in its folders)");
+                    "in its folders)" + (unreadable.empty() ? "" : "; could not read " + unreadable));
 }
 
 OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optional<std::string>& user,
                           const ProfileChooser& choose) {
-  std::vector<std::pair<fs::path, FileKind>> hives;
-  std::vector<fs::path> exports;
+  Builder builder;
   std::vector<std::string> notes;
+  std::optional<fs::path> firstExport, firstHive;
   bool folder = false;
   for (const fs::path& source : sources) {
     std::error_code ec;
-    if (!fs::is_directory(source, ec)) {
-      const FileKind kind = DetectKind(source);
-      if (kind == FileKind::RegExport) {
-        exports.push_back(source);
-      } else {
-        hives.emplace_back(source, kind);
-      }
+    if (fs::is_directory(source, ec)) {
+      if (sources.size() > 1) throw SourceError(source.string() + ": a Windows folder must be the only source");
+      folder = true;
+      AddInstallation(builder, notes, source, user, choose);
       continue;
     }
-    if (sources.size() > 1) throw SourceError(source.string() + ": a Windows folder must be the only source");
-    folder = true;
-    const Installation found = FindInstallation(source);
-    for (const fs::path& file : ChosenFiles(source, found, user, choose)) {
-      hives.emplace_back(file, found.nt ? FileKind::NtHive : FileKind::Win9xRegistry);
-      notes.push_back("found " + file.string());
+    const FileKind kind = DetectKind(source);
+    (kind == FileKind::RegExport ? firstExport : firstHive).emplace(source);
+    if (firstExport && firstHive) {
+      throw SourceError(firstExport->string() + ": .reg exports and registry files cannot be read together");
     }
-  }
-  if (!exports.empty() && !hives.empty()) {
-    throw SourceError(exports.front().string() + ": .reg exports and registry files cannot be read together");
+    if (kind == FileKind::RegExport) {
+      builder.AddExport(source);
+    } else {
+      builder.AddHive(source, kind);
+    }
   }
   if (user && !folder) {
     throw SourceError("--user picks a profile in a Windows folder; name the folder rather than files");
   }
-  OpenedSources opened = exports.empty() ? OpenHives(hives) : OpenRegExports(exports);
-  opened.notes.insert(opened.notes.begin(), notes.begin(), notes.end());
-  return opened;
+  return builder.Finish(std::move(notes));
+}
+
+OpenedSources OpenRegText(std::string_view text, std::string_view name) {
+  Builder builder;
+  builder.AddExportText(text, name);
+  return builder.Finish({});
 }
 
 }  // namespace taloveric

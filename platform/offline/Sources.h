@@ -7,16 +7,17 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "platform/Registry.h"
-#include "platform/offline/HiveFile.h"
+#include "platform/MountedRegistry.h"
 
 namespace taloveric {
 
 enum class FileKind { RegExport, Win9xRegistry, NtHive };
 
-// Tells a file's kind by its first bytes; throws SourceError for any other file.
+// Tells a regular file's kind by its first bytes; throws SourceError for any
+// other file, and for FIFOs, devices and folders before reading them.
 FileKind DetectKind(const std::filesystem::path& file);
 
 // The registry files found in the folder of a Windows installation.
@@ -24,26 +25,36 @@ struct Installation {
   bool nt = false;
   std::filesystem::path machine;      // SYSTEM.DAT or SOFTWARE
   std::filesystem::path defaultUser;  // Windows 9x: the Windows folder's USER.DAT
-  std::vector<std::pair<std::string, std::filesystem::path>> profiles;  // name, USER.DAT or NTUSER.DAT
+  // Name and USER.DAT or NTUSER.DAT; a profile whose folder cannot be read is
+  // listed too, so that asking for it says why.
+  std::vector<std::pair<std::string, std::filesystem::path>> profiles;
 };
 
-// Looks in `folder` (a disk's root or its Windows folder), matching names
-// without regard to case; throws SourceError when it holds no registry.
+// Looks in `folder` (a disk's root or its Windows folder, however it is named:
+// relative, with a trailing slash), matching names without regard to case;
+// throws SourceError when it holds no registry, saying what could not be read.
 Installation FindInstallation(const std::filesystem::path& folder);
 
 // Asked to pick one of several user profiles; nullopt when nobody can answer.
 using ProfileChooser = std::function<std::optional<std::string>(const std::vector<std::string>& names)>;
 
 struct OpenedSources {
-  std::unique_ptr<Registry> registry;
-  std::vector<std::string> notes;  // what the user should know about the sources
-  // What could not be read from damaged files; call once the collection is done.
-  std::function<std::vector<std::string>()> problems;
+  std::unique_ptr<MountedRegistry> registry;
+  std::vector<std::string> notes;     // what the user should know about the sources
+  std::vector<std::string> warnings;  // what could not be read, and what the report lacks for it
+
+  // The warnings and what the collection could not read from damaged files;
+  // call once the collection is done.
+  std::vector<std::string> AllWarnings() const;
 };
 
 // Opens the sources read-only. With none, nothing is opened: the caller decides.
-// Throws SourceError (or RegFileError) naming the file and what is wrong.
+// Throws SourceError naming the file and what is wrong. A user file that cannot
+// be read is a warning: the machine's values are still reported.
 OpenedSources OpenSources(const std::vector<std::filesystem::path>& sources, const std::optional<std::string>& user,
                           const ProfileChooser& choose);
+
+// A registry from the text of a .reg export, such as the bundled sample.
+OpenedSources OpenRegText(std::string_view text, std::string_view name);
 
 }  // namespace taloveric

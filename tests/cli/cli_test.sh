@@ -92,7 +92,15 @@ check "end of input closes the read-first window" 0 $?
 printf 'c\n' | "$bin" --folder "$work/save1" "$work/fixtures/win98" >/dev/null 2>&1
 check "end of input closes the report window" 0 $?
 printf 'c\nhelp\n' | "$bin" "$work/fixtures/win98" >"$work/out" 2>&1
-contains "an unknown answer is asked again" "Please answer with one of the buttons." "$work/out"
+contains "an unknown answer is asked again" "Please answer with a button's name or its first letter: Save and Exit (s), Exit (e)." "$work/out"
+# A button is its name or its first letter, nothing else: these save nothing.
+mkdir "$work/words"
+for answers in 'cancel' 'c\nstop' 'c\ne\nyesterday'; do
+  printf "$answers\n" | "$bin" --folder "$work/words" "$work/fixtures/win98" >/dev/null 2>&1
+  check "the answers '$answers' press no button" "0 " "$? $(ls "$work/words")"
+done
+yes 'stop' | head -c 1048576 | "$bin" --folder "$work/words" "$work/fixtures/win98" >/dev/null 2>&1
+check "a megabyte of words that are no button ends as the end of input" "0 " "$? $(ls "$work/words")"
 
 # --- saving where it cannot
 printf 'c\ns\ncancel\n' | "$bin" --folder "$work/nowhere" "$work/fixtures/win98" >"$work/out" 2>/dev/null

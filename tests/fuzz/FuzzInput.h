@@ -31,7 +31,7 @@ inline void CollectFromFile(const std::uint8_t* data, std::size_t size, const ch
     ConsoleControls controls;
     InstallInfo info;
     ReadReg(*opened.registry, controls, info);
-    opened.problems();
+    opened.AllWarnings();
   } catch (const std::exception&) {
     // A clear error for a bad file is the right answer.
   }

@@ -1,12 +1,19 @@
 #include "ui/console/ConsolePad.h"
 
-#include "platform/posix/ConsoleDialogs.h"
+#include "report/ReportText.h"
+#include "ui/console/ConsoleDialogs.h"
 
 namespace taloveric {
 
+std::u16string ShownReport(std::u16string_view text) {
+  std::u16string shown;
+  for (const std::u16string& line : ReportLines(text)) shown += (shown.empty() ? u"" : u"\n") + Visible(line);
+  return shown;
+}
+
 void ConsolePad::Load() {
   pad_.Form_Load();
-  PrintFrame(out_, u"Taloveric 3 rev2003", u"Data found in your system\n\n" + controls_.Text1());
+  PrintFrame(out_, u"Taloveric 3 rev2003", u"Data found in your system\n\n" + ShownReport(controls_.Text1()));
 }
 
 bool ConsolePad::SaveAndExit() {

@@ -10,6 +10,10 @@
 
 namespace taloveric {
 
+// The report as a terminal shows it: a line for each of its lines, control
+// characters made visible.
+std::u16string ShownReport(std::u16string_view text);
+
 class ConsolePad {
  public:
   ConsolePad(Registry& registry, Dialogs& dialogs, Files& files, std::istream& in, std::ostream& out)

@@ -1,4 +1,6 @@
-#include "platform/offline/OfflineRegistry.h"
+#include "platform/MountedRegistry.h"
+
+#include <algorithm>
 
 namespace taloveric {
 namespace {
@@ -8,18 +10,16 @@ std::vector<std::string> Split(std::string_view path) {
   return {parts.begin(), parts.end()};
 }
 
-bool IsRoot(RegKey key) { return key >= kHkeyClassesRoot && key <= kHkeyCurrentConfig; }
-
 }  // namespace
 
-void OfflineRegistry::Mount(RegKey root, std::string_view path, std::shared_ptr<HiveFile> file,
+void MountedRegistry::Mount(RegKey root, std::string_view path, std::shared_ptr<HiveFile> file,
                             HiveFile::Node node) {
   mounts_.push_back({{root, Split(path)}, std::move(file), node});
 }
 
 // Finds the file and key for a place: below a mount point, the file's keys; on
 // the way to one, a key with no values.
-RegStatus OfflineRegistry::Resolve(const Place& place, OpenedKey& key) const {
+RegStatus MountedRegistry::Resolve(const Place& place, OpenedKey& key) const {
   for (const MountPoint& mount : mounts_) {
     if (mount.at.root != place.root) continue;
     const auto& base = mount.at.path;
@@ -43,14 +43,15 @@ RegStatus OfflineRegistry::Resolve(const Place& place, OpenedKey& key) const {
   return kErrorFileNotFound;
 }
 
-RegStatus OfflineRegistry::OpenKey(RegKey parent, std::string_view subKey, std::uint32_t, std::uint32_t,
+RegStatus MountedRegistry::OpenKey(RegKey parent, std::string_view subKey, std::uint32_t, std::uint32_t,
                                    RegKey* result) {
   Place place;
-  if (IsRoot(parent)) {
+  if (IsRootKey(parent)) {
     place.root = parent;
   } else {
     const auto it = handles_.find(parent);
     if (it == handles_.end()) return kErrorInvalidHandle;
+    if (it->second.file != nullptr && !it->second.file->Exists(it->second.node)) return kErrorKeyDeleted;
     place = it->second.place;
   }
   for (std::string& part : Split(subKey)) place.path.push_back(std::move(part));
@@ -59,7 +60,7 @@ RegStatus OfflineRegistry::OpenKey(RegKey parent, std::string_view subKey, std::
     const RegStatus status = Resolve(place, key);
     if (status != kErrorSuccess) return status;
   } catch (const SourceError& error) {
-    problems_.push_back(error.what());
+    Note(error.what());
     return kErrorFileNotFound;  // a damaged part of the file reads as missing
   }
   const RegKey handle = nextHandle_;
@@ -69,24 +70,29 @@ RegStatus OfflineRegistry::OpenKey(RegKey parent, std::string_view subKey, std::
   return kErrorSuccess;
 }
 
-RegStatus OfflineRegistry::QueryValue(RegKey key, std::string_view valueName, std::uint32_t* type,
+RegStatus MountedRegistry::QueryValue(RegKey key, std::string_view valueName, std::uint32_t* type,
                                       unsigned char* data, std::uint32_t* size) {
   const auto it = handles_.find(key);
   if (it == handles_.end()) return kErrorInvalidHandle;
   if (it->second.file == nullptr) return kErrorFileNotFound;
+  if (!it->second.file->Exists(it->second.node)) return kErrorKeyDeleted;
   std::optional<RegValue> value;
   try {
     value = it->second.file->Value(it->second.node, valueName);
   } catch (const SourceError& error) {
-    problems_.push_back(error.what());
+    Note(error.what());
     return kErrorFileNotFound;
   }
   if (!value) return kErrorFileNotFound;
   return AnswerQuery(*value, type, data, size);
 }
 
-RegStatus OfflineRegistry::CloseKey(RegKey key) {
-  if (IsRoot(key)) return kErrorSuccess;
+void MountedRegistry::Note(const std::string& problem) {
+  if (std::find(problems_.begin(), problems_.end(), problem) == problems_.end()) problems_.push_back(problem);
+}
+
+RegStatus MountedRegistry::CloseKey(RegKey key) {
+  if (IsRootKey(key)) return kErrorSuccess;
   return handles_.erase(key) == 1 ? kErrorSuccess : kErrorInvalidHandle;
 }
 

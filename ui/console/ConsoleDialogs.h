@@ -5,6 +5,7 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Dialogs.h"
@@ -21,15 +22,22 @@ class ConsoleDialogs : public Dialogs {
   std::ostream& out_;
 };
 
-// Prints a framed console "window" or "box": its title, then its text.
+// Text as a terminal may show it: control characters in caret notation (^[,
+// ^M; ^? for DEL, M-^A for the C1 controls), so that a value cannot move the
+// cursor, clear the screen or pass for a line of its own.
+std::u16string Visible(std::u16string_view text);
+
+// Prints a framed console "window" or "box": its title, then its text. Its
+// lines break at LF and CR LF; every other control character is made visible.
 void PrintFrame(std::ostream& out, const std::u16string& title, const std::u16string& text);
 
 // Breaks prose into lines of at most `width` characters at its blanks.
 std::u16string WrapWords(const std::u16string& text, std::size_t width);
 
-// Asks for one of `choices` (matched on their first letter or in full, without
-// regard to case); an empty line picks `defaultChoice`. Returns the index of the
-// choice, or -1 at the end of input.
+// Asks for one of `choices`: its name or its first letter, without regard to
+// case, and nothing else; an empty line picks `defaultChoice`. Anything else
+// asks again, saying what is accepted. Returns the index of the choice, or -1
+// at the end of input or after several answers in a row that are no button.
 int AskChoice(std::istream& in, std::ostream& out, const std::vector<std::u16string>& choices,
               int defaultChoice);
 

@@ -1,30 +1,35 @@
 #pragma once
-// The registry of an installation that is not running, made of its files: each
-// file's key stands at a place under a root key.
+// The one registry made of key trees: each tree's key stands at a place under a
+// root key. It keeps the Registry contract to the letter for every source, the
+// files of an installation that is not running, .reg exports and the tests'
+// registry alike.
 
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/offline/HiveFile.h"
+#include "platform/HiveFile.h"
 
 namespace taloveric {
 
-class OfflineRegistry : public Registry {
+inline constexpr RegStatus kErrorKeyDeleted = 1018;
+
+class MountedRegistry : public Registry {
  public:
   // Makes `node` of `file` the key `path` (backslash-separated, may be empty)
-  // under `root`.
+  // under `root`. The first mount that holds a place answers for it.
   void Mount(RegKey root, std::string_view path, std::shared_ptr<HiveFile> file, HiveFile::Node node);
 
   std::size_t OpenKeyCount() const { return handles_.size(); }
-  // What could not be read from damaged files, which then answered as missing.
+  // What could not be read from damaged files, which then answered as missing;
+  // each once, in the order met.
   const std::vector<std::string>& Problems() const { return problems_; }
 
-  RegStatus OpenKey(RegKey parent, std::string_view subKey, std::uint32_t options, std::uint32_t access,
-                    RegKey* result) override;
-  RegStatus QueryValue(RegKey key, std::string_view valueName, std::uint32_t* type, unsigned char* data,
-                       std::uint32_t* size) override;
+  [[nodiscard]] RegStatus OpenKey(RegKey parent, std::string_view subKey, std::uint32_t options,
+                                  std::uint32_t access, RegKey* result) override;
+  [[nodiscard]] RegStatus QueryValue(RegKey key, std::string_view valueName, std::uint32_t* type,
+                                     unsigned char* data, std::uint32_t* size) override;
   RegStatus CloseKey(RegKey key) override;
 
  private:
@@ -44,6 +49,7 @@ class OfflineRegistry : public Registry {
   };
 
   RegStatus Resolve(const Place& place, OpenedKey& key) const;
+  void Note(const std::string& problem);
 
   std::vector<MountPoint> mounts_;
   std::vector<std::string> problems_;

@@ -1,14 +1,15 @@
 #pragma once
-// One registry file of a Windows installation that is not running, opened
-// read-only. Keys are found one name at a time, so only the keys asked for are
-// read.
+// A tree of registry keys, read one name at a time: a registry file of a
+// Windows installation that is not running (opened read-only), or a tree held
+// in memory (.reg exports, the bundled sample, the tests' registry). A
+// MountedRegistry puts such trees under the root keys.
 
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
 
-#include "platform/memory/MemoryRegistry.h"
+#include "platform/RegValue.h"
 
 namespace taloveric {
 
@@ -24,10 +25,13 @@ class HiveFile {
   virtual ~HiveFile() = default;
 
   virtual Node Root() = 0;
-  // The sub key named `name` (ANSI, compared without regard to case).
+  // The sub key named `name` (ANSI, compared without regard to case). A damaged
+  // file throws SourceError.
   virtual std::optional<Node> Child(Node key, std::string_view name) = 0;
   // The value as the installation's own RegQueryValueExA would hand it out.
   virtual std::optional<RegValue> Value(Node key, std::string_view name) = 0;
+  // False once the key was deleted (only a tree in memory changes).
+  virtual bool Exists(Node) { return true; }
 };
 
 }  // namespace taloveric

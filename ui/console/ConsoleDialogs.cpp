@@ -1,5 +1,6 @@
-#include "platform/posix/ConsoleDialogs.h"
+#include "ui/console/ConsoleDialogs.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -8,12 +9,9 @@
 namespace taloveric {
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return s;
-}
+// How many answers in a row that are no button end the asking, as the end of
+// input does: whatever is typed then is not a person answering.
+constexpr int kMaxWrongAnswers = 5;
 
 std::string Trim(const std::string& s) {
   const auto first = s.find_first_not_of(" \t\r");
@@ -23,16 +21,38 @@ std::string Trim(const std::string& s) {
 
 }  // namespace
 
-void PrintFrame(std::ostream& out, const std::u16string& title, const std::u16string& text) {
-  std::string body = ToUtf8(text);
-  std::string plain;
-  for (std::size_t i = 0; i < body.size(); ++i) {
-    if (body[i] == '\r' && i + 1 < body.size() && body[i + 1] == '\n') continue;
-    plain += body[i];
+std::u16string Visible(std::u16string_view text) {
+  std::u16string out;
+  for (const char16_t c : text) {
+    if (c < 0x20) {
+      out += u'^';
+      out += static_cast<char16_t>(c + 0x40);
+    } else if (c == 0x7F) {
+      out += u"^?";
+    } else if (c >= 0x80 && c < 0xA0) {  // C1 controls, as cat -v shows them
+      out += u"M-^";
+      out += static_cast<char16_t>(c - 0x80 + 0x40);
+    } else {
+      out += c;
+    }
   }
-  const std::string heading = "== " + ToUtf8(title) + " ";
+  return out;
+}
+
+void PrintFrame(std::ostream& out, const std::u16string& title, const std::u16string& text) {
+  // Lines break at LF and at CR LF; any other control character is shown.
+  std::u16string shown;
+  for (std::size_t start = 0; start <= text.size();) {
+    std::size_t end = std::min(text.find(u'\n', start), text.size());
+    const std::size_t next = end + 1;
+    if (end > start && text[end - 1] == u'\r' && end < text.size()) --end;
+    shown += Visible(std::u16string_view(text).substr(start, end - start));
+    if (next <= text.size()) shown += u'\n';
+    start = next;
+  }
+  const std::string heading = "== " + ToUtf8(Visible(title)) + " ";
   out << '\n' << heading << std::string(heading.size() < 60 ? 60 - heading.size() : 2, '=') << '\n'
-      << plain << '\n';
+      << ToUtf8(shown) << '\n';
 }
 
 std::u16string WrapWords(const std::u16string& text, std::size_t width) {
@@ -53,7 +73,7 @@ std::u16string WrapWords(const std::u16string& text, std::size_t width) {
 
 int AskChoice(std::istream& in, std::ostream& out, const std::vector<std::u16string>& choices,
               int defaultChoice) {
-  while (true) {
+  for (int wrong = 0; wrong < kMaxWrongAnswers; ++wrong) {
     for (std::size_t i = 0; i < choices.size(); ++i) {
       out << (i ? "  " : "") << "[" << ToUtf8(choices[i]) << "]";
     }
@@ -63,14 +83,21 @@ int AskChoice(std::istream& in, std::ostream& out, const std::vector<std::u16str
       out << '\n';
       return -1;
     }
-    const std::string answer = Lower(Trim(line));
+    const std::string answer = AsciiLower(Trim(line));
     if (answer.empty() && defaultChoice >= 0) return defaultChoice;
+    std::string accepted;
     for (std::size_t i = 0; i < choices.size(); ++i) {
-      const std::string choice = Lower(ToUtf8(choices[i]));
-      if (answer == choice || answer[0] == choice[0]) return static_cast<int>(i);
+      const std::string choice = AsciiLower(ToUtf8(choices[i]));
+      if (answer == choice || (answer.size() == 1 && answer[0] == choice[0])) return static_cast<int>(i);
+      accepted += (i ? ", " : "") + ToUtf8(choices[i]) + " (" + choice[0] + ")";
     }
-    out << "Please answer with one of the buttons.\n";
+    out << "Please answer with a button's name or its first letter: " << accepted
+        << (defaultChoice >= 0 ? "; an empty line for " + ToUtf8(choices[static_cast<std::size_t>(defaultChoice)])
+                               : std::string())
+        << ".\n";
   }
+  out << "No button was chosen; the window is closed.\n";
+  return -1;
 }
 
 Answer ConsoleDialogs::Show(const MessageBoxRequest& box) {
