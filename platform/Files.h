@@ -15,6 +15,7 @@ class FileError : public std::runtime_error {
 
 // A text file being written. Its content replaces the file of that name only when
 // Close() succeeds; a file abandoned before then leaves the old one untouched.
+// A read-only file of that name is not replaced: Close() fails, as on Windows.
 class TextFile {
  public:
   virtual ~TextFile() = default;
@@ -40,6 +41,11 @@ class Files {
   // Copies a file over any file of the target's name, replacing it only once the
   // copy is complete.
   virtual void Copy(const std::u16string& from, const std::u16string& to) = 0;
+
+  // Held for the whole of one save, so that two saves into the same folder at
+  // once cannot leave the log of one and the copy of the other. Null where
+  // the platform has nothing to hold.
+  virtual std::shared_ptr<void> HoldForSave() { return nullptr; }
 };
 
 }  // namespace taloveric

@@ -2,7 +2,13 @@
 
 namespace taloveric {
 
-std::string ToUtf8(std::u16string_view text) {
+namespace {
+
+// A byte that is not UTF-8, kept in UTF-16 as a lone low surrogate, as
+// Python's "surrogateescape" keeps it.
+constexpr char16_t kEscapedByte = 0xDC00;
+
+std::string Encode(std::u16string_view text, bool escaped) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -11,6 +17,9 @@ std::string ToUtf8(std::u16string_view text) {
         text[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
+    } else if (escaped && c >= kEscapedByte + 0x80 && c <= kEscapedByte + 0xFF) {
+      out += static_cast<char>(c - kEscapedByte);
+      continue;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;  // a lone surrogate
     }
@@ -33,7 +42,7 @@ std::string ToUtf8(std::u16string_view text) {
   return out;
 }
 
-std::u16string FromUtf8(std::string_view bytes) {
+std::u16string Decode(std::string_view bytes, bool escaped) {
   std::u16string out;
   out.reserve(bytes.size());
   std::size_t i = 0;
@@ -50,7 +59,7 @@ std::u16string FromUtf8(std::string_view bytes) {
     }
     static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
     if (!ok || c < kLeast[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-      out += u'\uFFFD';
+      out += escaped ? static_cast<char16_t>(kEscapedByte + static_cast<unsigned char>(bytes[i])) : u'\uFFFD';
       ++i;
       continue;
     }
@@ -65,6 +74,13 @@ std::u16string FromUtf8(std::string_view bytes) {
   }
   return out;
 }
+
+}  // namespace
+
+std::string ToUtf8(std::u16string_view text) { return Encode(text, false); }
+std::u16string FromUtf8(std::string_view bytes) { return Decode(bytes, false); }
+std::string PathToBytes(std::u16string_view path) { return Encode(path, true); }
+std::u16string PathFromBytes(std::string_view bytes) { return Decode(bytes, true); }
 
 std::u16string FromUtf16Le(std::string_view bytes) {
   std::u16string out;

@@ -9,6 +9,11 @@ namespace taloveric {
 
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view bytes);
+// A file path's bytes as text and back, every byte kept: bytes that are not
+// UTF-8 become lone surrogates (U+DC80 to U+DCFF) and return as themselves.
+std::u16string PathFromBytes(std::string_view bytes);
+std::string PathToBytes(std::u16string_view path);
+
 // Little-endian UTF-16 bytes; a trailing odd byte is dropped.
 std::u16string FromUtf16Le(std::string_view bytes);
 

@@ -9,10 +9,17 @@
 namespace taloveric {
 namespace {
 
-void SaveOnce(const InstallInfo& info, Files& files, Dialogs& dialogs) {
-  const std::u16string driveRoot = SystemDriveRoot(info.SystemRootDir);
-  const std::u16string logPath = files.Locate(files.ProgramFolder() + u"\\Taloveric.log");
-  const std::u16string backupPath = files.Locate(driveRoot + u"Taloveric-WinCode.txt");
+// How far one attempt came: the log is replaced before its copy is made.
+struct Attempt {
+  std::u16string logPath;
+  std::u16string backupPath;
+  bool logSaved = false;
+};
+
+void SaveOnce(const InstallInfo& info, Files& files, Dialogs& dialogs, Attempt& attempt) {
+  const auto hold = files.HoldForSave();
+  const std::u16string logPath = attempt.logPath = files.Locate(files.ProgramFolder() + u"\\Taloveric.log");
+  const std::u16string backupPath = attempt.backupPath = BackupPath(info.SystemRootDir, files);
 
   const std::u16string stars(68, u'*');
   const std::u16string fifteenStars(15, u'*');
@@ -32,6 +39,7 @@ void SaveOnce(const InstallInfo& info, Files& files, Dialogs& dialogs) {
   write(u"");
   write(u"To print this report, Click File on the top bar, then Print");
   file->Close();
+  attempt.logSaved = true;
 
   files.Copy(logPath, backupPath);
 
@@ -47,9 +55,14 @@ std::u16string SystemDriveRoot(const std::u16string& systemRootDir) {
   return systemRootDir.substr(0, 3);
 }
 
+std::u16string BackupPath(const std::u16string& systemRootDir, Files& files) {
+  return files.Locate(SystemDriveRoot(systemRootDir) + u"Taloveric-WinCode.txt");
+}
+
 bool SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs) {
   try {
-    SaveOnce(info, files, dialogs);
+    Attempt first;
+    SaveOnce(info, files, dialogs, first);
     return true;
   } catch (const std::exception&) {
     const Answer answer = dialogs.Show({u"Error accessing disk drive\r\nCheck your drive and click Ok to retry",
@@ -57,12 +70,16 @@ bool SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs) {
     if (answer != Answer::Ok) return false;
   }
   // The single retry. A file the failed attempt had open was abandoned with it.
+  Attempt retry;
   try {
-    SaveOnce(info, files, dialogs);
+    SaveOnce(info, files, dialogs, retry);
     return true;
   } catch (const std::exception& error) {
-    dialogs.Show({u"The report was not saved.\r\n" + FromUtf8(error.what()), u"Error i01", Buttons::Ok,
-                  Icon::None});
+    // Which file holds what: the log may be saved while its copy is not.
+    const std::u16string what = retry.logSaved ? u"The report was saved on " + retry.logPath +
+                                                     u", but its copy was not placed on " + retry.backupPath + u"."
+                                               : u"The report was not saved.";
+    dialogs.Show({what + u"\r\n" + FromUtf8(error.what()), u"Error i01", Buttons::Ok, Icon::None});
     return false;
   }
 }

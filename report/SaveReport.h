@@ -12,9 +12,12 @@ namespace taloveric {
 // all of it when it is shorter.
 std::u16string SystemDriveRoot(const std::u16string& systemRootDir);
 
+// Where the report's copy goes: the system drive's root, as `files` locates it.
+std::u16string BackupPath(const std::u16string& systemRootDir, Files& files);
+
 // Writes the report file in the program folder, copies it to the system drive's
 // root and confirms both places. A disk error asks the user once whether to
-// retry; when the retry fails too, the user is told the report was not saved.
+// retry; when the retry fails too, the user is told which file was not saved.
 // A save never leaves a half-written file in place of an earlier one. Returns
 // whether both files were written.
 bool SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs);

@@ -1,6 +1,11 @@
 #include "report/SaveReport.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "platform/Unicode.h"
 
 #include "support/FailingFiles.h"
 #include "support/ScriptedDialogs.h"
@@ -149,7 +154,7 @@ TEST_P(SaveFailureTest, OkRetriesTheWholeSaveOnce) {
   EXPECT_EQ(FileCount(), 2u);
 }
 
-TEST_P(SaveFailureTest, ARetryThatFailsTooSaysTheReportWasNotSaved) {
+TEST_P(SaveFailureTest, ARetryThatFailsTooSaysWhichFileWasNotSaved) {
   SeedEarlierSave();
   files.FailAt(GetParam().step, GetParam().nth, 2);
   dialogs.answers = {Answer::Ok};
@@ -158,7 +163,11 @@ TEST_P(SaveFailureTest, ARetryThatFailsTooSaysTheReportWasNotSaved) {
   ASSERT_EQ(dialogs.shown.size(), 2u);
   EXPECT_EQ(dialogs.shown[1].title, u"Error i01");
   EXPECT_EQ(dialogs.shown[1].buttons, Buttons::Ok);
-  EXPECT_TRUE(dialogs.shown[1].prompt.starts_with(u"The report was not saved.\r\n"));
+  const std::u16string said = GetParam().step == Step::Copy
+                                  ? u"The report was saved on " + FromUtf8(Where("Taloveric.log")) +
+                                        u", but its copy was not placed on " + FromUtf8(Where("Taloveric-WinCode.txt")) + u"."
+                                  : u"The report was not saved.";
+  EXPECT_TRUE(dialogs.shown[1].prompt.starts_with(said + u"\r\n")) << ToUtf8(dialogs.shown[1].prompt);
   EXPECT_EQ(Backup(), "earlier backup");
   EXPECT_EQ(FileCount(), 2u);
 }
@@ -186,6 +195,56 @@ TEST_F(SaveReportTest, ARealFileSystemFailureIsRetriedOnceAndReported) {
   EXPECT_EQ(Log(), kNewLog);
   EXPECT_TRUE(std::filesystem::is_directory(folder / "Taloveric-WinCode.txt"));
   EXPECT_EQ(FileCount(), 2u);
+}
+
+TEST_F(SaveReportTest, AReadOnlyReportIsNotReplacedAsOnWindows) {
+  WriteBytes(folder / "Taloveric.log", "kept");
+  std::filesystem::permissions(folder / "Taloveric.log", std::filesystem::perms::owner_read);
+  dialogs.answers = {Answer::Cancel};
+  EXPECT_FALSE(SaveReport(info, files, dialogs));
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0].title, u"Error i01");
+  EXPECT_EQ(Log(), "kept");
+  EXPECT_EQ(FileCount(), 1u);
+}
+
+TEST_F(SaveReportTest, TemporariesOfDeadSavesAreRemovedAndOthersKept) {
+  // No process has the highest pid; this one is alive.
+  const std::string dead = "Taloveric.log.~4194304999-0", alive = "Taloveric.log.~" + std::to_string(::getpid()) + "-9";
+  WriteBytes(folder / dead, "half");
+  WriteBytes(folder / alive, "being written");
+  SaveReport(info, files, dialogs);
+  EXPECT_FALSE(std::filesystem::exists(folder / dead));
+  EXPECT_TRUE(std::filesystem::exists(folder / alive));
+}
+
+TEST(SaveReportPaths, AFolderNameIsKeptByteForByte) {
+  testing::TempFolder parent;
+  const std::filesystem::path folder = parent / "caf\xE9";  // Latin-1, not UTF-8
+  std::filesystem::create_directory(folder);
+  PosixFiles files(folder);
+  testing::ScriptedDialogs dialogs;
+  InstallInfo info;
+  info.SystemRootDir = u"C:\\WINDOWS";
+  EXPECT_TRUE(SaveReport(info, files, dialogs));
+  EXPECT_TRUE(std::filesystem::exists(folder / "Taloveric.log"));
+  EXPECT_TRUE(std::filesystem::exists(folder / "Taloveric-WinCode.txt"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(parent.path()), {}), 1);
+}
+
+TEST_F(SaveReportTest, SavesAtOnceIntoOneFolderLeaveTheLogAndItsCopyAlike) {
+  std::vector<std::thread> savers;
+  for (const char16_t* key : {u"FIRST", u"SECOND"}) {
+    savers.emplace_back([this, key] {
+      InstallInfo mine = info;
+      mine.ProductKey = key;
+      testing::ScriptedDialogs quiet;
+      PosixFiles own(folder.path());
+      for (int i = 0; i < 20; ++i) SaveReport(mine, own, quiet);
+    });
+  }
+  for (std::thread& saver : savers) saver.join();
+  EXPECT_EQ(Log(), Backup());
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ SaveOutcome Outcome(bool saved) { return saved ? SaveOutcome::Saved : SaveOutcom
 }  // namespace
 
 SaveOutcome Pad::Command1_Click() {
-  const std::u16string backup = files_.Locate(SystemDriveRoot(info_.SystemRootDir) + u"Taloveric-WinCode.txt");
+  const std::u16string backup = BackupPath(info_.SystemRootDir, files_);
   const Answer answer = dialogs_.Show(
       {u"If you click Yes, it will be saved as Taloveric.log on the Taloveric's folder\r\n"
        u"and a back-up will be placed on: " + backup,

@@ -1,11 +1,14 @@
 #include "platform/posix/PosixFiles.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -47,14 +50,34 @@ void WriteAll(int fd, std::string_view bytes, const std::string& path) {
   }
 }
 
+// "<target>.~<pid>-<n>": the temporary name a save writes under.
+std::string TemporaryPrefix(const std::string& target) { return target + ".~"; }
+
+// Removes what saves of processes that no longer run left beside `target`.
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::filesystem::path path(target);
+  const std::string prefix = TemporaryPrefix(path.filename().string());
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(path.parent_path().empty() ? "." : path.parent_path(), ec), end;
+       !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    char* rest = nullptr;
+    const long pid = std::strtol(name.c_str() + prefix.size(), &rest, 10);
+    if (pid <= 0 || rest == nullptr || *rest != '-') continue;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlink(it->path().c_str());
+  }
+}
+
 // A new file beside `target` that replaces it on Commit() and is removed if
 // abandoned before that.
 class ReplacingFile {
  public:
   explicit ReplacingFile(std::string target) : target_(std::move(target)) {
+    RemoveStaleTemporaries(target_);
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-      temp_ = target_ + ".~" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+      temp_ = TemporaryPrefix(target_) + std::to_string(::getpid()) + "-" + std::to_string(counter++);
       const int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd >= 0) {
         fd_ = std::make_unique<UniqueFd>(fd);
@@ -78,6 +101,12 @@ class ReplacingFile {
   void Commit() {
     if (::fsync(fd_->get()) != 0) throw FileError(Describe(target_, "cannot write", errno));
     if (!fd_->Reset()) throw FileError(Describe(target_, "cannot write", errno));
+    // Windows does not replace a read-only file; neither does this.
+    struct stat info {};
+    if (::lstat(target_.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+      throw FileError("cannot replace " + target_ + ": it is read-only");
+    }
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
       throw FileError(Describe(target_, "cannot replace", errno));
     }
@@ -90,28 +119,27 @@ class ReplacingFile {
   std::unique_ptr<UniqueFd> fd_;
 };
 
-
 }  // namespace
 
 PosixFiles::PosixFiles(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
-std::u16string PosixFiles::ProgramFolder() { return FromUtf8(folder_.string()); }
+std::u16string PosixFiles::ProgramFolder() { return PathFromBytes(folder_.string()); }
 
 std::u16string PosixFiles::Locate(std::u16string_view windowsPath) {
   const std::size_t cut = windowsPath.find_last_of(u"\\/");
   const std::u16string_view name = cut == std::u16string_view::npos ? windowsPath : windowsPath.substr(cut + 1);
-  return FromUtf8((folder_ / ToUtf8(name)).string());
+  return PathFromBytes((folder_ / PathToBytes(name)).string());
 }
 
 std::unique_ptr<TextFile> PosixFiles::CreateText(const std::u16string& path) {
-  return std::make_unique<LineFile<ReplacingFile>>(ToUtf8(path));
+  return std::make_unique<LineFile<ReplacingFile>>(PathToBytes(path));
 }
 
 void PosixFiles::Copy(const std::u16string& from, const std::u16string& to) {
-  const std::string source = ToUtf8(from);
+  const std::string source = PathToBytes(from);
   UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) throw FileError(Describe(source, "cannot open", errno));
-  ReplacingFile out(ToUtf8(to));
+  ReplacingFile out(PathToBytes(to));
   char buffer[1 << 16];
   while (true) {
     const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
@@ -121,6 +149,16 @@ void PosixFiles::Copy(const std::u16string& from, const std::u16string& to) {
     out.Write(std::string_view(buffer, static_cast<std::size_t>(n)));
   }
   out.Commit();
+}
+
+std::shared_ptr<void> PosixFiles::HoldForSave() {
+  // An advisory lock on the folder, which holds both files here.
+  auto folder = std::make_shared<UniqueFd>(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder->get() < 0) throw FileError(Describe(folder_.string(), "cannot open", errno));
+  while (::flock(folder->get(), LOCK_EX) != 0) {
+    if (errno != EINTR) throw FileError(Describe(folder_.string(), "cannot lock", errno));
+  }
+  return folder;  // closing it releases the lock
 }
 
 std::filesystem::path ExecutableFolder() {

@@ -17,6 +17,7 @@ class PosixFiles : public Files {
   std::u16string Locate(std::u16string_view windowsPath) override;
   std::unique_ptr<TextFile> CreateText(const std::u16string& path) override;
   void Copy(const std::u16string& from, const std::u16string& to) override;
+  std::shared_ptr<void> HoldForSave() override;
 
  private:
   std::filesystem::path folder_;

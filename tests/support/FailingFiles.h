@@ -34,6 +34,7 @@ class FailingFiles : public Files {
     Hit(Step::Copy);
     real_.Copy(from, to);
   }
+  std::shared_ptr<void> HoldForSave() override { return real_.HoldForSave(); }
 
  private:
   class File : public TextFile {
