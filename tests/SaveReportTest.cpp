@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "platform/Unicode.h"
@@ -232,19 +234,23 @@ TEST(SaveReportPaths, AFolderNameIsKeptByteForByte) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(parent.path()), {}), 1);
 }
 
-TEST_F(SaveReportTest, SavesAtOnceIntoOneFolderLeaveTheLogAndItsCopyAlike) {
-  std::vector<std::thread> savers;
-  for (const char16_t* key : {u"FIRST", u"SECOND"}) {
-    savers.emplace_back([this, key] {
-      InstallInfo mine = info;
-      mine.ProductKey = key;
-      testing::ScriptedDialogs quiet;
-      PosixFiles own(folder.path());
-      for (int i = 0; i < 20; ++i) SaveReport(mine, own, quiet);
-    });
-  }
-  for (std::thread& saver : savers) saver.join();
-  EXPECT_EQ(Log(), Backup());
+TEST_F(SaveReportTest, ASaveHoldsTheFolderSoThatASecondWaitsForIt) {
+  files.FailAt(Step::None);
+  SaveReport(info, files, dialogs);
+  EXPECT_EQ(files.unheldSteps, 0) << "a file was written outside the hold";
+
+  auto first = files.HoldForSave();
+  std::atomic<bool> second{false};
+  std::thread waiting([&] {
+    PosixFiles other(folder.path());
+    const auto hold = other.HoldForSave();
+    second = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(second) << "two saves held the folder at once";
+  first.reset();
+  waiting.join();
+  EXPECT_TRUE(second);
 }
 
 }  // namespace

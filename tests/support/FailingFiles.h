@@ -28,13 +28,22 @@ class FailingFiles : public Files {
   std::u16string Locate(std::u16string_view path) override { return real_.Locate(path); }
   std::unique_ptr<TextFile> CreateText(const std::u16string& path) override {
     Hit(Step::Create);
+    unheldSteps += held_.expired() ? 1 : 0;
     return std::make_unique<File>(*this, real_.CreateText(path));
   }
   void Copy(const std::u16string& from, const std::u16string& to) override {
     Hit(Step::Copy);
+    unheldSteps += held_.expired() ? 1 : 0;
     real_.Copy(from, to);
   }
-  std::shared_ptr<void> HoldForSave() override { return real_.HoldForSave(); }
+  std::shared_ptr<void> HoldForSave() override {
+    auto hold = real_.HoldForSave();
+    held_ = hold;
+    return hold;
+  }
+
+  // Files created or copied while no save held the folder.
+  int unheldSteps = 0;
 
  private:
   class File : public TextFile {
@@ -63,6 +72,7 @@ class FailingFiles : public Files {
   }
 
   PosixFiles real_;
+  std::weak_ptr<void> held_;
   Step step_ = Step::None;
   int countdown_ = 0;
   int times_ = 0;
