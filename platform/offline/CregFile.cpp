@@ -2,9 +2,11 @@
 
 #include <libcreg.h>
 
-#include <fstream>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include "platform/posix/RegularFile.h"
 
 namespace taloveric {
 namespace {
@@ -43,25 +45,49 @@ std::uint32_t Read32(const std::string& bytes, std::size_t at) {
   for (std::size_t i = 4; i-- > 0;) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
   return v;
 }
+std::uint16_t Read16(const std::string& bytes, std::size_t at) {
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                    (static_cast<unsigned char>(bytes[at + 1]) << 8));
+}
+
+constexpr std::size_t kBlock = 0x20, kEntry = 28, kNone = 0xFFFFFFFF;
+
+// A key's place in the data blocks: its data block number and its id there.
+std::uint32_t DataId(const std::string& bytes, std::size_t entry) {
+  return static_cast<std::uint32_t>(Read16(bytes, kBlock + entry + 26)) << 16 | Read16(bytes, kBlock + entry + 24);
+}
+
+// Every key's name in the data blocks (RGDB), by its DataId. Damaged records
+// are passed over: their keys are then looked up through libcreg alone.
+std::unordered_map<std::uint32_t, std::string> KeyNames(const std::string& bytes) {
+  std::unordered_map<std::uint32_t, std::string> names;
+  std::size_t block = Read32(bytes, 8);
+  for (std::uint32_t number = 0; number < Read16(bytes, 16) && block + kBlock <= bytes.size(); ++number) {
+    if (bytes.compare(block, 4, "RGDB") != 0) break;
+    const std::size_t end = std::min<std::size_t>(bytes.size(), block + Read32(bytes, block + 4));
+    if (end <= block + kBlock) break;
+    for (std::size_t record = block + kBlock; record + 0x14 <= end;) {
+      const std::size_t size = Read32(bytes, record);
+      const std::size_t nameSize = Read16(bytes, record + 12);
+      if (size < 0x14 || size > end - record) break;
+      if (0x14 + nameSize <= size) {
+        names.try_emplace(static_cast<std::uint32_t>(number) << 16 | Read16(bytes, record + 4),
+                          bytes.substr(record + 0x14, nameSize));
+      }
+      record += size;
+    }
+    block = end;
+  }
+  return names;
+}
 
 // Checks that the key tree of the navigation block (RGKN) is a tree: every
 // link inside the block, no key reached twice. libcreg follows the links as
 // they stand, and a loop among them would hold it for ever.
-void CheckKeyTree(const std::filesystem::path& path) {
-  constexpr std::uintmax_t kLargest = 256u << 20;  // far above any Windows 9x registry
-  std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) throw SourceError(path.string() + ": cannot be read (" + ec.message() + ")");
-  if (size > kLargest) throw SourceError(path.string() + ": too large for a Windows 95/98/Me registry file");
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
-    throw SourceError(path.string() + ": cannot be read to the end");
-  }
+void CheckKeyTree(const std::filesystem::path& path, const std::string& bytes) {
   const auto damaged = [&](const std::string& what) {
     return SourceError(path.string() + ": not a readable Windows 95/98/Me registry file (" + what + ")");
   };
-  constexpr std::size_t kBlock = 0x20, kEntry = 28, kNone = 0xFFFFFFFF;
   if (bytes.size() < kBlock + kBlock || bytes.compare(kBlock, 4, "RGKN") != 0) throw damaged("no key block");
   const std::size_t blockSize = Read32(bytes, kBlock + 4);
   if (blockSize < kBlock || blockSize > bytes.size() - kBlock) throw damaged("the key block is cut short");
@@ -87,7 +113,10 @@ void CheckKeyTree(const std::filesystem::path& path) {
 class CregFile : public HiveFile {
  public:
   explicit CregFile(const std::filesystem::path& path) : name_(path.string()) {
-    CheckKeyTree(path);
+    // Far above any Windows 9x registry.
+    bytes_ = ReadRegularFile(path, 256u << 20, "a Windows 95/98/Me registry file");
+    CheckKeyTree(path, bytes_);
+    names_ = KeyNames(bytes_);
     libcreg_file_t* file = nullptr;
     libcreg_error_t* error = nullptr;
     if (libcreg_file_initialize(&file, &error) != 1) throw SourceError(name_ + ": " + Describe(error));
@@ -101,29 +130,31 @@ class CregFile : public HiveFile {
       throw SourceError(name_ + ": not a readable Windows 95/98/Me registry file (" +
                         (error != nullptr ? Describe(error) : std::string("no root key: cut short or damaged")) + ")");
     }
-    keys_.emplace_back(root);
+    keys_.push_back({UniqueKey(root), Read32(bytes_, kBlock + 8)});
   }
 
   Node Root() override { return 0; }
 
+  // The sub keys are walked along the navigation block's links, and their
+  // names read from the data blocks, so that a key with many sub keys costs one
+  // pass: libcreg reaches its Nth sub key only by going through those before.
   std::optional<Node> Child(Node key, std::string_view name) override {
-    libcreg_key_t* parent = keys_.at(key).get();
-    int count = 0;
-    libcreg_error_t* error = nullptr;
-    if (libcreg_key_get_number_of_sub_keys(parent, &count, &error) != 1) Fail("a key's sub keys", error);
-    for (int i = 0; i < count; ++i) {
-      libcreg_key_t* raw = nullptr;
-      if (libcreg_key_get_sub_key_by_index(parent, i, &raw, &error) != 1) Fail("a sub key", error);
-      UniqueKey child(raw);
-      if (!SameRegName(NameOf(child.get()), name)) continue;
-      keys_.push_back(std::move(child));
+    const std::size_t parent = keys_.at(key).entry;
+    int index = 0;
+    for (std::size_t child = Read32(bytes_, kBlock + parent + 16); child != kNone;
+         child = Read32(bytes_, kBlock + child + 20), ++index) {
+      const auto known = names_.find(DataId(bytes_, child));
+      if (known != names_.end() && !SameRegName(known->second, name)) continue;
+      UniqueKey found = SubKey(key, index);
+      if (!SameRegName(NameOf(found.get()), name)) continue;
+      keys_.push_back({std::move(found), child});
       return keys_.size() - 1;
     }
     return std::nullopt;
   }
 
   std::optional<RegValue> Value(Node key, std::string_view name) override {
-    libcreg_key_t* owner = keys_.at(key).get();
+    libcreg_key_t* owner = keys_.at(key).key.get();
     int count = 0;
     libcreg_error_t* error = nullptr;
     if (libcreg_key_get_number_of_values(owner, &count, &error) != 1) Fail("a key's values", error);
@@ -138,6 +169,20 @@ class CregFile : public HiveFile {
   }
 
  private:
+  struct Key {
+    UniqueKey key;
+    std::size_t entry = 0;  // in the navigation block
+  };
+
+  UniqueKey SubKey(Node parent, int index) {
+    libcreg_key_t* raw = nullptr;
+    libcreg_error_t* error = nullptr;
+    if (libcreg_key_get_sub_key_by_index(keys_.at(parent).key.get(), index, &raw, &error) != 1) {
+      Fail("a sub key", error);
+    }
+    return UniqueKey(raw);
+  }
+
   [[noreturn]] void Fail(const char* what, libcreg_error_t* error) const {
     throw SourceError(name_ + ": " + what + " cannot be read (" + Describe(error) + ")");
   }
@@ -183,8 +228,10 @@ class CregFile : public HiveFile {
   }
 
   std::string name_;
+  std::string bytes_;  // the file, for its navigation and data blocks
+  std::unordered_map<std::uint32_t, std::string> names_;
   std::unique_ptr<libcreg_file_t, FileFree> file_;
-  std::vector<UniqueKey> keys_;  // every key found so far; a Node is its index
+  std::vector<Key> keys_;  // every key found so far; a Node is its index
 };
 
 }  // namespace

@@ -98,8 +98,14 @@ std::string WriteCreg(const FixtureKey& root) {
   Flatten(root, -1, entries);
   const auto offset = [](int index) { return static_cast<std::uint32_t>(0x20 + 28 * index); };
 
-  std::string records;
+  // Key ids are 16-bit: a data block holds at most kPerBlock keys.
+  constexpr std::size_t kPerBlock = 0x8000;
+  const auto blockOf = [&](std::size_t i) { return static_cast<std::uint16_t>((i - 1) / kPerBlock); };
+  const auto idOf = [&](std::size_t i) { return static_cast<std::uint16_t>((i - 1) % kPerBlock); };
+  std::vector<std::string> blocks;
   for (std::size_t i = 1; i < entries.size(); ++i) {
+    if (blockOf(i) >= blocks.size()) blocks.emplace_back();
+    std::string& records = blocks.back();
     const FixtureKey& key = *entries[i].key;
     std::string body;
     for (const FixtureValue& value : key.values) {
@@ -113,25 +119,29 @@ std::string WriteCreg(const FixtureKey& root) {
     const std::string name = ToAnsi(FromUtf8(key.name));
     const auto size = static_cast<std::uint32_t>(0x14 + name.size() + body.size());
     Add32(records, size);
-    Add16(records, static_cast<std::uint16_t>(i - 1));  // key id
-    Add16(records, 0);                                   // data block number
+    Add16(records, idOf(i));
+    Add16(records, blockOf(i));
     Add32(records, size);
     Add16(records, static_cast<std::uint16_t>(name.size()));
     Add16(records, static_cast<std::uint16_t>(key.values.size()));
     Add32(records, 0);
     records += name + body;
   }
-  const std::size_t dataSize = RoundUp(0x20 + records.size() + 4, 0x1000);
-  const auto unused = static_cast<std::uint32_t>(dataSize - 0x20 - records.size());
-  std::string rgdb = "RGDB";
-  Add32(rgdb, static_cast<std::uint32_t>(dataSize));
-  Add32(rgdb, unused);
-  Add32(rgdb, 8);
-  Add32(rgdb, static_cast<std::uint32_t>(dataSize) - unused);
-  rgdb.resize(0x20, '\0');
-  rgdb += records;
-  Add32(rgdb, unused);  // the rest is one free record
-  rgdb.resize(dataSize, '\0');
+  std::string rgdb;
+  for (const std::string& records : blocks) {
+    const std::size_t dataSize = RoundUp(0x20 + records.size() + 4, 0x1000);
+    const auto unused = static_cast<std::uint32_t>(dataSize - 0x20 - records.size());
+    std::string block = "RGDB";
+    Add32(block, static_cast<std::uint32_t>(dataSize));
+    Add32(block, unused);
+    Add32(block, 8);
+    Add32(block, static_cast<std::uint32_t>(dataSize) - unused);
+    block.resize(0x20, '\0');
+    block += records;
+    Add32(block, unused);  // the rest is one free record
+    block.resize(dataSize, '\0');
+    rgdb += block;
+  }
 
   std::string rgkn = "RGKN";
   std::string navigation;
@@ -153,8 +163,8 @@ std::string WriteCreg(const FixtureKey& root) {
     Add32(navigation, entry.parent >= 0 ? offset(entry.parent) : 0xFFFFFFFF);
     Add32(navigation, entry.children.empty() ? 0xFFFFFFFF : offset(entry.children.front()));
     Add32(navigation, sibling);
-    Add16(navigation, i == 0 ? 0xFFFF : static_cast<std::uint16_t>(i - 1));
-    Add16(navigation, i == 0 ? 0xFFFF : 0);
+    Add16(navigation, i == 0 ? 0xFFFF : idOf(i));
+    Add16(navigation, i == 0 ? 0xFFFF : blockOf(i));
   }
   const std::size_t navigationSize = RoundUp(0x20 + navigation.size(), 0x1000);
   Add32(rgkn, static_cast<std::uint32_t>(navigationSize));
@@ -168,7 +178,7 @@ std::string WriteCreg(const FixtureKey& root) {
   Add32(header, 0x00010000);
   Add32(header, static_cast<std::uint32_t>(0x20 + navigationSize));
   Add32(header, 0);
-  Add16(header, 1);  // data blocks
+  Add16(header, static_cast<std::uint16_t>(blocks.size()));  // data blocks
   Add16(header, 0x20);
   Add32(header, 0x00010000);
   header.resize(0x20, '\0');

@@ -2,13 +2,57 @@
 // program's own tests, the fuzzers' seeds and the benchmarks:
 //   DIR/win98/WINDOWS/SYSTEM.DAT and USER.DAT
 //   DIR/xp/WINDOWS/system32/config/SOFTWARE, with the profiles of joe and ann
+// and, for the benchmarks of large inputs:
+//   make_fixtures --siblings N FILE   a SYSTEM.DAT whose Windows key has N sibling keys
+//   make_fixtures --export MIB FILE   a .reg export of about MIB MiB, keys with values
 
+#include <fstream>
 #include <iostream>
+#include <sstream>
+#include <string>
 
 #include "support/Fixtures.h"
 
+namespace {
+
+using namespace taloveric::testing;
+
+void WriteSiblings(const std::filesystem::path& file, int count) {
+  FixtureKey root = Win98System();
+  FixtureKey& parent = Path(root, "Software\\Microsoft\\Windows");
+  for (int i = 0; i < count; ++i) parent.children.push_back({"Sibling" + std::to_string(i), {}, {}});
+  // The key the collection looks for comes after all of them.
+  std::swap(parent.children.front(), parent.children.back());
+  WriteCregFile(file, root);
+}
+
+void WriteExport(const std::filesystem::path& file, int mebibytes) {
+  std::ofstream out(file, std::ios::binary);
+  std::string text = "REGEDIT4\r\n";
+  for (long key = 0;; ++key) {
+    std::ostringstream entry;
+    entry << "\r\n[HKEY_LOCAL_MACHINE\\Software\\Vendor\\Product\\Component" << key << "]\r\n"
+          << "\"DisplayName\"=\"Component number " << key << "\"\r\n"
+          << "\"InstallPath\"=\"C:\\\\Program Files\\\\Vendor\\\\Component" << key << "\"\r\n"
+          << "\"Version\"=dword:" << std::hex << (0x10000 + key) << "\r\n"
+          << "\"Flags\"=hex:01,00,00,00,02,00,00,00\r\n";
+    if (text.size() + entry.str().size() > static_cast<std::size_t>(mebibytes) << 20) break;
+    text += entry.str();
+  }
+  out << text;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  using namespace taloveric::testing;
+  if (argc == 4 && std::string(argv[1]) == "--siblings") {
+    WriteSiblings(argv[3], std::stoi(argv[2]));
+    return 0;
+  }
+  if (argc == 4 && std::string(argv[1]) == "--export") {
+    WriteExport(argv[3], std::stoi(argv[2]));
+    return 0;
+  }
   if (argc != 2) {
     std::cerr << "usage: make_fixtures DIR\n";
     return 2;
