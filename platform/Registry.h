@@ -39,7 +39,7 @@ class Registry {
 
   // RegOpenKeyExA: opens `subKey` below `parent` (a root or an open key). On
   // success stores the new key's handle in `*result`; on failure leaves it alone.
-  virtual RegStatus OpenKey(RegKey parent, std::string_view subKey, std::uint32_t options,
+  [[nodiscard]] virtual RegStatus OpenKey(RegKey parent, std::string_view subKey, std::uint32_t options,
                             std::uint32_t access, RegKey* result) = 0;
 
   // RegQueryValueExA: `*size` is the buffer's byte count on entry and the value's
@@ -47,7 +47,7 @@ class Registry {
   // neither `data` nor `*size`; a value larger than the buffer answers
   // kErrorMoreData with the size it needs; a null `data` asks for the size only.
   // `type` may be null. An empty `valueName` names the key's default value.
-  virtual RegStatus QueryValue(RegKey key, std::string_view valueName, std::uint32_t* type,
+  [[nodiscard]] virtual RegStatus QueryValue(RegKey key, std::string_view valueName, std::uint32_t* type,
                                unsigned char* data, std::uint32_t* size) = 0;
 
   // RegCloseKey.
@@ -63,7 +63,7 @@ class ScopedRegKey {
   ~ScopedRegKey() { Close(); }
 
   // Opens `subKey` of `root` for query as the collection does (options 0, access 1).
-  RegStatus Open(RegKey root, std::string_view subKey) {
+  [[nodiscard]] RegStatus Open(RegKey root, std::string_view subKey) {
     Close();
     RegKey key = 0;
     const RegStatus status = registry_.OpenKey(root, subKey, 0, kKeyQueryValue, &key);

@@ -82,9 +82,13 @@ class NtHiveFile : public HiveFile {
   }
 
  private:
+  // hivex reports a damaged hive through errno values of its own choosing
+  // (EFAULT, "Bad address", among them): only a failing disk or memory is the
+  // system's word; anything else is the file's damage.
   [[noreturn]] void Fail(const char* what) const {
-    throw SourceError(name_ + ": " + what + " cannot be read (" + (errno ? std::strerror(errno) : "damaged hive") +
-                      ")");
+    const bool system = errno == EIO || errno == ENOMEM || errno == EACCES;
+    throw SourceError(name_ + ": " + what + " cannot be read (" +
+                      (system ? std::strerror(errno) : "the hive is damaged there") + ")");
   }
 
   std::string name_;

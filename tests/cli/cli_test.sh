@@ -145,5 +145,41 @@ check "--print with --save status" 2 $?
 "$bin" --folder 2>/dev/null
 check "--folder without a value status" 2 $?
 
+# --- hostile and damaged sources: a report or a clear error naming the file,
+# within a time limit, never a crash, a hang or a file written elsewhere
+h="$work/hostile"
+mkdir -p "$h/xp" "$h/caf"$'\xe9'
+cp -r "$work/fixtures/xp/." "$h/xp/"
+{ printf 'REGEDIT4\r\n[HKEY_LOCAL_MACHINE'; for _ in $(seq 1000); do printf '%0.s\\a' $(seq 100); done; printf ']\r\n[-HKEY_LOCAL_MACHINE\\a]\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n"ProductKey"="DEEP-OK"\r\n'; } >"$h/deep.reg"
+mkfifo "$h/fifo"
+ln -s /dev/zero "$h/zero.reg"
+truncate -s 65M "$h/large.reg"
+cp "$work/fixtures/win98/WINDOWS/SYSTEM.DAT" "$h/SYSTEM.DAT"
+head -c 2000 "$work/fixtures/win98/WINDOWS/USER.DAT" >"$h/USER.DAT"
+hostile() {  # hostile NAME STATUS TEXT [--in DIR] ARG...: TEXT is looked for in what it says
+  local name=$1 status=$2 text=$3 dir=$work
+  shift 3
+  if [ "$1" == "--in" ]; then dir=$2; shift 2; fi
+  (cd "$dir" && timeout 60 "$bin" "$@" >"$work/out" 2>&1)
+  check "$name: status" "$status" $?
+  contains "$name: says so" "$text" "$work/out"
+}
+hostile "a key nested 100,000 deep, then deleted" 0 "Registration Code: DEEP-OK" --print "$h/deep.reg"
+hostile "a FIFO" 2 "fifo: is not a regular file" --print "$h/fifo"
+hostile "an endless source" 2 "zero.reg: is not a regular file" --print "$h/zero.reg"
+hostile "a .reg larger than 64 MiB" 2 "large.reg: is larger than 64 MiB" --print "$h/large.reg"
+hostile "a damaged USER.DAT" 0 "Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN" --print "$h/SYSTEM.DAT" "$h/USER.DAT"
+contains "a damaged USER.DAT: named in a warning" "warning: $h/USER.DAT" "$work/out"
+hostile "the Windows folder with a trailing slash" 0 "joe@example.org" --print --user joe "$h/xp/WINDOWS/"
+hostile "the Windows folder named relatively" 0 "joe@example.org" --in "$h/xp" --print --user joe WINDOWS
+hostile "the Windows folder as ." 0 "joe@example.org" --in "$h/xp/WINDOWS" --print --user joe .
+cp -r "$h/xp/Documents and Settings/ann" "$h/xp/Documents and Settings/Joe"
+hostile "profiles joe and Joe: Joe" 0 "ann@example.org" --print --user Joe "$h/xp"
+hostile "profiles joe and Joe: JOE" 2 "several user profiles are named \"JOE\" but for case" --print --user JOE "$h/xp"
+rm -r "$h/xp/Documents and Settings/Joe"
+hostile "a folder name that is not UTF-8" 0 "Taloveric.log" --save --folder "$h/caf"$'\xe9' "$h/xp" --user joe
+check "a folder name that is not UTF-8: the files are in it" "Taloveric-WinCode.txt Taloveric.log" \
+  "$(ls "$h/caf"$'\xe9' | sort | tr '\n' ' ' | sed 's/ $//')"
+
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

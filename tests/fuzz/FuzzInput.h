@@ -1,13 +1,17 @@
 #pragma once
-// Feeds a fuzzer's input to the collection as the file named `name`, the way the
-// program would read it, and swallows the errors a bad file is meant to give.
+// Feeds a fuzzer's input to the program's own path: the sources are opened as
+// the program opens them, where an error is the clear answer a bad file is
+// meant to get, and then collected from, where nothing may fail. An exception
+// that escapes the collection would end the program too: here it is a finding.
 
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "collect/ReadReg.h"
 #include "platform/offline/Sources.h"
@@ -15,26 +19,52 @@
 
 namespace taloveric::fuzz {
 
-inline void CollectFromFile(const std::uint8_t* data, std::size_t size, const char* name) {
-  static const std::filesystem::path folder = [] {
-    auto dir = std::filesystem::temp_directory_path() / ("taloveric-fuzz-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
-  }();
-  const auto file = folder / name;
-  {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
+// A private folder for this process's inputs, removed when the process ends.
+inline const std::filesystem::path& Scratch() {
+  static const struct Folder {
+    std::filesystem::path path;
+    Folder() {
+      std::string pattern = (std::filesystem::temp_directory_path() / "taloveric-fuzz-XXXXXX").string();
+      if (::mkdtemp(pattern.data()) != nullptr) path = pattern;
+    }
+    ~Folder() {
+      std::error_code ec;
+      std::filesystem::remove_all(path, ec);
+    }
+  } folder;
+  return folder.path;
+}
+
+// Writes `bytes` as `name` (which may hold folders) in the scratch folder.
+inline std::filesystem::path Place(const std::string& name, std::string_view bytes) {
+  const auto file = Scratch() / name;
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return file;
+}
+
+// Opens the sources and collects from them, as the program does.
+inline void Collect(const std::vector<std::filesystem::path>& sources) {
+  OpenedSources opened;
   try {
-    OpenedSources opened = OpenSources({file}, std::nullopt, [](const auto&) { return std::nullopt; });
-    ConsoleControls controls;
-    InstallInfo info;
-    ReadReg(*opened.registry, controls, info);
-    opened.AllWarnings();
+    opened = OpenSources(sources, std::nullopt, [](const auto&) { return std::nullopt; });
   } catch (const std::exception&) {
-    // A clear error for a bad file is the right answer.
+    return;  // the program says what is wrong and ends with status 2
   }
+  ConsoleControls controls;
+  InstallInfo info;
+  ReadReg(*opened.registry, controls, info);
+  opened.AllWarnings();
+}
+
+inline std::string_view Bytes(const std::uint8_t* data, std::size_t size) {
+  return {reinterpret_cast<const char*>(data), size};
+}
+
+// The input as the one file named `name`.
+inline void CollectFromFile(const std::uint8_t* data, std::size_t size, const std::string& name) {
+  Collect({Place(name, Bytes(data, size))});
 }
 
 }  // namespace taloveric::fuzz

@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   taloveric::MemoryRegistry registry;
   try {
     taloveric::LoadRegText(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.reg", registry);
-  } catch (const taloveric::RegFileError&) {
+  } catch (const taloveric::SourceError&) {  // what the program reports as a bad file
     return 0;
   }
   taloveric::ConsoleControls controls;
