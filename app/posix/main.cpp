@@ -36,9 +36,9 @@ constexpr std::string_view kUsage =
     "\n"
     "SOURCE is the folder of a Windows installation (a disk's root or its Windows\n"
     "folder), its registry files (Windows 95/98/Me SYSTEM.DAT and USER.DAT; Windows\n"
-    "NT/2000/XP SOFTWARE and NTUSER.DAT), or .reg exports merged in order. With no\n"
-    "SOURCE, a bundled sample registry of a Windows 98 machine is used. Sources\n"
-    "are only read.\n"
+    "NT/2000/XP SOFTWARE and NTUSER.DAT), or .reg exports (64 MiB at most each)\n"
+    "merged in order. With no SOURCE, a bundled sample registry of a Windows 98\n"
+    "machine is used. Sources are only read, and only regular files are read.\n"
     "\n"
     "  --print        print the report and end\n"
     "  --save         save the report without asking, as \"Save and Exit\" does\n"
@@ -47,10 +47,12 @@ constexpr std::string_view kUsage =
     "\n"
     "Without --print or --save, the read-first window, the report and the message\n"
     "boxes are shown on the console and answered by typing a button's name or its\n"
-    "first letter; the end of input closes the window or box.\n"
+    "first letter; the end of input closes the window or box. On a terminal,\n"
+    "control characters in the registry's values are shown as ^X; --print into a\n"
+    "file or pipe writes the Windows program's bytes (ANSI, CR LF).\n"
     "\n"
-    "Exit status: 0 done, 1 the report was not saved, 2 bad usage or a source that\n"
-    "cannot be read.\n";
+    "Exit status: 0 done, 1 the report or its copy was not saved (the message says\n"
+    "which), 2 bad usage or a source that cannot be read.\n";
 
 enum class Mode { Interactive, Print, Save };
 
