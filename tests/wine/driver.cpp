@@ -12,6 +12,7 @@
 //   driver fonts CAPTION [N=FACE:PT100...]  prints the face each control's font gets, and whether its caption fits
 //   driver memory CAPTION            prints the owning process's peak working set in bytes
 //   driver tip CAPTION N             rests the mouse on the window's Nth control, prints the tip shown
+//   driver delete-key PATH           deletes HKEY_LOCAL_MACHINE\PATH with all below it, in both registry views
 // Text is printed in UTF-8 with \r, \n, \\ and control characters escaped.
 // Exit status: 0 done, 1 not found in time, 2 bad usage. A wait lasts up to
 // TALOVERIC_WAIT_SECONDS (default 60): long enough for a busy machine.
@@ -235,6 +236,23 @@ int Fonts(HWND window, const std::vector<std::wstring>& specs) {
   return 0;
 }
 
+// Deletes a key and everything below it, deepest first; false if anything stays.
+bool DeleteTree(HKEY parent, const std::wstring& path, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(parent, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | DELETE | view, &key) != ERROR_SUCCESS) {
+    return true;  // nothing there
+  }
+  bool done = true;
+  wchar_t child[256];
+  DWORD length = 256;
+  while (done && ::RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+    done = DeleteTree(key, child, view);
+    length = 256;
+  }
+  ::RegCloseKey(key);
+  return done && ::RegDeleteKeyExW(parent, path.c_str(), view, 0) == ERROR_SUCCESS;
+}
+
 BOOL CALLBACK FindShownTip(HWND hwnd, LPARAM param) {
   if (!::IsWindowVisible(hwnd) || ClassOf(hwnd) != L"tooltips_class32") return TRUE;
   *reinterpret_cast<HWND*>(param) = hwnd;
@@ -294,6 +312,11 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring arg = argc > 3 ? argv[3] : L"";
   const std::string name = Escape(caption);
 
+  if (command == L"delete-key") {
+    bool done = true;
+    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) done = DeleteTree(HKEY_LOCAL_MACHINE, caption, view) && done;
+    return done ? 0 : Fail("cannot delete " + name);
+  }
   if (command == L"gone") {
     const DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < kTimeoutMs) {

@@ -41,9 +41,6 @@ WINE64 = "/usr/lib/wine/wine64"
 WINE32 = "/usr/lib/wine/wine"
 VERSIONS = ["win95", "win98", "winme", "nt40", "win2k", "winxp", "win7", "win10"]
 WAIT_SECONDS = float(os.environ.get("TALOVERIC_WAIT_SECONDS", "60"))
-# The keys that hold the Windows values, in both registry views, as system.reg names them.
-WINDOWS_KEY_SECTIONS = [r"[Software\\Microsoft\\Windows\\CurrentVersion",
-                        r"[Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion"]
 
 
 def px(twips):
@@ -155,7 +152,8 @@ class Wine:
         """Starts a window once, so that the first case does not pay for Wine's first start."""
         process = subprocess.Popen([WINE64, str(self.bin_dir / "minimal_window.exe")], env=self.env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.drive("wait", "Minimal window")
+        if self.drive("wait", "Minimal window") is None:
+            print("note: Wine's first window did not show during the warm-up", flush=True)
         process.kill()
         process.wait()
 
@@ -165,17 +163,26 @@ class Wine:
         self.version = version
 
     def hide_windows_key(self, hidden):
-        """Renames the Windows key in the prefix's registry file (reg delete cannot delete it), or back."""
+        """Takes the Windows key away, or brings it back. Wine makes the key anew
+        with a few keys of its own whenever its server starts, and will not
+        delete the key as it stands, so the prefix's registry file is kept aside,
+        the key renamed in it, and what Wine makes anew deleted."""
         self.stop_server()
-        system = self.prefix / "system.reg"
-        text = system.read_text(encoding="latin-1")
-        for section in WINDOWS_KEY_SECTIONS:
-            shown, hidden_name = section + "]", section + ".hidden]"
-            text = text.replace(shown, hidden_name) if hidden else text.replace(hidden_name, shown)
-            shown, hidden_name = section + "\\\\", section + ".hidden\\\\"
-            text = text.replace(shown, hidden_name) if hidden else text.replace(hidden_name, shown)
-        system.write_text(text, encoding="latin-1")
+        system, kept = self.prefix / "system.reg", self.prefix / "system.reg.kept"
+        if hidden:
+            shutil.copy(system, kept)
+            text = system.read_text(encoding="latin-1")
+            for view in ["", "Wow6432Node\\\\"]:
+                section = "[Software\\\\" + view + "Microsoft\\\\Windows\\\\CurrentVersion"
+                text = text.replace(section + "]", section + ".hidden]")
+                text = text.replace(section + "\\\\", section + ".hidden\\\\")
+            system.write_text(text, encoding="latin-1")
+        else:
+            shutil.move(kept, system)
         self.start_server()
+        if hidden and self.drive("delete-key", WINDOWS_KEY.split("\\", 1)[1]) is None:
+            raise RuntimeError("the Windows key could not be taken away")
+        self.warm_up()
 
     def archs(self):
         """The builds this machine can run, and why the x86 one is left out."""
@@ -212,7 +219,7 @@ class Wine:
                 process.wait()
         self.processes = []
 
-    def wine(self, *args, timeout=60, cwd=None):
+    def wine(self, *args, timeout=2 * WAIT_SECONDS + 30, cwd=None):
         return subprocess.run([WINE64, *args], env=self.env, capture_output=True, timeout=timeout, cwd=cwd)
 
     def drive(self, *args):
