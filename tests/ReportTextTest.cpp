@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/console/ConsoleDialogs.h"
-#include "ui/console/ConsolePad.h"
 
 namespace taloveric {
 namespace {
@@ -42,21 +40,6 @@ TEST(ReportText, ValuesWithLineBreaksAreInsertedAsTheyAre) {
   info.RegisteredOwner = u"two\r\nlines";
   const std::u16string text = ComposeReportText(info, {});
   EXPECT_NE(text.find(u"\r\nRegistered Owner: two\r\nlines\r\nRegistered Organization: "), std::u16string::npos);
-}
-
-TEST(ReportText, ATerminalSeesAValuesLineBreaksAndEscapesButNoForgedLine) {
-  InstallInfo info;
-  info.RegisteredOwner = u"x\r\nRegistration Code: FAKE";
-  info.ProductName = u"\x1B[2J\x7F\u0081";
-  info.ProductKey = u"REAL";
-  const std::vector<std::u16string> lines = ReportLines(ComposeReportText(info, {}));
-  ASSERT_EQ(lines.size(), 12u);
-  EXPECT_EQ(lines[1], u"Registered Owner: x\r\nRegistration Code: FAKE");
-  EXPECT_EQ(lines[11], u"Registration Code: REAL");
-  EXPECT_EQ(ShownReport(ComposeReportText(info, {})).find(u"\nRegistration Code: FAKE"), std::u16string::npos);
-  EXPECT_EQ(Visible(lines[1]), u"Registered Owner: x^M^JRegistration Code: FAKE");
-  EXPECT_EQ(Visible(lines[3]), u"Product: ^[[2J^?M-^A");
-  EXPECT_TRUE(ReportLines(u"").empty());
 }
 
 }  // namespace

@@ -110,13 +110,14 @@ std::optional<std::string> AskProfile(const std::vector<std::string>& names) {
   for (const std::string& name : names) choices.push_back(FromUtf8(name));
   std::cout << "Several people use this installation. Whose report?\n";
   for (std::size_t i = 0; i < names.size(); ++i) std::cout << "  " << i + 1 << ". " << names[i] << '\n';
-  while (true) {
+  for (int wrong = 0; wrong < 5; ++wrong) {
     std::cout << "Number > " << std::flush;
     std::string line;
     if (!std::getline(std::cin, line)) return std::nullopt;
-    const std::size_t pick = std::strtoul(line.c_str(), nullptr, 10);
-    if (pick >= 1 && pick <= names.size()) return names[pick - 1];
+    if (const auto pick = ChoiceNumber(line, names.size())) return names[*pick - 1];
+    std::cout << "Please answer with a number from 1 to " << names.size() << ".\n";
   }
+  return std::nullopt;  // no answer, as at the end of input
 }
 
 OpenedSources Open(const Options& options) {

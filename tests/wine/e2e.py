@@ -339,6 +339,17 @@ def go_to_report(wine, checks, process, shots=None):
     return process.poll() is None
 
 
+def exit_and_save(wine, checks, process):
+    """Presses Exit, answers Yes and OK; returns the save prompt's and the confirmation's texts."""
+    wine.drive("click", PAD, "Exit")
+    prompt = parse_box(wine.drive("box", SAVE_PROMPT)).get("prompt", "")
+    wine.drive("answer", SAVE_PROMPT, "Yes")
+    confirmation = parse_box(wine.drive("box", "Taloveric")).get("prompt", "")
+    wine.drive("answer", "Taloveric", "OK")
+    checks.true("the program ends", ended(process))
+    return prompt, confirmation
+
+
 def case_save_and_exit(wine, checks):
     values = windows95_values()
     wine.seed(values, {"Mail1": "marta@quiroga.example"}, "Mail1")
@@ -400,6 +411,17 @@ def case_save_and_exit(wine, checks):
                  sorted(p.name for p in folder.iterdir()))
 
 
+def start_on_windows98(wine, checks):
+    """Starts the program on a Windows 98 machine; returns its folder and, once
+    the read-first window is open, its process."""
+    wine.seed({"Version": "Windows 98", "SystemRoot": "C:\\WINDOWS"})
+    folder = wine.install(wine.drive_c / "Taloveric")
+    process = wine.start(folder, r"C:\Taloveric")
+    if not checks.true("the read-first window opens", wine.drive("wait", README) is not None):
+        return folder, None
+    return folder, process
+
+
 def check_fonts(wine, checks, caption, fonts):
     """Each control's font resolves as on Windows, and every caption fits its control."""
     out = wine.drive("fonts", caption, *[f"{index}={spec}" for index, spec in fonts.items()]) or ""
@@ -418,10 +440,8 @@ def check_fonts(wine, checks, caption, fonts):
 
 
 def case_layout(wine, checks):
-    wine.seed({"Version": "Windows 98", "SystemRoot": "C:\\WINDOWS"})
-    folder = wine.install(wine.drive_c / "Taloveric")
-    process = wine.start(folder, r"C:\Taloveric")
-    if not checks.true("the read-first window opens", wine.drive("wait", README) is not None):
+    folder, process = start_on_windows98(wine, checks)
+    if process is None:
         return
     checks.equal("read-first window and controls, drawing order top first", "\n".join([
         f"window client={px(3210)},{px(1185)},{px(5640)},{px(6000)} minimize=0 maximize=0 sysmenu=1 "
@@ -514,25 +534,18 @@ def case_exit_yes_at_drive_root(wine, checks):
     process = wine.start(root, "P:")
     if not go_to_report(wine, checks, process):
         return
-    wine.drive("click", PAD, "Exit")
-    box = parse_box(wine.drive("box", SAVE_PROMPT))
+    prompt, confirmation = exit_and_save(wine, checks, process)
     checks.true("a missing SystemRoot puts three blanks before the backup's name",
-                box.get("prompt", "").endswith("and a back-up will be placed on:    Taloveric-WinCode.txt"))
-    wine.drive("answer", SAVE_PROMPT, "Yes")
-    box = parse_box(wine.drive("box", "Taloveric"))
+                prompt.endswith("and a back-up will be placed on:    Taloveric-WinCode.txt"))
     checks.true("the confirmation names P:\\\\Taloveric.log",
-                box.get("prompt", "").startswith("Taloveric Recovered Information was saved on: P:\\\\Taloveric.log\r\n"))
-    wine.drive("answer", "Taloveric", "OK")
-    checks.true("the program ends", ended(process))
+                confirmation.startswith("Taloveric Recovered Information was saved on: P:\\\\Taloveric.log\r\n"))
     checks.true("the log is written", (root / "Taloveric.log").exists())
     checks.true("the backup lands in the current folder", (root / "   Taloveric-WinCode.txt").exists())
 
 
 def case_keys(wine, checks):
-    wine.seed({"Version": "Windows 98", "SystemRoot": "C:\\WINDOWS"})
-    folder = wine.install(wine.drive_c / "Taloveric")
-    process = wine.start(folder, r"C:\Taloveric")
-    if not checks.true("the read-first window opens", wine.drive("wait", README) is not None):
+    folder, process = start_on_windows98(wine, checks)
+    if process is None:
         return
     wine.drive("key", README, "escape")
     checks.true("Escape leaves the read-first window open", wine.drive("layout", README) is not None
@@ -568,16 +581,11 @@ def case_no_windows_key(wine, checks):
     if not go_to_report(wine, checks, process):
         return
     checks.equal("the report box stays empty", "", (wine.drive("text", PAD, "Edit") or "?").rstrip("\n"))
-    wine.drive("click", PAD, "Exit")
-    box = parse_box(wine.drive("box", SAVE_PROMPT))
+    prompt, confirmation = exit_and_save(wine, checks, process)
     checks.true("the prompt names the bare backup name",
-                box.get("prompt", "").endswith("\r\nand a back-up will be placed on: Taloveric-WinCode.txt"))
-    wine.drive("answer", SAVE_PROMPT, "Yes")
-    box = parse_box(wine.drive("box", "Taloveric"))
+                prompt.endswith("\r\nand a back-up will be placed on: Taloveric-WinCode.txt"))
     checks.true("the confirmation names the bare backup name",
-                "An additional copy was placed on: Taloveric-WinCode.txt\r\n" in box.get("prompt", ""))
-    wine.drive("answer", "Taloveric", "OK")
-    checks.true("the program ends", ended(process))
+                "An additional copy was placed on: Taloveric-WinCode.txt\r\n" in confirmation)
     log = (folder / "Taloveric.log").read_bytes() if (folder / "Taloveric.log").exists() else b""
     checks.equal("a 13-line log", (expected_log("", ""), 13), (log, log.count(b"\r\n")))
     backup = folder / "Taloveric-WinCode.txt"  # the current folder

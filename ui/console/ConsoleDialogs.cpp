@@ -100,6 +100,16 @@ int AskChoice(std::istream& in, std::ostream& out, const std::vector<std::u16str
   return -1;
 }
 
+std::optional<std::size_t> ChoiceNumber(const std::string& line, std::size_t count) {
+  const std::string number = Trim(line);
+  if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  const std::size_t pick = std::stoul(number);
+  if (pick < 1 || pick > count) return std::nullopt;
+  return pick;
+}
+
 Answer ConsoleDialogs::Show(const MessageBoxRequest& box) {
   PrintFrame(out_, box.title, (box.icon == Icon::Information ? u"(i) " : u"") + box.prompt);
   switch (box.buttons) {

@@ -3,6 +3,7 @@
 // back. An empty line takes the default button; end of input closes the box.
 
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -40,6 +41,10 @@ std::u16string WrapWords(const std::u16string& text, std::size_t width);
 // at the end of input or after several answers in a row that are no button.
 int AskChoice(std::istream& in, std::ostream& out, const std::vector<std::u16string>& choices,
               int defaultChoice);
+
+// A numbered choice typed back: a whole number from 1 to `count` (blanks
+// around it allowed), and nothing else.
+std::optional<std::size_t> ChoiceNumber(const std::string& line, std::size_t count);
 
 // Message boxes for a run without questions: each box is printed and answered
 // with its first button (OK, or Yes), as if the user pressed Enter.
