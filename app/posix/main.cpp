@@ -15,6 +15,7 @@
 #include "Version.h"
 #include "app/ReadFirst.h"
 #include "app/posix/SampleRegistry.h"
+#include "collect/NtProductKey.h"
 #include "collect/ReadReg.h"
 #include "platform/CodePage.h"
 #include "platform/Unicode.h"
@@ -27,7 +28,7 @@ namespace taloveric {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: taloveric [--print | --save] [--folder DIR] [--user NAME] [SOURCE ...]\n"
+    "usage: taloveric [--print | --save] [--folder DIR] [--user NAME] [--sample] [SOURCE ...]\n"
     "       taloveric --help | --version\n"
     "\n"
     "Recovers a Windows installation's product key, product id and registration\n"
@@ -43,7 +44,9 @@ constexpr std::string_view kUsage =
     "  --print        print the report and end\n"
     "  --save         save the report without asking, as \"Save and Exit\" does\n"
     "  --folder DIR   where the two files go (default: the current folder)\n"
-    "  --user NAME    the user profile to read in a Windows folder\n"
+    "  --user NAME    the user profile to read in a Windows folder; several and\n"
+    "                 none named: asked on a terminal, else the e-mail line is empty\n"
+    "  --sample       let --save save the bundled sample when no SOURCE is named\n"
     "\n"
     "Without --print or --save, the read-first window, the report and the message\n"
     "boxes are shown on the console and answered by typing a button's name or its\n"
@@ -51,15 +54,24 @@ constexpr std::string_view kUsage =
     "control characters in the registry's values are shown as ^X; --print into a\n"
     "file or pipe writes the Windows program's bytes (ANSI, CR LF).\n"
     "\n"
+    "On an NT-family installation (2000, XP and later) the product key that NT\n"
+    "keeps encoded is decoded and shown under the report (on standard error with\n"
+    "--print); the report itself stays what the Windows program would write.\n"
+    "\n"
     "Exit status: 0 done, 1 the report or its copy was not saved (the message says\n"
-    "which), 2 bad usage or a source that cannot be read.\n";
+    "which), 2 bad usage or a source that cannot be read, 3 read, but no product\n"
+    "key found.\n";
 
 enum class Mode { Interactive, Print, Save };
+
+// The exit status of a run that read the registry but found no product key.
+constexpr int kNoKeyFound = 3;
 
 struct Options {
   Mode mode = Mode::Interactive;
   std::filesystem::path folder = ".";
   std::optional<std::string> user;
+  bool sample = false;  // --sample: the bundled sample may be saved
   std::vector<std::filesystem::path> sources;
 };
 
@@ -87,6 +99,8 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& options)
     } else if (arg == "--version") {
       std::cout << TALOVERIC_VERSION_TEXT << '\n';
       return 0;
+    } else if (arg == "--sample") {
+      options.sample = true;
     } else if (arg == "--print" || arg == "--save") {
       const Mode mode = arg == "--print" ? Mode::Print : Mode::Save;
       if (options.mode != Mode::Interactive && options.mode != mode) return Usage("--print and --save exclude each other");
@@ -128,7 +142,9 @@ OpenedSources Open(const Options& options) {
   return opened;
 }
 
-int Interactive(Registry& registry, Files& files) {
+// The read-first window, then the report window; `shown` is what the report
+// window held once it loaded, unset when the read-first window was closed.
+int Interactive(Registry& registry, Files& files, const std::u16string& appendix, std::optional<InstallInfo>& shown) {
   std::u16string text;
   for (const char16_t* paragraph : kReadFirstParagraphs) {
     text += (text.empty() ? u"" : u"\n\n") + WrapWords(paragraph, 76);
@@ -136,10 +152,29 @@ int Interactive(Registry& registry, Files& files) {
   PrintFrame(std::cout, kReadFirstCaption, text);
   if (AskChoice(std::cin, std::cout, {u"Continue"}, 0) < 0) return 0;  // the window was closed
   ConsoleDialogs dialogs(std::cin, std::cout);
-  return ConsolePad(registry, dialogs, files, std::cin, std::cout).Run() == SaveOutcome::NotSaved ? 1 : 0;
+  ConsolePad pad(registry, dialogs, files, std::cin, std::cout, appendix);
+  const SaveOutcome outcome = pad.Run();
+  shown = pad.Info();
+  return outcome == SaveOutcome::NotSaved ? 1 : 0;
+}
+
+// Whether the run found a product key: the report's own, or NT's decoded one.
+bool KeyFound(const InstallInfo& info, const std::optional<NtInstallation>& nt) {
+  const bool reportKey = info.ProductKey.find_first_not_of(u' ') != std::u16string::npos;
+  return reportKey || (nt && !nt->productKey.empty());
 }
 
 int Run(const Options& options) {
+  if (options.mode == Mode::Save && options.sources.empty() && !options.sample) {
+    return Usage("--save without a source would save the bundled sample's made-up key; add --sample to do so");
+  }
+  // Where the files go is checked before any window or box is shown.
+  std::error_code folderError;
+  if (options.mode != Mode::Print && !std::filesystem::is_directory(options.folder, folderError)) {
+    std::cerr << "taloveric: --folder " << options.folder.string() << ": "
+              << (folderError ? folderError.message() : std::string("is not a folder")) << '\n';
+    return 2;
+  }
   OpenedSources opened;
   try {
     opened = Open(options);
@@ -149,15 +184,20 @@ int Run(const Options& options) {
   }
   for (const std::string& note : opened.notes) std::cerr << "taloveric: " << note << '\n';
 
-  int status = 0;
   // Messages name the files by their full paths.
   std::error_code ec;
   const std::filesystem::path folder = std::filesystem::absolute(options.folder, ec);
   PosixFiles files(ec ? options.folder : folder.lexically_normal());
+  const std::optional<NtInstallation> nt = ReadNtInstallation(*opened.registry);
+  const std::u16string appendix = nt ? NtSection(*nt) : u"";
+
+  int status = 0;
+  std::optional<InstallInfo> shown;
   if (options.mode == Mode::Print) {
     ConsoleControls controls;
     InstallInfo info;
     ReadReg(*opened.registry, controls, info);
+    shown = info;
     // Into a file or a pipe, the Windows program's bytes; to a terminal,
     // nothing that could move the cursor or forge a line.
     if (::isatty(STDOUT_FILENO)) {
@@ -166,12 +206,16 @@ int Run(const Options& options) {
       std::cout << ToAnsi(controls.Text1()) << "\r\n" << std::flush;
     }
     if (!std::cout) status = 1;
+    if (!appendix.empty()) std::cerr << ToUtf8(appendix);
   } else if (options.mode == Mode::Save) {
     UnattendedDialogs dialogs(std::cout);
-    status = ConsolePad(*opened.registry, dialogs, files, std::cin, std::cout).SaveAndExit() ? 0 : 1;
+    ConsolePad pad(*opened.registry, dialogs, files, std::cin, std::cout, appendix);
+    status = pad.SaveAndExit() ? 0 : 1;
+    shown = pad.Info();
   } else {
-    status = Interactive(*opened.registry, files);
+    status = Interactive(*opened.registry, files, appendix, shown);
   }
+  if (status == 0 && shown && !KeyFound(*shown, nt)) status = kNoKeyFound;
   for (const std::string& problem : opened.AllWarnings()) std::cerr << "taloveric: warning: " << problem << '\n';
   return status;
 }

@@ -165,6 +165,8 @@ class Builder {
     }
   }
 
+  void Warn(std::string warning) { warnings_.push_back(std::move(warning)); }
+
   OpenedSources Finish(std::vector<std::string> notes) {
     if (family_) {
       const bool nt = family_ == FileKind::NtHive;
@@ -172,7 +174,7 @@ class Builder {
         notes.push_back(std::string("no ") + (nt ? "SOFTWARE hive" : "SYSTEM.DAT") +
                         " among the sources: the Windows values cannot be read");
       }
-      if (!seen_.count(Role::User)) {
+      if (!seen_.count(Role::User) && warnings_.empty()) {
         notes.push_back(std::string("no ") + (nt ? "NTUSER.DAT" : "USER.DAT") +
                         " among the sources: the e-mail address cannot be read");
       }
@@ -218,13 +220,16 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, const fs
   for (const auto& profile : found.profiles) names.push_back(profile.first);
   std::optional<std::string> chosen = user;
   if (!chosen && names.size() == 1) chosen = names[0];
+  fs::path userFile = found.defaultUser;
   if (!chosen && names.size() > 1) {
     chosen = choose(names);
     if (!chosen) {
-      throw SourceError(folder.string() + ": several user profiles (" + Join(names) + "); pick one with --user NAME");
+      // The machine's values, the product key among them, do not wait on it.
+      builder.Warn(folder.string() + ": several user profiles (" + Join(names) +
+                   ") and none picked: the e-mail line is left empty; pick one with --user NAME");
+      return;
     }
   }
-  fs::path userFile = found.defaultUser;
   if (chosen) {
     // The name as given; without regard to case only where that is not ambiguous.
     auto it = std::find_if(found.profiles.begin(), found.profiles.end(),

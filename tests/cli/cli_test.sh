@@ -38,7 +38,7 @@ check "sample is said to be the sample" "taloveric: no source named: showing the
 printf 'REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n"Version"="Windows 95"\r\n"Plus! ProductId"="P-1"\r\n"RegisteredOwner"="Jos\xe9"\r\n' >"$work/a.reg"
 printf 'REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n"Plus! ProductId"="P-2"\r\n' >"$work/b.reg"
 "$bin" --print "$work/a.reg" "$work/b.reg" >"$work/out" 2>&1
-check "merged exit status" 0 $?
+check "merged exit status: read, but no product key" 3 $?
 check "merged owner, ANSI bytes unchanged" 1 "$(grep -c $'^Registered Owner: Jos\xe9\r$' "$work/out")"
 check "merged plus id" 1 "$(grep -c $'^Plus! Id: P-2\r$' "$work/out")"
 check "missing value is 256 blanks" 1 "$(grep -c "^Product:  \{256\}"$'\r$' "$work/out")"
@@ -60,10 +60,17 @@ contains "9x folder names what it found" "found $work/fixtures/win98/WINDOWS/SYS
 check "xp folder with --user exit status" 0 $?
 check "xp: the chosen user's mail" 1 "$(grep -c $'^Def. e-mail for this user: joe@example.org\r$' "$work/out")"
 check "xp: owner outside the code page" 1 "$(grep -c $'^Registered Owner: Zo\xeb ?mega\r$' "$work/out")"
+contains "xp: the key NT keeps encoded, decoded beside the report" "Product key: BCDFG-HJKMP-QRTVW-XY234-6789B" "$work/err"
 "$bin" --print "$work/fixtures/xp" </dev/null >"$work/out" 2>"$work/err"
-check "several profiles without a console: exit status" 2 $?
-contains "several profiles are named" "several user profiles (ann, joe); pick one with --user NAME" "$work/err"
-check "and nothing is printed" "" "$(cat "$work/out")"
+check "several profiles without a console: the machine's report" 0 $?
+contains "several profiles are named" "several user profiles (ann, joe) and none picked: the e-mail line is left empty; pick one with --user NAME" "$work/err"
+check "with the e-mail line empty" 1 "$(grep -c $'^Def. e-mail for this user: \r$' "$work/out")"
+"$bin" --save --folder "$work" 2>"$work/err" >/dev/null
+check "--save without a source refuses to save the sample" 2 $?
+contains "and says why" "--save without a source would save the bundled sample's made-up key; add --sample to do so" "$work/err"
+"$bin" --folder "$work/absent-folder" "$work/fixtures/win98" </dev/null >"$work/out" 2>"$work/err"
+check "a missing --folder is said before any window" "2 0" "$? $(grep -c "Read First" "$work/out")"
+contains "and named" "absent-folder" "$work/err"
 
 # --- the console's windows and boxes
 mkdir "$work/save1"
@@ -102,14 +109,14 @@ done
 yes 'stop' | head -c 1048576 | "$bin" --folder "$work/words" "$work/fixtures/win98" >/dev/null 2>&1
 check "a megabyte of words that are no button ends as the end of input" "0 " "$? $(ls "$work/words")"
 
-# --- saving where it cannot
-printf 'c\ns\ncancel\n' | "$bin" --folder "$work/nowhere" "$work/fixtures/win98" >"$work/out" 2>/dev/null
+# --- saving where it cannot: a folder where the report should be
+mkdir -p "$work/taken/Taloveric.log"
+printf 'c\ns\ncancel\n' | "$bin" --folder "$work/taken" "$work/fixtures/win98" >"$work/out" 2>/dev/null
 check "disk error answered Cancel: exit status" 1 $?
 contains "the disk error prompt" "Error accessing disk drive" "$work/out"
-printf 'c\ns\nok\n\n' | "$bin" --folder "$work/nowhere" "$work/fixtures/win98" >"$work/out" 2>/dev/null
+printf 'c\ns\nok\n\n' | "$bin" --folder "$work/taken" "$work/fixtures/win98" >"$work/out" 2>/dev/null
 check "disk error retried and failed: exit status" 1 $?
 contains "the failed retry is told" "The report was not saved." "$work/out"
-mkdir -p "$work/taken/Taloveric.log"
 "$bin" --save --folder "$work/taken" "$work/fixtures/win98" >"$work/out" 2>/dev/null
 check "--save that cannot write: exit status" 1 $?
 contains "--save retries once and says so" "The report was not saved." "$work/out"

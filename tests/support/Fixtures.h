@@ -9,6 +9,35 @@
 
 namespace taloveric::testing {
 
+// A DigitalProductId value (164 bytes) that holds `key` encoded as NT encodes
+// it: the key's 25 characters as base-24 digits over "BCDFGHJKMPQRTVWXY2346789",
+// a number stored in 15 bytes from offset 52. A key with one "N" is of the
+// form of Windows 8 and later: the N's place becomes the first digit, and a
+// flag is set in the last byte.
+inline std::string DigitalProductId(std::string key) {
+  const std::string digits = "BCDFGHJKMPQRTVWXY2346789";
+  std::erase(key, '-');
+  const std::size_t n = key.find('N');
+  const bool windows8 = n != std::string::npos;
+  if (windows8) key = std::string(1, digits[n]) + key.erase(n, 1);
+  unsigned char number[15] = {};
+  for (char c : key) {  // number = number * 24 + digit
+    unsigned carry = static_cast<unsigned>(digits.find(c));
+    for (unsigned char& byte : number) {
+      const unsigned value = byte * 24u + carry;
+      byte = static_cast<unsigned char>(value & 0xFF);
+      carry = value >> 8;
+    }
+  }
+  if (windows8) number[14] |= 0x08;
+  std::string id(164, '\0');
+  id[0] = static_cast<char>(164);
+  for (std::size_t i = 0; i < 15; ++i) id[52 + i] = static_cast<char>(number[i]);
+  return id;
+}
+
+inline constexpr char kXpProductKey[] = "BCDFG-HJKMP-QRTVW-XY234-6789B";
+
 // A Windows 98 SYSTEM.DAT: the Windows key with the values a report reads.
 inline FixtureKey Win98System() {
   FixtureKey root;
@@ -51,6 +80,11 @@ inline FixtureKey XpSoftware() {
       Utf16("ProductId", "76487-OEM-0011903-00102"), Utf16("ProductName", "Microsoft Windows XP"),
       Utf16("RegisteredOwner", "Zoë Ωmega"), Utf16("SystemRoot", "C:\\WINDOWS"), Utf16("Version", "Windows NT"),
       Utf16("VersionNumber", "5.1"), Utf16("DevicePath", "%SystemRoot%\\inf", 2)};
+  Path(root, "Microsoft\\Windows NT\\CurrentVersion").values = {
+      {"DigitalProductId", 3, DigitalProductId(kXpProductKey)}, Utf16("ProductId", "76487-OEM-0011903-00102"),
+      Utf16("ProductName", "Microsoft Windows XP"), Utf16("CurrentVersion", "5.1"),
+      Utf16("CurrentBuildNumber", "2600"), Utf16("CSDVersion", "Service Pack 3"),
+      Dword("InstallDate", 1199145600)};  // 2008-01-01
   Path(root, "Classes");
   return root;
 }

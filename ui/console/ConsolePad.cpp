@@ -1,5 +1,7 @@
 #include "ui/console/ConsolePad.h"
 
+#include "platform/CodePage.h"
+#include "platform/Unicode.h"
 #include "report/ReportText.h"
 #include "ui/console/ConsoleDialogs.h"
 
@@ -11,9 +13,28 @@ std::u16string ShownReport(std::u16string_view text) {
   return shown;
 }
 
+std::u16string NtSection(const NtInstallation& nt) {
+  std::u16string out = u"\n-- This is a Windows NT-family installation; its product key is kept encoded:\n";
+  const auto line = [&](std::u16string_view label, const std::string& value) {
+    if (!value.empty()) out += std::u16string(label) + Visible(FromAnsi(value)) + u"\n";
+  };
+  line(u"Product key: ", nt.productKey.empty() ? std::string("(none could be decoded)") : nt.productKey);
+  line(u"Decoded from: ", nt.keySource);
+  line(u"Product: ", nt.productName);
+  line(u"Edition: ", nt.editionId);
+  line(u"Version: ", nt.currentVersion + (nt.currentBuild.empty() ? "" : ", build " + nt.currentBuild));
+  line(u"Service pack: ", nt.servicePack);
+  line(u"Product ID: ", nt.productId);
+  line(u"Registered owner: ", nt.registeredOwner);
+  line(u"Registered organization: ", nt.registeredOrganization);
+  line(u"Installed on: ", nt.installDate);
+  return out;
+}
+
 void ConsolePad::Load() {
   pad_.Form_Load();
   PrintFrame(out_, u"Taloveric 3 rev2003", u"Data found in your system\n\n" + ShownReport(controls_.Text1()));
+  out_ << ToUtf8(appendix_);
 }
 
 bool ConsolePad::SaveAndExit() {

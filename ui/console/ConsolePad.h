@@ -5,6 +5,7 @@
 #include <istream>
 #include <ostream>
 
+#include "collect/NtProductKey.h"
 #include "ui/Pad.h"
 #include "ui/console/ConsoleControls.h"
 
@@ -14,16 +15,23 @@ namespace taloveric {
 // characters made visible.
 std::u16string ShownReport(std::u16string_view text);
 
+// The section under the report on an NT-family installation: the product key
+// NT keeps encoded, decoded, and what NT's own key says of the installation.
+std::u16string NtSection(const NtInstallation& nt);
+
 class ConsolePad {
  public:
-  ConsolePad(Registry& registry, Dialogs& dialogs, Files& files, std::istream& in, std::ostream& out)
-      : pad_(registry, dialogs, files, controls_), in_(in), out_(out) {}
+  // `appendix`: a section shown under the report, empty for none.
+  ConsolePad(Registry& registry, Dialogs& dialogs, Files& files, std::istream& in, std::ostream& out,
+             std::u16string appendix = {})
+      : pad_(registry, dialogs, files, controls_), in_(in), out_(out), appendix_(std::move(appendix)) {}
 
   // Loads the window, which reads the registry, shows it and waits for a button;
   // the end of input closes the window without saving.
   SaveOutcome Run();
   // Loads and shows the window, then presses "Save and Exit"; true once saved.
   bool SaveAndExit();
+  const InstallInfo& Info() const { return pad_.Info(); }
 
  private:
   void Load();
@@ -32,6 +40,7 @@ class ConsolePad {
   Pad pad_;
   std::istream& in_;
   std::ostream& out_;
+  std::u16string appendix_;
 };
 
 }  // namespace taloveric

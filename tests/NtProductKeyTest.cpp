@@ -1,0 +1,44 @@
+#include "collect/NtProductKey.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/memory/MemoryRegistry.h"
+#include "support/Fixtures.h"
+
+namespace taloveric {
+namespace {
+
+TEST(NtProductKey, DecodesBothFormsOfTheKey) {
+  for (const char* key : {"BCDFG-HJKMP-QRTVW-XY234-6789B",   // every digit once
+                          "BBBBB-BBBBB-BBBBB-BBBBB-BBBBB",   // zero
+                          "Y9999-99999-99999-99999-99999",   // near the largest a classic key holds
+                          "BCNDF-GHJKM-PQRTV-WXY23-46789",   // Windows 8 and later: an N third
+                          "NBCDF-GHJKM-PQRTV-WXY23-46789"}) {  // and first
+    EXPECT_EQ(DecodeProductKey(testing::DigitalProductId(key)), key);
+  }
+  EXPECT_EQ(DecodeProductKey(std::string(66, '\x7F')), std::nullopt) << "a value too short to hold a key";
+}
+
+TEST(NtProductKey, ReadsWhatNtKeepsAboutItself) {
+  MemoryRegistry registry;
+  const char* nt = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+  EXPECT_EQ(ReadNtInstallation(registry), std::nullopt) << "Windows 9x has no such key";
+  registry.SetValue(kHkeyLocalMachine, nt, "DigitalProductId", StringValue("too short"));  // a value of the wrong type
+  registry.SetValue(kHkeyLocalMachine, nt, "CurrentBuildNumber", StringValue("2600"));
+  registry.SetValue(kHkeyLocalMachine, nt, "InstallDate", DwordValue(1199145600));
+  auto read = ReadNtInstallation(registry);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->productKey, "");
+  EXPECT_EQ(read->currentBuild, "2600");
+  EXPECT_EQ(read->installDate, "2008-01-01");
+
+  std::string id4(1272, '\0');
+  id4.replace(kDigitalProductId4Key, 15, testing::DigitalProductId(testing::kXpProductKey).substr(52, 15));
+  registry.SetValue(kHkeyLocalMachine, nt, "DigitalProductId4", {kRegBinary, id4});
+  read = ReadNtInstallation(registry);
+  EXPECT_EQ(read->productKey, testing::kXpProductKey);
+  EXPECT_EQ(read->keySource, "DigitalProductId4");
+}
+
+}  // namespace
+}  // namespace taloveric
