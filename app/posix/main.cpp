@@ -2,9 +2,9 @@
 // from its registry files, its folder or .reg exports, with the windows and
 // message boxes on the console.
 
+#include <getopt.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -14,21 +14,23 @@
 
 #include "Version.h"
 #include "app/ReadFirst.h"
+#include "app/posix/Output.h"
 #include "app/posix/SampleRegistry.h"
 #include "collect/NtProductKey.h"
 #include "collect/ReadReg.h"
 #include "platform/CodePage.h"
 #include "platform/Unicode.h"
 #include "platform/offline/Sources.h"
-#include "ui/console/ConsoleDialogs.h"
 #include "platform/posix/PosixFiles.h"
+#include "ui/console/ConsoleDialogs.h"
 #include "ui/console/ConsolePad.h"
 
 namespace taloveric {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: taloveric [--print | --save] [--folder DIR] [--user NAME] [--sample] [SOURCE ...]\n"
+    "usage: taloveric [--print | --save | --format text|json] [--output FILE]\n"
+    "                 [--folder DIR] [--user NAME] [--sample] [SOURCE ...]\n"
     "       taloveric --help | --version\n"
     "\n"
     "Recovers a Windows installation's product key, product id and registration\n"
@@ -41,16 +43,20 @@ constexpr std::string_view kUsage =
     "merged in order. With no SOURCE, a bundled sample registry of a Windows 98\n"
     "machine is used. Sources are only read, and only regular files are read.\n"
     "\n"
-    "  --print        print the report and end\n"
-    "  --save         save the report without asking, as \"Save and Exit\" does\n"
-    "  --folder DIR   where the two files go (default: the current folder)\n"
-    "  --user NAME    the user profile to read in a Windows folder; several and\n"
-    "                 none named: asked on a terminal, else the e-mail line is empty\n"
-    "  --sample       let --save save the bundled sample when no SOURCE is named\n"
+    "  -p, --print          print the report as the Windows program shows it and end\n"
+    "  -s, --save           save the report without asking, as \"Save and Exit\" does\n"
+    "  -f, --format FORMAT  print the report as text (UTF-8) or json and end\n"
+    "  -o, --output FILE    write --print or --format to FILE rather than to the screen\n"
+    "  -d, --folder DIR     where the two files go (default: the current folder)\n"
+    "  -u, --user NAME      the user profile to read in a Windows folder; several and\n"
+    "                       none named: asked on a terminal, else the e-mail line is empty\n"
+    "      --sample         let --save save the bundled sample when no SOURCE is named\n"
+    "  -h, --help           this text\n"
+    "  -V, --version        the version\n"
     "\n"
-    "Without --print or --save, the read-first window, the report and the message\n"
-    "boxes are shown on the console and answered by typing a button's name or its\n"
-    "first letter; the end of input closes the window or box. On a terminal,\n"
+    "Without --print, --format or --save, the read-first window, the report and the\n"
+    "message boxes are shown on the console and answered by typing a button's name\n"
+    "or its first letter; the end of input closes the window or box. On a terminal,\n"
     "control characters in the registry's values are shown as ^X; --print into a\n"
     "file or pipe writes the Windows program's bytes (ANSI, CR LF).\n"
     "\n"
@@ -62,57 +68,72 @@ constexpr std::string_view kUsage =
     "which), 2 bad usage or a source that cannot be read, 3 read, but no product\n"
     "key found.\n";
 
-enum class Mode { Interactive, Print, Save };
+enum class Mode { Interactive, Print, Save, Format };
+enum class Format { Text, Json };
 
 // The exit status of a run that read the registry but found no product key.
 constexpr int kNoKeyFound = 3;
 
 struct Options {
   Mode mode = Mode::Interactive;
+  Format format = Format::Text;
+  std::optional<std::filesystem::path> output;
   std::filesystem::path folder = ".";
   std::optional<std::string> user;
   bool sample = false;  // --sample: the bundled sample may be saved
   std::vector<std::filesystem::path> sources;
 };
 
+// A usage error: one line and a hint, as Linux tools give it.
 int Usage(const std::string& problem) {
-  std::cerr << "taloveric: " << problem << "\n\n" << kUsage;
+  std::cerr << "taloveric: " << problem << "\nTry 'taloveric --help' for more information.\n";
   return 2;
 }
 
 // Parses the command line; returns an exit status when the run ends here.
-std::optional<int> Parse(const std::vector<std::string>& args, Options& options) {
-  bool onlySources = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const auto value = [&]() -> std::optional<std::string> {
-      if (i + 1 < args.size()) return args[++i];
-      return std::nullopt;
-    };
-    if (onlySources || arg.empty() || arg[0] != '-' || arg == "-") {
-      options.sources.emplace_back(arg);
-    } else if (arg == "--") {
-      onlySources = true;
-    } else if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    } else if (arg == "--version") {
-      std::cout << TALOVERIC_VERSION_TEXT << '\n';
-      return 0;
-    } else if (arg == "--sample") {
-      options.sample = true;
-    } else if (arg == "--print" || arg == "--save") {
-      const Mode mode = arg == "--print" ? Mode::Print : Mode::Save;
-      if (options.mode != Mode::Interactive && options.mode != mode) return Usage("--print and --save exclude each other");
-      options.mode = mode;
-    } else if (arg == "--folder" || arg == "--user") {
-      const auto given = value();
-      if (!given || given->empty()) return Usage(arg + " needs a value");
-      if (arg == "--folder") options.folder = *given;
-      else options.user = *given;
-    } else {
-      return Usage("unknown option " + arg);
+std::optional<int> Parse(int argc, char** argv, Options& options) {
+  enum { kSample = 256 };
+  static const option kOptions[] = {
+      {"print", no_argument, nullptr, 'p'},        {"save", no_argument, nullptr, 's'},
+      {"format", required_argument, nullptr, 'f'}, {"output", required_argument, nullptr, 'o'},
+      {"folder", required_argument, nullptr, 'd'}, {"user", required_argument, nullptr, 'u'},
+      {"sample", no_argument, nullptr, kSample},   {"help", no_argument, nullptr, 'h'},
+      {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0}};
+  opterr = 0;  // the messages below say it in one line
+  const auto setMode = [&](Mode mode) {
+    const bool clash = options.mode != Mode::Interactive && options.mode != mode;
+    options.mode = mode;
+    return !clash;
+  };
+  int option = 0;
+  while ((option = ::getopt_long(argc, argv, ":psf:o:d:u:hV", kOptions, nullptr)) != -1) {
+    const std::string value = optarg != nullptr ? optarg : "";
+    switch (option) {
+      case 'p':
+      case 's':
+      case 'f':
+        if (!setMode(option == 'p' ? Mode::Print : option == 's' ? Mode::Save : Mode::Format)) {
+          return Usage("--print, --save and --format exclude each other");
+        }
+        if (option == 'f' && value != "text" && value != "json") {
+          return Usage("--format takes text or json, not '" + value + "'");
+        }
+        options.format = value == "json" ? Format::Json : Format::Text;
+        break;
+      case 'o': options.output = value; break;
+      case 'd': options.folder = value; break;
+      case 'u': options.user = value; break;
+      case kSample: options.sample = true; break;
+      case 'h': std::cout << kUsage; return 0;
+      case 'V': std::cout << TALOVERIC_VERSION_TEXT << '\n'; return 0;
+      case ':': return Usage(std::string(argv[optind - 1]) + " needs a value");
+      default: return Usage("unknown option " + std::string(argv[optind - 1]));
     }
+  }
+  for (int i = optind; i < argc; ++i) options.sources.emplace_back(argv[i]);
+  if ((options.user && options.user->empty()) || options.folder.empty()) return Usage("an option's value is empty");
+  if (options.output && options.mode != Mode::Print && options.mode != Mode::Format) {
+    return Usage("--output goes with --print or --format");
   }
   return std::nullopt;
 }
@@ -120,8 +141,6 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& options)
 // Asks on the terminal which profile to read; nobody answers without one.
 std::optional<std::string> AskProfile(const std::vector<std::string>& names) {
   if (!::isatty(STDIN_FILENO)) return std::nullopt;
-  std::vector<std::u16string> choices;
-  for (const std::string& name : names) choices.push_back(FromUtf8(name));
   std::cout << "Several people use this installation. Whose report?\n";
   for (std::size_t i = 0; i < names.size(); ++i) std::cout << "  " << i + 1 << ". " << names[i] << '\n';
   for (int wrong = 0; wrong < 5; ++wrong) {
@@ -164,13 +183,29 @@ bool KeyFound(const InstallInfo& info, const std::optional<NtInstallation>& nt) 
   return reportKey || (nt && !nt->productKey.empty());
 }
 
+// Prints --print's or --format's output, to the screen or safely into a file.
+int Emit(const Options& options, const std::string& bytes) {
+  if (!options.output) {
+    std::cout << bytes << std::flush;
+    return std::cout ? 0 : 1;
+  }
+  try {
+    WriteFileSafely(*options.output, bytes);
+    return 0;
+  } catch (const std::exception& error) {
+    std::cerr << "taloveric: " << error.what() << '\n';
+    return 1;
+  }
+}
+
 int Run(const Options& options) {
   if (options.mode == Mode::Save && options.sources.empty() && !options.sample) {
     return Usage("--save without a source would save the bundled sample's made-up key; add --sample to do so");
   }
   // Where the files go is checked before any window or box is shown.
   std::error_code folderError;
-  if (options.mode != Mode::Print && !std::filesystem::is_directory(options.folder, folderError)) {
+  const bool writes = options.mode == Mode::Save || options.mode == Mode::Interactive;
+  if (writes && !std::filesystem::is_directory(options.folder, folderError)) {
     std::cerr << "taloveric: --folder " << options.folder.string() << ": "
               << (folderError ? folderError.message() : std::string("is not a folder")) << '\n';
     return 2;
@@ -188,25 +223,28 @@ int Run(const Options& options) {
   std::error_code ec;
   const std::filesystem::path folder = std::filesystem::absolute(options.folder, ec);
   PosixFiles files(ec ? options.folder : folder.lexically_normal());
-  const std::optional<NtInstallation> nt = ReadNtInstallation(*opened.registry);
-  const std::u16string appendix = nt ? NtSection(*nt) : u"";
+  Findings found;
+  found.nt = ReadNtInstallation(*opened.registry);
+  const std::u16string appendix = found.nt ? NtSection(*found.nt) : u"";
 
   int status = 0;
   std::optional<InstallInfo> shown;
-  if (options.mode == Mode::Print) {
+  if (options.mode == Mode::Print || options.mode == Mode::Format) {
     ConsoleControls controls;
-    InstallInfo info;
-    ReadReg(*opened.registry, controls, info);
-    shown = info;
-    // Into a file or a pipe, the Windows program's bytes; to a terminal,
-    // nothing that could move the cursor or forge a line.
-    if (::isatty(STDOUT_FILENO)) {
-      std::cout << ToUtf8(ShownReport(controls.Text1())) << '\n' << std::flush;
+    ReadReg(*opened.registry, controls, found.info);
+    shown = found.info;
+    found.sources = opened.files;
+    found.warnings = opened.AllWarnings();
+    if (options.mode == Mode::Format) {
+      status = Emit(options, options.format == Format::Json ? JsonOutput(found) : TextOutput(found));
+    } else if (::isatty(STDOUT_FILENO) && !options.output) {
+      // To a terminal, nothing that could move the cursor or forge a line.
+      status = Emit(options, ToUtf8(ShownReport(controls.Text1())) + "\n");
     } else {
-      std::cout << ToAnsi(controls.Text1()) << "\r\n" << std::flush;
+      // Into a file or a pipe, the Windows program's bytes.
+      status = Emit(options, ToAnsi(controls.Text1()) + "\r\n");
     }
-    if (!std::cout) status = 1;
-    if (!appendix.empty()) std::cerr << ToUtf8(appendix);
+    if (options.mode == Mode::Print && !appendix.empty()) std::cerr << ToUtf8(appendix);
   } else if (options.mode == Mode::Save) {
     UnattendedDialogs dialogs(std::cout);
     ConsolePad pad(*opened.registry, dialogs, files, std::cin, std::cout, appendix);
@@ -215,7 +253,7 @@ int Run(const Options& options) {
   } else {
     status = Interactive(*opened.registry, files, appendix, shown);
   }
-  if (status == 0 && shown && !KeyFound(*shown, nt)) status = kNoKeyFound;
+  if (status == 0 && shown && !KeyFound(*shown, found.nt)) status = kNoKeyFound;
   for (const std::string& problem : opened.AllWarnings()) std::cerr << "taloveric: warning: " << problem << '\n';
   return status;
 }
@@ -225,6 +263,6 @@ int Run(const Options& options) {
 
 int main(int argc, char** argv) {
   taloveric::Options options;
-  if (const auto status = taloveric::Parse(std::vector<std::string>(argv + 1, argv + argc), options)) return *status;
+  if (const auto status = taloveric::Parse(argc, argv, options)) return *status;
   return taloveric::Run(options);
 }

@@ -124,7 +124,10 @@ Role RoleByKeys(const fs::path& file, FileKind kind, HiveFile& hive) {
 // memory, registry files mounted where Windows keeps them.
 class Builder {
  public:
-  void AddExport(const fs::path& file) { LoadRegFile(file, Memory()); }
+  void AddExport(const fs::path& file) {
+    LoadRegFile(file, Memory());
+    files_.push_back(file.string());
+  }
   void AddExportText(std::string_view text, std::string_view name) { LoadRegText(text, name, Memory()); }
 
   // `role` is known for the files found in a Windows folder.
@@ -134,6 +137,7 @@ class Builder {
     }
     family_ = kind;
     if (!role) role = RoleByName(file, kind);
+    files_.push_back(file.string());
     std::shared_ptr<HiveFile> hive;
     try {
       hive = kind == FileKind::Win9xRegistry ? OpenCregFile(file) : OpenNtHiveFile(file);
@@ -181,6 +185,7 @@ class Builder {
     }
     OpenedSources opened;
     opened.registry = registry_ ? std::move(registry_) : std::make_unique<MountedRegistry>();
+    opened.files = std::move(files_);
     opened.notes = std::move(notes);
     opened.warnings = std::move(warnings_);
     return opened;
@@ -205,6 +210,7 @@ class Builder {
   std::optional<FileKind> family_;
   std::map<Role, fs::path> seen_;
   std::vector<std::string> warnings_;
+  std::vector<std::string> files_;
 };
 
 // The files of an installation to read: the machine's, and the chosen user's

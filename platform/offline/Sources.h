@@ -40,6 +40,7 @@ using ProfileChooser = std::function<std::optional<std::string>(const std::vecto
 
 struct OpenedSources {
   std::unique_ptr<MountedRegistry> registry;
+  std::vector<std::string> files;     // the files read, in order
   std::vector<std::string> notes;     // what the user should know about the sources
   std::vector<std::string> warnings;  // what could not be read, and what the report lacks for it
 

@@ -161,6 +161,12 @@ std::shared_ptr<void> PosixFiles::HoldForSave() {
   return folder;  // closing it releases the lock
 }
 
+void WriteFileSafely(const std::filesystem::path& path, std::string_view bytes) {
+  ReplacingFile file(path.string());
+  file.Write(bytes);
+  file.Commit();
+}
+
 std::filesystem::path ExecutableFolder() {
   std::error_code ec;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);

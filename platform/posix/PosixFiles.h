@@ -4,6 +4,7 @@
 // both the program folder and the system drive's root.
 
 #include <filesystem>
+#include <string_view>
 
 #include "platform/Files.h"
 
@@ -22,6 +23,10 @@ class PosixFiles : public Files {
  private:
   std::filesystem::path folder_;
 };
+
+// Writes `bytes` as `path` the way a save writes: into a new file that replaces
+// the old one only once complete. Throws FileError.
+void WriteFileSafely(const std::filesystem::path& path, std::string_view bytes);
 
 // The folder of the running executable.
 std::filesystem::path ExecutableFolder();

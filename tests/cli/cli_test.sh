@@ -188,5 +188,19 @@ hostile "a folder name that is not UTF-8" 0 "Taloveric.log" --save --folder "$h/
 check "a folder name that is not UTF-8: the files are in it" "Taloveric-WinCode.txt Taloveric.log" \
   "$(ls "$h/caf"$'\xe9' | sort | tr '\n' ' ' | sed 's/ $//')"
 
+# --- scriptable output and the command line's forms
+"$bin" --format=json --user joe --output "$work/report.json" "$work/fixtures/xp" 2>/dev/null
+check "json into a file: status" 0 $?
+check "json: the record's key, NT's decoded key, the sources" "2 1 1" "$(grep -c '"ProductKey"\|"productKey": "BCDFG-HJKMP-QRTVW-XY234-6789B"' "$work/report.json") \
+$(grep -c '"MailAddress": "joe@example.org"' "$work/report.json") $(grep -c 'joe/NTUSER.DAT"$' "$work/report.json")"
+python3 -c 'import json,sys; json.load(open(sys.argv[1]))' "$work/report.json"
+check "json: parses" 0 $?
+"$bin" -f text -- "$work/fixtures/win98" >"$work/out" 2>/dev/null
+check "text: UTF-8 lines with LF" "1 0" "$(grep -c '^Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN$' "$work/out") $(grep -c $'\r' "$work/out")"
+"$bin" --format xml 2>"$work/err"
+check "a bad --format: one line and a hint" "2 2" "$? $(wc -l <"$work/err")"
+"$bin" --folder="$work/taken" -s "$work/fixtures/win98" >/dev/null 2>&1
+check "--folder=DIR and -s are understood" 1 $?
+
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

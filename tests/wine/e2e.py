@@ -136,9 +136,8 @@ class Wine:
         self.warm_up()
 
     def start_server(self):
-        """One server for the whole run, so that each step starts quickly. Wine's
-        services start with it, apart from any step whose output is read: they
-        would hold that output open."""
+        """One server for the whole run, so that each step starts quickly, and
+        Wine's services started with it."""
         subprocess.run(["wineserver", "-p"], env=self.env, timeout=30)
         subprocess.run([WINE64, "wineboot"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=max(120, 2 * WAIT_SECONDS))
@@ -220,7 +219,13 @@ class Wine:
         self.processes = []
 
     def wine(self, *args, timeout=2 * WAIT_SECONDS + 30, cwd=None):
-        return subprocess.run([WINE64, *args], env=self.env, capture_output=True, timeout=timeout, cwd=cwd)
+        """Runs a Windows program to its end; its output goes through files, not
+        pipes, which a Wine service started meanwhile would hold open."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            result = subprocess.run([WINE64, *args], env=self.env, stdout=out, stderr=err, timeout=timeout, cwd=cwd)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(result.args, result.returncode, out.read(), err.read())
 
     def drive(self, *args):
         """Runs one driver step; returns its output, or None when it found nothing."""
