@@ -12,4 +12,12 @@ namespace taloveric {
 std::string ToAnsi(std::u16string_view text);
 std::u16string FromAnsi(std::string_view bytes);
 
+#ifndef _WIN32
+// Where the platform has no ANSI code page: the Windows code page to stand for
+// it from now on (1252 until set; 1251, 1253, 932 ...). Throws
+// std::invalid_argument for a code page this system cannot convert.
+void SetAnsiCodePage(unsigned codePage);
+unsigned AnsiCodePage();
+#endif
+
 }  // namespace taloveric

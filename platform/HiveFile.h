@@ -5,6 +5,7 @@
 // MountedRegistry puts such trees under the root keys.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -19,7 +20,7 @@ class SourceError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-class HiveFile {
+class HiveFile : public std::enable_shared_from_this<HiveFile> {
  public:
   using Node = std::uint64_t;
   virtual ~HiveFile() = default;

@@ -51,6 +51,8 @@ constexpr std::string_view kUsage =
     "  -u, --user NAME      the user profile to read in a Windows folder; several and\n"
     "                       none named: asked on a terminal, else the e-mail line is empty\n"
     "      --sample         let --save save the bundled sample when no SOURCE is named\n"
+    "      --codepage N     the installation's ANSI code page (1252, 1251, 932 ...);\n"
+    "                       by default the one its registry names, else 1252\n"
     "  -h, --help           this text\n"
     "  -V, --version        the version\n"
     "\n"
@@ -81,6 +83,7 @@ struct Options {
   std::filesystem::path folder = ".";
   std::optional<std::string> user;
   bool sample = false;  // --sample: the bundled sample may be saved
+  std::optional<unsigned> codePage;  // --codepage: the installation's ANSI code page
   std::vector<std::filesystem::path> sources;
 };
 
@@ -92,12 +95,13 @@ int Usage(const std::string& problem) {
 
 // Parses the command line; returns an exit status when the run ends here.
 std::optional<int> Parse(int argc, char** argv, Options& options) {
-  enum { kSample = 256 };
+  enum { kSample = 256, kCodePage };
   static const option kOptions[] = {
       {"print", no_argument, nullptr, 'p'},        {"save", no_argument, nullptr, 's'},
       {"format", required_argument, nullptr, 'f'}, {"output", required_argument, nullptr, 'o'},
       {"folder", required_argument, nullptr, 'd'}, {"user", required_argument, nullptr, 'u'},
-      {"sample", no_argument, nullptr, kSample},   {"help", no_argument, nullptr, 'h'},
+      {"sample", no_argument, nullptr, kSample},   {"codepage", required_argument, nullptr, kCodePage},
+      {"help", no_argument, nullptr, 'h'},
       {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0}};
   opterr = 0;  // the messages below say it in one line
   const auto setMode = [&](Mode mode) {
@@ -124,6 +128,12 @@ std::optional<int> Parse(int argc, char** argv, Options& options) {
       case 'd': options.folder = value; break;
       case 'u': options.user = value; break;
       case kSample: options.sample = true; break;
+      case kCodePage:
+        if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos) {
+          return Usage("--codepage takes a Windows code page number, such as 1251");
+        }
+        options.codePage = static_cast<unsigned>(std::stoul(value));
+        break;
       case 'h': std::cout << kUsage; return 0;
       case 'V': std::cout << TALOVERIC_VERSION_TEXT << '\n'; return 0;
       case ':': return Usage(std::string(argv[optind - 1]) + " needs a value");
@@ -212,10 +222,20 @@ int Run(const Options& options) {
   }
   OpenedSources opened;
   try {
+    if (options.codePage) SetAnsiCodePage(*options.codePage);
     opened = Open(options);
-  } catch (const std::exception& error) {  // SourceError, RegFileError
+  } catch (const std::exception& error) {  // SourceError, RegFileError, an unknown code page
     std::cerr << "taloveric: " << error.what() << '\n';
     return 2;
+  }
+  // The registry's bytes are read in the code page the installation used.
+  if (!options.codePage && opened.codePage && *opened.codePage != AnsiCodePage()) {
+    try {
+      SetAnsiCodePage(*opened.codePage);
+      opened.notes.push_back("the installation's code page is " + std::to_string(*opened.codePage));
+    } catch (const std::invalid_argument& error) {
+      opened.warnings.push_back(std::string(error.what()) + "; Windows-1252 stands for it");
+    }
   }
   for (const std::string& note : opened.notes) std::cerr << "taloveric: " << note << '\n';
 

@@ -1,6 +1,8 @@
 #include "platform/offline/Sources.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <map>
 
 #include "platform/Unicode.h"
@@ -96,7 +98,7 @@ fs::path Normal(const fs::path& folder) {
 }
 
 // Which part of the registry a file holds.
-enum class Role { Machine, User };
+enum class Role { Machine, User, System };
 
 std::optional<Role> RoleByName(const fs::path& file, FileKind kind) {
   if (kind == FileKind::Win9xRegistry) {
@@ -105,6 +107,7 @@ std::optional<Role> RoleByName(const fs::path& file, FileKind kind) {
   } else {
     if (NameIs(file, "software")) return Role::Machine;
     if (NameIs(file, "ntuser.dat")) return Role::User;
+    if (NameIs(file, "system")) return Role::System;
   }
   return std::nullopt;
 }
@@ -115,6 +118,7 @@ Role RoleByKeys(const fs::path& file, FileKind kind, HiveFile& hive) {
     if (hive.Child(hive.Root(), "Enum") || hive.Child(hive.Root(), "Config")) return Role::Machine;
     throw SourceError(file.string() + ": cannot tell whether this is SYSTEM.DAT or USER.DAT; name it so");
   }
+  if (hive.Child(hive.Root(), "Select")) return Role::System;
   if (hive.Child(hive.Root(), "Microsoft") && !hive.Child(hive.Root(), "Control Panel")) return Role::Machine;
   if (hive.Child(hive.Root(), "Software") && hive.Child(hive.Root(), "Control Panel")) return Role::User;
   throw SourceError(file.string() + ": an NT hive that is neither SOFTWARE nor NTUSER.DAT");
@@ -142,10 +146,11 @@ class Builder {
     try {
       hive = kind == FileKind::Win9xRegistry ? OpenCregFile(file) : OpenNtHiveFile(file);
     } catch (const SourceError& error) {
-      if (role != Role::User) throw;
+      if (role != Role::User && role != Role::System) throw;
       // The machine's values, the product key among them, do not depend on it.
-      warnings_.push_back(std::string(error.what()) + "; the report's e-mail line is left empty");
-      seen_[Role::User] = file;
+      warnings_.push_back(std::string(error.what()) + (role == Role::User ? "; the report's e-mail line is left empty"
+                                                                          : "; its code page is not known"));
+      seen_[*role] = file;
       return;
     }
     if (!role) role = RoleByKeys(file, kind, *hive);
@@ -164,6 +169,8 @@ class Builder {
       if (defaultUser) registry.Mount(kHkeyUsers, "", hive, hive->Root());
     } else if (role == Role::Machine) {
       registry.Mount(kHkeyLocalMachine, "Software", hive, hive->Root());
+    } else if (role == Role::System) {
+      MountControlSet(registry, *hive);
     } else {
       registry.Mount(kHkeyCurrentUser, "", hive, hive->Root());
     }
@@ -185,6 +192,7 @@ class Builder {
     }
     OpenedSources opened;
     opened.registry = registry_ ? std::move(registry_) : std::make_unique<MountedRegistry>();
+    opened.codePage = ReadAnsiCodePage(*opened.registry);
     opened.files = std::move(files_);
     opened.notes = std::move(notes);
     opened.warnings = std::move(warnings_);
@@ -200,6 +208,19 @@ class Builder {
     }
     return *memory_;
   }
+  // The SYSTEM hive's current control set, where Windows NT has it.
+  static void MountControlSet(MountedRegistry& registry, HiveFile& hive) {
+    const auto select = hive.Child(hive.Root(), "Select");
+    const auto current = select ? hive.Value(*select, "Current") : std::nullopt;
+    if (!current || current->data.size() != 4) return;
+    const unsigned number = static_cast<unsigned char>(current->data[0]);
+    char name[16];
+    std::snprintf(name, sizeof name, "ControlSet%03u", number);
+    if (const auto set = hive.Child(hive.Root(), name)) {
+      registry.Mount(kHkeyLocalMachine, "System\\CurrentControlSet", hive.shared_from_this(), *set);
+    }
+  }
+
   MountedRegistry& Mounted() {
     if (!registry_) registry_ = std::make_unique<MountedRegistry>();
     return *registry_;
@@ -222,6 +243,7 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, const fs
   const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
   notes.push_back("found " + found.machine.string());
   builder.AddHive(found.machine, kind, Role::Machine);
+  if (!found.system.empty()) builder.AddHive(found.system, kind, Role::System);
   std::vector<std::string> names;
   for (const auto& profile : found.profiles) names.push_back(profile.first);
   std::optional<std::string> chosen = user;
@@ -262,6 +284,23 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, const fs
 
 }  // namespace
 
+std::optional<unsigned> ReadAnsiCodePage(Registry& registry) {
+  ScopedRegKey key(registry);
+  if (key.Open(kHkeyLocalMachine, "System\\CurrentControlSet\\Control\\Nls\\CodePage") != kErrorSuccess) {
+    return std::nullopt;
+  }
+  char text[16] = {};
+  std::uint32_t size = sizeof text - 1;
+  if (registry.QueryValue(key.get(), "ACP", nullptr, reinterpret_cast<unsigned char*>(text), &size) != kErrorSuccess) {
+    return std::nullopt;
+  }
+  const std::string digits(text, std::min<std::size_t>(size, std::strlen(text)));
+  if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  return static_cast<unsigned>(std::stoul(digits));
+}
+
 std::vector<std::string> OpenedSources::AllWarnings() const {
   std::vector<std::string> all = warnings;
   if (registry) all.insert(all.end(), registry->Problems().begin(), registry->Problems().end());
@@ -299,6 +338,7 @@ Installation FindInstallation(const fs::path& given) {
     if (const auto software = FileAt(windows, {"system32", "config", "software"}, &unreadable)) {
       found.nt = true;
       found.machine = *software;
+      found.system = FileAt(windows, {"system32", "config", "system"}).value_or(fs::path());
       const fs::path root = windows == folder ? folder.parent_path() : folder;
       for (std::string_view profiles : {"documents and settings", "users"}) {
         if (const auto at = Entry(root, profiles)) AddProfiles(found, *at, "ntuser.dat");

@@ -25,6 +25,7 @@ struct Installation {
   bool nt = false;
   std::filesystem::path machine;      // SYSTEM.DAT or SOFTWARE
   std::filesystem::path defaultUser;  // Windows 9x: the Windows folder's USER.DAT
+  std::filesystem::path system;       // NT: the SYSTEM hive, which names the code page
   // Name and USER.DAT or NTUSER.DAT; a profile whose folder cannot be read is
   // listed too, so that asking for it says why.
   std::vector<std::pair<std::string, std::filesystem::path>> profiles;
@@ -43,6 +44,8 @@ struct OpenedSources {
   std::vector<std::string> files;     // the files read, in order
   std::vector<std::string> notes;     // what the user should know about the sources
   std::vector<std::string> warnings;  // what could not be read, and what the report lacks for it
+  // The ANSI code page the installation says it used, where it says so.
+  std::optional<unsigned> codePage;
 
   // The warnings and what the collection could not read from damaged files;
   // call once the collection is done.
@@ -54,6 +57,10 @@ struct OpenedSources {
 // be read is a warning: the machine's values are still reported.
 OpenedSources OpenSources(const std::vector<std::filesystem::path>& sources, const std::optional<std::string>& user,
                           const ProfileChooser& choose);
+
+// The ANSI code page an installation's registry names
+// (HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Nls\CodePage "ACP").
+std::optional<unsigned> ReadAnsiCodePage(Registry& registry);
 
 // A registry from the text of a .reg export, such as the bundled sample.
 OpenedSources OpenRegText(std::string_view text, std::string_view name);

@@ -188,6 +188,21 @@ hostile "a folder name that is not UTF-8" 0 "Taloveric.log" --save --folder "$h/
 check "a folder name that is not UTF-8: the files are in it" "Taloveric-WinCode.txt Taloveric.log" \
   "$(ls "$h/caf"$'\xe9' | sort | tr '\n' ' ' | sed 's/ $//')"
 
+# --- the installation's own code page
+"$bin" -f text "$work/fixtures/win98ru" >"$work/out" 2>"$work/err"
+contains "a Russian Windows 98: its owner in its code page" "Registered Owner: Иван" "$work/out"
+contains "and the code page is named" "the installation's code page is 1251" "$work/err"
+"$bin" -f text "$work/fixtures/win98jp" >"$work/out" 2>/dev/null
+contains "a Japanese Windows 98 (932, two bytes a character)" "Registered Owner: 山田" "$work/out"
+"$bin" --print "$work/fixtures/win98ru" 2>/dev/null | grep -c $'^Registered Owner: \xC8\xE2\xE0\xED\r$' >"$work/out"
+check "--print keeps the bytes the Windows program writes" 1 "$(cat "$work/out")"
+"$bin" -f text --codepage 1253 "$work/fixtures/win98ru" >"$work/out" 2>/dev/null
+contains "--codepage overrides what the registry names" "Registered Owner: Θβΰν" "$work/out"
+"$bin" -f text "$work/fixtures/xpgr" >"$work/out" 2>/dev/null
+contains "a Greek XP: the SYSTEM hive names 1253, in which the owner's Ω is" "Registered Owner: Zo? Ωmega" "$work/out"
+"$bin" --codepage 77777 --print 2>"$work/err"
+check "an unknown code page" "2 1" "$? $(grep -c 'code page 77777 is not one this system converts' "$work/err")"
+
 # --- scriptable output and the command line's forms
 "$bin" --format=json --user joe --output "$work/report.json" "$work/fixtures/xp" 2>/dev/null
 check "json into a file: status" 0 $?

@@ -53,6 +53,25 @@ inline FixtureKey Win98System() {
 }
 
 // A Windows 98 USER.DAT as Windows keeps it: the default user under .DEFAULT.
+// The same machine installed in another code page: its owner's name in that
+// code page's bytes, and the code page named where Windows names it.
+inline FixtureKey Win98SystemIn(const std::string& codePage, const std::string& ownerBytes) {
+  FixtureKey root = Win98System();
+  for (FixtureValue& value : Path(root, "Software\\Microsoft\\Windows\\CurrentVersion").values) {
+    if (value.name == "RegisteredOwner") value.data = ownerBytes;
+  }
+  Path(root, "System\\CurrentControlSet\\Control\\Nls\\CodePage").values = {Ansi("ACP", codePage)};
+  return root;
+}
+
+// An NT SYSTEM hive that names its code page in its current control set.
+inline FixtureKey XpSystem(const std::string& codePage) {
+  FixtureKey root{"CMI-CreateHive{2A7FB991-7BBE-4F9D-B91E-7CB51D4737F5}", {}, {}};
+  Path(root, "Select").values = {Dword("Current", 1), Dword("Default", 1)};
+  Path(root, "ControlSet001\\Control\\Nls\\CodePage").values = {Utf16("ACP", codePage)};
+  return root;
+}
+
 inline FixtureKey Win98User(const std::string& address = "marta@quiroga.example") {
   FixtureKey root;
   Path(root, ".DEFAULT\\Software\\Microsoft\\Internet Account Manager").values = {

@@ -1,7 +1,9 @@
 // Writes registry files of made-up Windows installations into a folder, for the
 // program's own tests, the fuzzers' seeds and the benchmarks:
 //   DIR/win98/WINDOWS/SYSTEM.DAT and USER.DAT
-//   DIR/xp/WINDOWS/system32/config/SOFTWARE, with the profiles of joe and ann
+//   DIR/win98ru and DIR/win98jp: the same in code pages 1251 and 932
+//   DIR/xp/WINDOWS/system32/config/SOFTWARE and SYSTEM, with the profiles of joe and ann
+//   DIR/xpgr: that machine's files installed in code page 1253
 // and, for the benchmarks of large inputs:
 //   make_fixtures --siblings N FILE   a SYSTEM.DAT whose Windows key has N sibling keys
 //   make_fixtures --export MIB FILE   a .reg export of about MIB MiB, keys with values
@@ -60,7 +62,14 @@ int main(int argc, char** argv) {
   const std::filesystem::path dir = argv[1];
   WriteCregFile(dir / "win98/WINDOWS/SYSTEM.DAT", Win98System());
   WriteCregFile(dir / "win98/WINDOWS/USER.DAT", Win98User());
+  // Windows 98 installed in Russian (1251) and Japanese (932): the owner is Иван and 山田.
+  WriteCregFile(dir / "win98ru/WINDOWS/SYSTEM.DAT", Win98SystemIn("1251", "\xC8\xE2\xE0\xED"));
+  WriteCregFile(dir / "win98jp/WINDOWS/SYSTEM.DAT", Win98SystemIn("932", "\x8E\x52\x93\x63"));
   WriteRegfFile(dir / "xp/WINDOWS/system32/config/SOFTWARE", XpSoftware(), "\\SystemRoot\\System32\\Config\\SOFTWARE");
+  WriteRegfFile(dir / "xp/WINDOWS/system32/config/SYSTEM", XpSystem("1252"), "\\SystemRoot\\System32\\Config\\SYSTEM");
+  // The same XP machine installed in Greek (1253).
+  WriteRegfFile(dir / "xpgr/WINDOWS/system32/config/SOFTWARE", XpSoftware(), "\\SystemRoot\\System32\\Config\\SOFTWARE");
+  WriteRegfFile(dir / "xpgr/WINDOWS/system32/config/SYSTEM", XpSystem("1253"), "\\SystemRoot\\System32\\Config\\SYSTEM");
   WriteRegfFile(dir / "xp/Documents and Settings/joe/NTUSER.DAT", XpUser("joe@example.org"), "ntuser.dat");
   WriteRegfFile(dir / "xp/Documents and Settings/ann/NTUSER.DAT", XpUser("ann@example.org"), "ntuser.dat");
   return 0;

@@ -1,0 +1,142 @@
+// The ANSI code page where the platform has none: the one the installation
+// read says it used (SetAnsiCodePage), converted through iconv, or Windows-1252
+// when nothing says otherwise. In 1252 the five bytes it leaves undefined (0x81,
+// 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of the same value, as Windows
+// itself maps them, so all 256 bytes round-trip.
+
+#include "platform/CodePage.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <memory>
+#include <stdexcept>
+
+namespace taloveric {
+namespace {
+
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
+};
+
+char16_t Decode(unsigned char b) {
+  return (b >= 0x80 && b < 0xA0) ? kHigh[b - 0x80] : static_cast<char16_t>(b);
+}
+
+char Encode(char16_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+  for (std::size_t i = 0; i < kHigh.size(); ++i) {
+    if (kHigh[i] == c) return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+
+unsigned current = 1252;
+
+// One conversion of iconv's, opened once a code page is chosen.
+class Converter {
+ public:
+  Converter(const std::string& to, const std::string& from) : handle_(::iconv_open(to.c_str(), from.c_str())) {}
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  ~Converter() {
+    if (ok()) ::iconv_close(handle_);
+  }
+  bool ok() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+
+  // Converts `in`; a unit it cannot take (of `unit` bytes) becomes `replacement`.
+  std::string Run(std::string_view in, std::size_t unit, std::string_view replacement) const {
+    std::string out;
+    char buffer[256];
+    char* from = const_cast<char*>(in.data());
+    std::size_t left = in.size();
+    ::iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+    while (left > 0) {
+      char* to = buffer;
+      std::size_t room = sizeof buffer;
+      const std::size_t done = ::iconv(handle_, &from, &left, &to, &room);
+      out.append(buffer, static_cast<std::size_t>(to - buffer));
+      if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
+        const std::size_t skip = std::min(unit, left);  // EILSEQ or EINVAL: not in the code page
+        from += skip;
+        left -= skip;
+        out += replacement;
+      }
+    }
+    return out;
+  }
+
+ private:
+  iconv_t handle_;
+};
+
+struct Conversions {
+  Converter toAnsi, fromAnsi;
+  explicit Conversions(unsigned codePage)
+      : toAnsi("CP" + std::to_string(codePage), "UTF-16LE"), fromAnsi("UTF-16LE", "CP" + std::to_string(codePage)) {}
+};
+std::unique_ptr<Conversions> conversions;
+
+std::string AsBytes(std::u16string_view text) {
+  std::string bytes;
+  for (char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+void SetAnsiCodePage(unsigned codePage) {
+  if (codePage == 1252) {
+    conversions.reset();
+  } else {
+    auto chosen = std::make_unique<Conversions>(codePage);
+    if (!chosen->toAnsi.ok() || !chosen->fromAnsi.ok()) {
+      throw std::invalid_argument("code page " + std::to_string(codePage) + " is not one this system converts");
+    }
+    conversions = std::move(chosen);
+  }
+  current = codePage;
+}
+
+unsigned AnsiCodePage() { return current; }
+
+std::string ToAnsi(std::u16string_view text) {
+  if (conversions) return conversions->toAnsi.Run(AsBytes(text), 2, "?");
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    // A surrogate pair is one character the code page cannot hold: one '?'.
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      ++i;
+    }
+    out += Encode(c);
+  }
+  return out;
+}
+
+std::u16string FromAnsi(std::string_view bytes) {
+  if (conversions) {
+    const std::string utf16 = conversions->fromAnsi.Run(bytes, 1, "\xFD\xFF");  // U+FFFD
+    std::u16string out;
+    for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
+      out += static_cast<char16_t>(static_cast<unsigned char>(utf16[i]) | static_cast<unsigned char>(utf16[i + 1]) << 8);
+    }
+    return out;
+  }
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (char b : bytes) out += Decode(static_cast<unsigned char>(b));
+  return out;
+}
+
+}  // namespace taloveric
