@@ -1,7 +1,10 @@
 #include "platform/offline/Sources.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <cstring>
 #include <map>
 
@@ -151,6 +154,7 @@ class Builder {
       warnings_.push_back(std::string(error.what()) + (role == Role::User ? "; the report's e-mail line is left empty"
                                                                           : "; its code page is not known"));
       seen_[*role] = file;
+      lastRole_ = *role;
       return;
     }
     if (!role) role = RoleByKeys(file, kind, *hive);
@@ -177,6 +181,15 @@ class Builder {
   }
 
   void Warn(std::string warning) { warnings_.push_back(std::move(warning)); }
+  std::size_t WarningCount() const { return warnings_.size(); }
+  // Takes back the last warning, and the part of the registry it left unread.
+  std::string TakeLastWarning() {
+    std::string last = std::move(warnings_.back());
+    warnings_.pop_back();
+    seen_.erase(lastRole_);
+    files_.pop_back();
+    return last;
+  }
 
   OpenedSources Finish(std::vector<std::string> notes) {
     if (family_) {
@@ -232,7 +245,46 @@ class Builder {
   std::map<Role, fs::path> seen_;
   std::vector<std::string> warnings_;
   std::vector<std::string> files_;
+  Role lastRole_ = Role::User;
 };
+
+// A file's last change, as yyyy-mm-dd hh:mm (UTC).
+std::string Written(const fs::path& file) {
+  struct stat info {};
+  if (::stat(file.c_str(), &info) != 0) return "an unknown date";
+  std::tm utc{};
+  char text[32] = {};
+  const std::time_t when = info.st_mtime;
+  if (::gmtime_r(&when, &utc) == nullptr || std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &utc) == 0) {
+    return "an unknown date";
+  }
+  return text;
+}
+
+// Reads `live`, or the backup Windows kept of it when `live` is missing or
+// cannot be read, and says which file the report comes from.
+void AddOrBackup(Builder& builder, std::vector<std::string>& notes, const fs::path& live, const fs::path& backup,
+                 FileKind kind, Role role) {
+  std::string why;
+  if (!live.empty()) {
+    try {
+      const std::size_t warnings = builder.WarningCount();
+      builder.AddHive(live, kind, role);
+      if (builder.WarningCount() == warnings || backup.empty()) {
+        notes.push_back("found " + live.string());
+        return;
+      }
+      why = builder.TakeLastWarning();  // a user file that could not be read
+    } catch (const SourceError& error) {
+      if (backup.empty()) throw;
+      why = error.what();
+    }
+  } else {
+    why = "no live file beside it";
+  }
+  notes.push_back("read the backup " + backup.string() + ", written " + Written(backup) + " (" + why + ")");
+  builder.AddHive(backup, kind, role);
+}
 
 // The files of an installation to read: the machine's, and the chosen user's
 // (the only profile, the one named, or the one picked among several), or on
@@ -241,14 +293,13 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, const fs
                      const std::optional<std::string>& user, const ProfileChooser& choose) {
   const Installation found = FindInstallation(folder);
   const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
-  notes.push_back("found " + found.machine.string());
-  builder.AddHive(found.machine, kind, Role::Machine);
+  AddOrBackup(builder, notes, found.machine, found.machineBackup, kind, Role::Machine);
   if (!found.system.empty()) builder.AddHive(found.system, kind, Role::System);
   std::vector<std::string> names;
   for (const auto& profile : found.profiles) names.push_back(profile.first);
   std::optional<std::string> chosen = user;
   if (!chosen && names.size() == 1) chosen = names[0];
-  fs::path userFile = found.defaultUser;
+  fs::path userFile = found.defaultUser, userBackup = found.defaultUserBackup;
   if (!chosen && names.size() > 1) {
     chosen = choose(names);
     if (!chosen) {
@@ -275,11 +326,9 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, const fs
                         (names.empty() ? std::string(" (there are none)") : " (there are: " + Join(names) + ")"));
     }
     userFile = it->second;
+    userBackup.clear();
   }
-  if (!userFile.empty()) {
-    notes.push_back("found " + userFile.string());
-    builder.AddHive(userFile, kind, Role::User);
-  }
+  if (!userFile.empty() || !userBackup.empty()) AddOrBackup(builder, notes, userFile, userBackup, kind, Role::User);
 }
 
 }  // namespace
@@ -329,15 +378,22 @@ Installation FindInstallation(const fs::path& given) {
   for (const fs::path& sub : SubFolders(folder, &unreadable)) candidates.push_back(sub);
   for (const fs::path& windows : candidates) {
     Installation found;
-    if (const auto system = FileAt(windows, {"system.dat"}, &unreadable)) {
-      found.machine = *system;
+    const auto system = FileAt(windows, {"system.dat"}, &unreadable);
+    const auto systemBackup = FileAt(windows, {"system.da0"});
+    if (system || systemBackup) {
+      found.machine = system.value_or(fs::path());
+      found.machineBackup = systemBackup.value_or(fs::path());
       found.defaultUser = FileAt(windows, {"user.dat"}).value_or(fs::path());
+      found.defaultUserBackup = FileAt(windows, {"user.da0"}).value_or(fs::path());
       if (const auto profiles = Entry(windows, "profiles")) AddProfiles(found, *profiles, "user.dat");
       return found;
     }
-    if (const auto software = FileAt(windows, {"system32", "config", "software"}, &unreadable)) {
+    const auto software = FileAt(windows, {"system32", "config", "software"}, &unreadable);
+    const auto softwareBackup = FileAt(windows, {"repair", "software"});
+    if (software || softwareBackup) {
       found.nt = true;
-      found.machine = *software;
+      found.machine = software.value_or(fs::path());
+      found.machineBackup = softwareBackup.value_or(fs::path());
       found.system = FileAt(windows, {"system32", "config", "system"}).value_or(fs::path());
       const fs::path root = windows == folder ? folder.parent_path() : folder;
       for (std::string_view profiles : {"documents and settings", "users"}) {

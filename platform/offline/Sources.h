@@ -23,8 +23,12 @@ FileKind DetectKind(const std::filesystem::path& file);
 // The registry files found in the folder of a Windows installation.
 struct Installation {
   bool nt = false;
-  std::filesystem::path machine;      // SYSTEM.DAT or SOFTWARE
+  std::filesystem::path machine;      // SYSTEM.DAT or SOFTWARE; empty when only its backup is left
+  // What Windows kept of it: SYSTEM.DA0 (95, 98, Me) or repair\SOFTWARE (XP),
+  // read when the live file is missing or cannot be read.
+  std::filesystem::path machineBackup;
   std::filesystem::path defaultUser;  // Windows 9x: the Windows folder's USER.DAT
+  std::filesystem::path defaultUserBackup;  // and its USER.DA0
   std::filesystem::path system;       // NT: the SYSTEM hive, which names the code page
   // Name and USER.DAT or NTUSER.DAT; a profile whose folder cannot be read is
   // listed too, so that asking for it says why.

@@ -188,6 +188,21 @@ hostile "a folder name that is not UTF-8" 0 "Taloveric.log" --save --folder "$h/
 check "a folder name that is not UTF-8: the files are in it" "Taloveric-WinCode.txt Taloveric.log" \
   "$(ls "$h/caf"$'\xe9' | sort | tr '\n' ' ' | sed 's/ $//')"
 
+# --- the backups Windows kept, when the live file is missing or damaged
+b="$work/backups"
+mkdir -p "$b/gone/WINDOWS" "$b/damaged/WINDOWS" "$b/xp/WINDOWS/repair"
+cp "$work/fixtures/win98/WINDOWS/SYSTEM.DAT" "$b/gone/WINDOWS/SYSTEM.DA0"
+cp "$work/fixtures/win98/WINDOWS/SYSTEM.DAT" "$b/damaged/WINDOWS/SYSTEM.DA0"
+head -c 300 "$work/fixtures/win98/WINDOWS/SYSTEM.DAT" >"$b/damaged/WINDOWS/SYSTEM.DAT"
+cp "$work/fixtures/xp/WINDOWS/system32/config/SOFTWARE" "$b/xp/WINDOWS/repair/software"
+for kind in gone damaged; do
+  "$bin" --print "$b/$kind" >"$work/out" 2>"$work/err"
+  check "SYSTEM.DAT $kind: the backup's report" "0 1" "$? $(grep -c $'^Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN\r$' "$work/out")"
+  contains "SYSTEM.DAT $kind: says which file and its date" "read the backup $b/$kind/WINDOWS/SYSTEM.DA0, written 20" "$work/err"
+done
+"$bin" --print "$b/xp" >"$work/out" 2>"$work/err"
+contains "XP without SOFTWARE: its repair copy" "read the backup $b/xp/WINDOWS/repair/software" "$work/err"
+
 # --- the installation's own code page
 "$bin" -f text "$work/fixtures/win98ru" >"$work/out" 2>"$work/err"
 contains "a Russian Windows 98: its owner in its code page" "Registered Owner: Иван" "$work/out"
