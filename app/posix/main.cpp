@@ -38,7 +38,8 @@ constexpr std::string_view kUsage =
     "Taloveric-WinCode.txt.\n"
     "\n"
     "SOURCE is the folder of a Windows installation (a disk's root or its Windows\n"
-    "folder), its registry files (Windows 95/98/Me SYSTEM.DAT and USER.DAT; Windows\n"
+    "folder), a disk image or virtual disk (raw, MBR or GPT, VHD, VHDX, VMDK, E01),\n"
+    "its registry files (Windows 95/98/Me SYSTEM.DAT and USER.DAT; Windows\n"
     "NT/2000/XP SOFTWARE and NTUSER.DAT), or .reg exports (64 MiB at most each)\n"
     "merged in order. With no SOURCE, a bundled sample registry of a Windows 98\n"
     "machine is used. Sources are only read, and only regular files are read.\n"
@@ -51,6 +52,7 @@ constexpr std::string_view kUsage =
     "  -u, --user NAME      the user profile to read in a Windows folder; several and\n"
     "                       none named: asked on a terminal, else the e-mail line is empty\n"
     "      --sample         let --save save the bundled sample when no SOURCE is named\n"
+    "      --install N      the Nth Windows installation on a disk image\n"
     "      --codepage N     the installation's ANSI code page (1252, 1251, 932 ...);\n"
     "                       by default the one its registry names, else 1252\n"
     "  -h, --help           this text\n"
@@ -84,6 +86,7 @@ struct Options {
   std::optional<std::string> user;
   bool sample = false;  // --sample: the bundled sample may be saved
   std::optional<unsigned> codePage;  // --codepage: the installation's ANSI code page
+  std::optional<unsigned> install;   // --install: which installation on a disk image
   std::vector<std::filesystem::path> sources;
 };
 
@@ -95,12 +98,13 @@ int Usage(const std::string& problem) {
 
 // Parses the command line; returns an exit status when the run ends here.
 std::optional<int> Parse(int argc, char** argv, Options& options) {
-  enum { kSample = 256, kCodePage };
+  enum { kSample = 256, kCodePage, kInstall };
   static const option kOptions[] = {
       {"print", no_argument, nullptr, 'p'},        {"save", no_argument, nullptr, 's'},
       {"format", required_argument, nullptr, 'f'}, {"output", required_argument, nullptr, 'o'},
       {"folder", required_argument, nullptr, 'd'}, {"user", required_argument, nullptr, 'u'},
       {"sample", no_argument, nullptr, kSample},   {"codepage", required_argument, nullptr, kCodePage},
+      {"install", required_argument, nullptr, kInstall},
       {"help", no_argument, nullptr, 'h'},
       {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0}};
   opterr = 0;  // the messages below say it in one line
@@ -129,10 +133,12 @@ std::optional<int> Parse(int argc, char** argv, Options& options) {
       case 'u': options.user = value; break;
       case kSample: options.sample = true; break;
       case kCodePage:
+      case kInstall:
         if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos) {
-          return Usage("--codepage takes a Windows code page number, such as 1251");
+          return Usage(option == kInstall ? "--install takes the number of an installation, such as 2"
+                                          : "--codepage takes a Windows code page number, such as 1251");
         }
-        options.codePage = static_cast<unsigned>(std::stoul(value));
+        (option == kInstall ? options.install : options.codePage) = static_cast<unsigned>(std::stoul(value));
         break;
       case 'h': std::cout << kUsage; return 0;
       case 'V': std::cout << TALOVERIC_VERSION_TEXT << '\n'; return 0;
@@ -164,7 +170,7 @@ std::optional<std::string> AskProfile(const std::vector<std::string>& names) {
 }
 
 OpenedSources Open(const Options& options) {
-  if (!options.sources.empty()) return OpenSources(options.sources, options.user, AskProfile);
+  if (!options.sources.empty()) return OpenSources(options.sources, options.user, AskProfile, options.install);
   if (options.user) throw SourceError("--user picks a profile in a Windows folder; name the folder");
   OpenedSources opened = OpenRegText(SampleRegistry(), "the bundled sample");
   opened.notes.push_back("no source named: showing the bundled sample registry of a Windows 98 machine");

@@ -11,6 +11,7 @@
 #include "platform/Unicode.h"
 #include "platform/memory/RegFile.h"
 #include "platform/offline/CregFile.h"
+#include "platform/offline/DiskImage.h"
 #include "platform/offline/NtHiveFile.h"
 #include "platform/posix/RegularFile.h"
 
@@ -350,21 +351,37 @@ std::optional<unsigned> ReadAnsiCodePage(Registry& registry) {
   return static_cast<unsigned>(std::stoul(digits));
 }
 
+namespace {
+
+std::string Aliased(std::string text, const std::vector<std::pair<std::string, std::string>>& aliases) {
+  for (const auto& [from, to] : aliases) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+      text.replace(at, from.size(), to);
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
 std::vector<std::string> OpenedSources::AllWarnings() const {
   std::vector<std::string> all = warnings;
   if (registry) all.insert(all.end(), registry->Problems().begin(), registry->Problems().end());
+  for (std::string& warning : all) warning = Aliased(warning, aliases);
   return all;
 }
 
 FileKind DetectKind(const fs::path& file) {
-  const std::string magic = ReadHead(file, 4);
+  const std::string head = ReadHead(file, 512);
+  const std::string magic = head.substr(0, 4);
   if (magic == "CREG") return FileKind::Win9xRegistry;
   if (magic == "regf") return FileKind::NtHive;
   if (magic.starts_with("\xFF\xFE") || magic.starts_with("\xEF\xBB\xBF") || magic.starts_with("REGE") ||
       magic.starts_with("Wind") || AsciiLower(file.extension().string()) == ".reg") {
     return FileKind::RegExport;
   }
-  throw SourceError(file.string() + ": neither a .reg export nor a Windows registry file");
+  if (LooksLikeDiskImage(file, head)) return FileKind::DiskImage;
+  throw SourceError(file.string() + ": neither a .reg export nor a Windows registry file nor a disk image");
 }
 
 Installation FindInstallation(const fs::path& given) {
@@ -408,9 +425,11 @@ Installation FindInstallation(const fs::path& given) {
 }
 
 OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optional<std::string>& user,
-                          const ProfileChooser& choose) {
+                          const ProfileChooser& choose, std::optional<unsigned> install) {
   Builder builder;
   std::vector<std::string> notes;
+  std::unique_ptr<DiskImage> image;  // its files stay readable once opened
+  std::vector<std::pair<std::string, std::string>> aliases;
   std::optional<fs::path> firstExport, firstHive;
   bool folder = false;
   for (const fs::path& source : sources) {
@@ -422,6 +441,24 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       continue;
     }
     const FileKind kind = DetectKind(source);
+    if (kind == FileKind::DiskImage) {
+      if (sources.size() > 1) throw SourceError(source.string() + ": a disk image must be the only source");
+      image = std::make_unique<DiskImage>(source);
+      const auto& found = image->Installations();
+      std::string list;
+      for (std::size_t i = 0; i < found.size(); ++i) list += (i ? "; " : "") + std::to_string(i + 1) + ". " + found[i].where;
+      if (!install && found.size() > 1) {
+        throw SourceError(source.string() + ": several Windows installations (" + list + "); pick one with --install N");
+      }
+      const unsigned pick = install.value_or(1);
+      if (pick < 1 || pick > found.size()) {
+        throw SourceError(source.string() + ": no installation " + std::to_string(pick) + " (there are: " + list + ")");
+      }
+      folder = true;
+      aliases.emplace_back(found[pick - 1].folder.string(), source.string() + ", " + found[pick - 1].where + ":");
+      AddInstallation(builder, notes, found[pick - 1].folder, user, choose);
+      continue;
+    }
     (kind == FileKind::RegExport ? firstExport : firstHive).emplace(source);
     if (firstExport && firstHive) {
       throw SourceError(firstExport->string() + ": .reg exports and registry files cannot be read together");
@@ -435,7 +472,12 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
   if (user && !folder) {
     throw SourceError("--user picks a profile in a Windows folder; name the folder rather than files");
   }
-  return builder.Finish(std::move(notes));
+  if (install && !image) throw SourceError("--install picks an installation on a disk image; name the image");
+  OpenedSources opened = builder.Finish(std::move(notes));
+  for (std::string& note : opened.notes) note = Aliased(note, aliases);
+  for (std::string& file : opened.files) file = Aliased(file, aliases);
+  opened.aliases = std::move(aliases);
+  return opened;
 }
 
 OpenedSources OpenRegText(std::string_view text, std::string_view name) {

@@ -14,7 +14,7 @@
 
 namespace taloveric {
 
-enum class FileKind { RegExport, Win9xRegistry, NtHive };
+enum class FileKind { RegExport, Win9xRegistry, NtHive, DiskImage };
 
 // Tells a regular file's kind by its first bytes; throws SourceError for any
 // other file, and for FIFOs, devices and folders before reading them.
@@ -50,6 +50,9 @@ struct OpenedSources {
   std::vector<std::string> warnings;  // what could not be read, and what the report lacks for it
   // The ANSI code page the installation says it used, where it says so.
   std::optional<unsigned> codePage;
+  // How the files read out of a disk image are named to the user: the private
+  // folder they were read into, and the image and partition they came from.
+  std::vector<std::pair<std::string, std::string>> aliases;
 
   // The warnings and what the collection could not read from damaged files;
   // call once the collection is done.
@@ -59,8 +62,9 @@ struct OpenedSources {
 // Opens the sources read-only. With none, nothing is opened: the caller decides.
 // Throws SourceError naming the file and what is wrong. A user file that cannot
 // be read is a warning: the machine's values are still reported.
+// A disk image holding several installations needs `install` (1 for the first).
 OpenedSources OpenSources(const std::vector<std::filesystem::path>& sources, const std::optional<std::string>& user,
-                          const ProfileChooser& choose);
+                          const ProfileChooser& choose, std::optional<unsigned> install = std::nullopt);
 
 // The ANSI code page an installation's registry names
 // (HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Nls\CodePage "ACP").

@@ -1,0 +1,186 @@
+#include "platform/offline/DiskImage.h"
+
+#include <stdlib.h>
+#include <tsk/libtsk.h>
+
+#include <fstream>
+#include <memory>
+
+#include "platform/HiveFile.h"
+#include "platform/Unicode.h"
+
+namespace taloveric {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The registry files looked for below each top folder of a partition (its
+// Windows folder) and in the partition's root.
+constexpr const char* kInWindows[] = {"SYSTEM.DAT", "SYSTEM.DA0", "USER.DAT", "USER.DA0",
+                                      "system32/config/SOFTWARE", "system32/config/SYSTEM", "repair/software"};
+constexpr const char* kProfileFolders[] = {"Profiles", "Documents and Settings", "Users"};
+constexpr std::uint64_t kLargestHive = 256u << 20;
+
+struct ImageClose {
+  void operator()(TSK_IMG_INFO* image) const { tsk_img_close(image); }
+};
+struct VolumesClose {
+  void operator()(TSK_VS_INFO* volumes) const { tsk_vs_close(volumes); }
+};
+struct FsClose {
+  void operator()(TSK_FS_INFO* fileSystem) const { tsk_fs_close(fileSystem); }
+};
+struct FileClose {
+  void operator()(TSK_FS_FILE* file) const { tsk_fs_file_close(file); }
+};
+struct DirClose {
+  void operator()(TSK_FS_DIR* dir) const { tsk_fs_dir_close(dir); }
+};
+
+std::string TskError() {
+  const char* text = tsk_error_get();
+  std::string message = text != nullptr ? text : "unknown error";
+  tsk_error_reset();
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  return message;
+}
+
+// The names in a folder of the file system, its own "." and ".." left out.
+std::vector<std::string> Names(TSK_FS_INFO* fileSystem, const std::string& folder, bool folders) {
+  std::vector<std::string> names;
+  const std::unique_ptr<TSK_FS_DIR, DirClose> dir(tsk_fs_dir_open(fileSystem, folder.c_str()));
+  if (!dir) {
+    tsk_error_reset();
+    return names;
+  }
+  for (std::size_t i = 0; i < tsk_fs_dir_getsize(dir.get()); ++i) {
+    const std::unique_ptr<TSK_FS_FILE, FileClose> entry(tsk_fs_dir_get(dir.get(), i));
+    if (!entry || entry->name == nullptr || entry->name->name == nullptr) continue;
+    const std::string name = entry->name->name;
+    if (name == "." || name == ".." || (entry->name->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0) continue;
+    const bool isFolder = entry->name->type == TSK_FS_NAME_TYPE_DIR;
+    if (isFolder == folders) names.push_back(name);
+  }
+  return names;
+}
+
+// Copies `path` of the file system to `to`, if it is there; true when copied.
+bool CopyOut(TSK_FS_INFO* fileSystem, const std::string& path, const fs::path& to) {
+  const std::unique_ptr<TSK_FS_FILE, FileClose> file(tsk_fs_file_open(fileSystem, nullptr, path.c_str()));
+  if (!file || file->meta == nullptr || file->meta->type != TSK_FS_META_TYPE_REG) {
+    tsk_error_reset();
+    return false;
+  }
+  const auto size = static_cast<std::uint64_t>(file->meta->size);
+  if (size > kLargestHive) return false;
+  fs::create_directories(to.parent_path());
+  std::ofstream out(to, std::ios::binary | std::ios::trunc);
+  char buffer[1 << 16];
+  for (std::uint64_t at = 0; at < size;) {
+    const ssize_t got = tsk_fs_file_read(file.get(), static_cast<TSK_OFF_T>(at), buffer,
+                                         static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, size - at)),
+                                         TSK_FS_FILE_READ_FLAG_NONE);
+    if (got <= 0) {
+      tsk_error_reset();
+      break;  // what the disk still gives; the readers judge the rest
+    }
+    out.write(buffer, got);
+    at += static_cast<std::uint64_t>(got);
+  }
+  return true;
+}
+
+// Reads the registry files of one file system out into `to`; true when it holds
+// a Windows registry.
+bool ReadOut(TSK_FS_INFO* fileSystem, const fs::path& to) {
+  bool registry = false;
+  std::vector<std::string> tops = Names(fileSystem, "/", true);
+  tops.insert(tops.begin(), "");
+  for (const std::string& top : tops) {
+    const std::string base = top.empty() ? "/" : "/" + top + "/";
+    for (const char* name : kInWindows) {
+      const bool copied = CopyOut(fileSystem, base + name, to / (top.empty() ? "" : top) / name);
+      registry = registry || (copied && (std::string(name) == "SYSTEM.DAT" || std::string(name) == "SYSTEM.DA0" ||
+                                         std::string(name) == "system32/config/SOFTWARE" ||
+                                         std::string(name) == "repair/software"));
+    }
+  }
+  for (const std::string& top : tops) {
+    for (const char* profiles : kProfileFolders) {
+      const std::string folder = (top.empty() ? "/" : "/" + top + "/") + profiles;
+      for (const std::string& person : Names(fileSystem, folder, true)) {
+        for (const char* hive : {"USER.DAT", "NTUSER.DAT"}) {
+          CopyOut(fileSystem, folder + "/" + person + "/" + hive,
+                  to / (top.empty() ? "" : top) / profiles / person / hive);
+        }
+      }
+    }
+  }
+  return registry;
+}
+
+std::string FileSystemName(TSK_FS_INFO* fileSystem) {
+  const char* name = tsk_fs_type_toname(fileSystem->ftype);
+  return name != nullptr ? AsciiLower(name) == "fat32" ? "FAT32" : name : "unknown";
+}
+
+}  // namespace
+
+bool LooksLikeDiskImage(const fs::path& file, const std::string& head) {
+  const std::string extension = AsciiLower(file.extension().string());
+  for (const char* known : {".img", ".dd", ".raw", ".bin", ".vhd", ".vhdx", ".vmdk", ".e01", ".ima", ".hdd"}) {
+    if (extension == known) return true;
+  }
+  return head.starts_with("vhdxfile") || head.starts_with("KDMV") || head.starts_with("EVF\x09") ||
+         head.starts_with("conectix") || (head.size() >= 512 && head[510] == '\x55' && head[511] == '\xAA');
+}
+
+DiskImage::DiskImage(const fs::path& image) {
+  std::string pattern = (fs::temp_directory_path() / "taloveric-image-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw SourceError(image.string() + ": no private folder to read it out to");
+  folder_ = pattern;
+  const std::unique_ptr<TSK_IMG_INFO, ImageClose> disk(tsk_img_open_utf8_sing(image.c_str(), TSK_IMG_TYPE_DETECT, 0));
+  if (!disk) {
+    const std::string why = TskError();
+    fs::remove_all(folder_);
+    throw SourceError(image.string() + ": not a disk image or virtual disk that can be read (" + why + ")");
+  }
+  const auto tryFileSystem = [&](TSK_FS_INFO* raw, const std::string& where, int number) {
+    const std::unique_ptr<TSK_FS_INFO, FsClose> fileSystem(raw);
+    if (!fileSystem) {
+      tsk_error_reset();
+      return;
+    }
+    const fs::path to = folder_ / ("partition" + std::to_string(number));
+    if (ReadOut(fileSystem.get(), to)) {
+      found_.push_back({where + " (" + FileSystemName(fileSystem.get()) + ", at byte " +
+                            std::to_string(fileSystem->offset) + ")",
+                        to});
+    }
+  };
+  const std::unique_ptr<TSK_VS_INFO, VolumesClose> volumes(tsk_vs_open(disk.get(), 0, TSK_VS_TYPE_DETECT));
+  if (volumes) {
+    int number = 0;
+    for (TSK_PNUM_T i = 0; i < volumes->part_count; ++i) {
+      const TSK_VS_PART_INFO* part = tsk_vs_part_get(volumes.get(), i);
+      if (part == nullptr || (part->flags & TSK_VS_PART_FLAG_ALLOC) == 0) continue;
+      ++number;
+      tryFileSystem(tsk_fs_open_vol(part, TSK_FS_TYPE_DETECT), "partition " + std::to_string(number), number);
+    }
+  } else {
+    tsk_error_reset();
+    tryFileSystem(tsk_fs_open_img(disk.get(), 0, TSK_FS_TYPE_DETECT), "the disk's file system", 0);
+  }
+  if (found_.empty()) {
+    fs::remove_all(folder_);
+    throw SourceError(image.string() + ": no Windows registry on this disk (looked on every partition for "
+                                       "SYSTEM.DAT and System32\\config\\SOFTWARE)");
+  }
+}
+
+DiskImage::~DiskImage() {
+  std::error_code ec;
+  fs::remove_all(folder_, ec);
+}
+
+}  // namespace taloveric
