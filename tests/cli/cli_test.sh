@@ -203,10 +203,11 @@ done
 "$bin" --print "$b/xp" >"$work/out" 2>"$work/err"
 contains "XP without SOFTWARE: its repair copy" "read the backup $b/xp/WINDOWS/repair/software" "$work/err"
 
-# --- disk images and virtual disks, read without mounting: one disk, two
+# --- disk images and virtual disks (raw, VHD, VHDX, VMDK, E01), read without mounting: one disk, two
 # FAT32 partitions, Windows 98 on the first and XP on the second
 d="$work/disk"
-mkdir -p "$d"
+mkdir -p "$d" "$work/tmp"
+export TMPDIR="$work/tmp"  # where the files read out of an image go for a moment
 truncate -s 90M "$d/disk.raw"
 printf 'start=2048, size=81920, type=c\nstart=83968, size=81920, type=c\n' | sfdisk -q "$d/disk.raw"
 for part in "2048 win98" "83968 xp"; do
@@ -221,19 +222,24 @@ done
 "$bin" --print "$d/disk.raw" >"$work/out" 2>"$work/err"
 check "a disk with two installations: status" 2 $?
 contains "names both" "several Windows installations (1. partition 1 (FAT32, at byte 1048576); 2. partition 2 (FAT32, at byte 42991616)); pick one with --install N" "$work/err"
-for container in raw vpc vhdx vmdk; do
-  image="$d/disk.raw"
-  [ "$container" != raw ] && { image="$d/disk.$container"; qemu-img convert -O "$container" "$d/disk.raw" "$image"; }
+for container in raw vpc vhdx vmdk E01; do
+  image="$d/disk.$container"
+  case $container in
+    raw) ;;
+    E01) ewfacquire -q -u -t "$d/disk" -c none -f encase6 "$d/disk.raw" </dev/null >/dev/null 2>&1 ;;
+    *) qemu-img convert -O "$container" "$d/disk.raw" "$image" ;;
+  esac
   "$bin" --print --install 1 "$image" >"$work/out" 2>"$work/err"
   check "$container: the first installation's report" "0 1" "$? $(grep -c $'^Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN\r$' "$work/out")"
   "$bin" --format json --install 2 --user joe "$image" >"$work/out" 2>/dev/null
   check "$container: the second's decoded NT key and mail, as JSON" "0 1 1" "$? $(grep -c '"productKey": "BCDFG-HJKMP-QRTVW-XY234-6789B"' "$work/out") $(grep -c '"MailAddress": "joe@example.org"' "$work/out")"
 done
-contains "the source is named by image and partition" "disk.vmdk, partition 2 (FAT32, at byte 42991616):" "$work/out"
+contains "the source is named by image and partition" "disk.E01, partition 2 (FAT32, at byte 42991616):" "$work/out"
 head -c 1000000 /dev/urandom >"$d/broken.img"
 "$bin" --print "$d/broken.img" >/dev/null 2>"$work/err"
 check "a damaged image: a clear error" "2 1" "$? $(grep -c 'broken.img: ' "$work/err")"
-check "and nothing left in the temporary folder" "" "$(ls "${TMPDIR:-/tmp}" | grep taloveric-image)"
+check "and nothing left in the temporary folder" "" "$(ls "$TMPDIR")"
+unset TMPDIR
 
 # --- the installation's own code page
 "$bin" -f text "$work/fixtures/win98ru" >"$work/out" 2>"$work/err"
