@@ -7,10 +7,10 @@ _taloveric() {
     -f|--format) COMPREPLY=($(compgen -W "text json" -- "$cur")); return ;;
     -d|--folder) COMPREPLY=($(compgen -d -- "$cur")); return ;;
     -o|--output) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-    -u|--user) return ;;
+    -u|--user|--install|--codepage) return ;;
   esac
   if [[ $cur == -* ]]; then
-    COMPREPLY=($(compgen -W "--print --save --format --output --folder --user --sample --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "--print --save --format --output --folder --user --sample --install --codepage --help --version" -- "$cur"))
   else
     COMPREPLY=($(compgen -f -- "$cur"))
   fi

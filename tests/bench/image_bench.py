@@ -1,0 +1,61 @@
+#!/usr/bin/env python3
+"""Time and peak memory of the report from a disk image (a benchmark, not a
+test): a 2 GiB raw disk with one FAT32 partition holding a Windows 98
+registry, the same disk as a VHD, against The Sleuth Kit's fls and icat
+extracting the same two files, and against reading those files directly.
+One run each, through GNU time.
+
+usage: image_bench.py BUILD_BIN_DIR
+"""
+import pathlib
+import re
+import subprocess
+import sys
+import tempfile
+
+from offline_bench import measure
+
+
+def run(*command, **kwargs):
+    return subprocess.run(command, check=True, capture_output=True, text=True, **kwargs).stdout
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    bin_dir = pathlib.Path(sys.argv[1])
+    taloveric = str(bin_dir / "taloveric")
+    with tempfile.TemporaryDirectory() as work:
+        work = pathlib.Path(work)
+        run(str(bin_dir / "make_fixtures"), str(work / "fixtures"))
+        windows = work / "fixtures" / "win98" / "WINDOWS"
+        raw = work / "disk.raw"
+        run("truncate", "-s", "2G", str(raw))
+        subprocess.run(["sfdisk", "-q", str(raw)], input="start=2048, type=c\n", text=True, check=True)
+        run("mkfs.fat", "-F", "32", "--offset", "2048", str(raw))
+        run("mmd", "-i", f"{raw}@@1M", "::WINDOWS")
+        run("mcopy", "-i", f"{raw}@@1M", str(windows / "SYSTEM.DAT"), str(windows / "USER.DAT"), "::WINDOWS/")
+        vhd = work / "disk.vhd"
+        run("qemu-img", "convert", "-O", "vpc", str(raw), str(vhd))
+
+        direct = measure([taloveric, "--print", str(windows / "SYSTEM.DAT"), str(windows / "USER.DAT")])
+        results = {"registry files directly": direct}
+        for name, image in [("2 GiB raw image", raw), ("the same disk as a VHD", vhd)]:
+            results[name] = measure([taloveric, "--print", str(image)])
+        # The Sleuth Kit's own tools: find the two files, then extract them.
+        listing = run("fls", "-r", "-o", "2048", str(raw))
+        inodes = re.findall(r"r/r (\d+):\s+WINDOWS/(?:SYSTEM|USER)\.DAT$", listing, re.M) or \
+            re.findall(r"r/r (\d+):\s+(?:SYSTEM|USER)\.DAT$", listing, re.M)
+        script = f"fls -r -o 2048 {raw} >/dev/null && " + " && ".join(
+            f"icat -o 2048 {raw} {inode} >{work}/{inode}.dat" for inode in inodes)
+        results["fls and icat extracting them"] = measure(["sh", "-c", script])
+
+        base_time, base_memory = direct
+        for name, (seconds, peak) in results.items():
+            print(f"{name:32} {seconds:6.3f} s, peak {peak / 1048576:6.1f} MiB; "
+                  f"{seconds / base_time:5.2f}x the time, {peak / base_memory:5.2f}x the memory of reading the files")
+        print(f"image sizes: raw {raw.stat().st_size / 2**30:.1f} GiB (sparse), VHD {vhd.stat().st_size / 2**20:.1f} MiB")
+
+
+if __name__ == "__main__":
+    main()
