@@ -15,9 +15,16 @@ namespace fs = std::filesystem;
 namespace {
 
 // The registry files looked for below each top folder of a partition (its
-// Windows folder) and in the partition's root.
-constexpr const char* kInWindows[] = {"SYSTEM.DAT", "SYSTEM.DA0", "USER.DAT", "USER.DA0",
-                                      "system32/config/SOFTWARE", "system32/config/SYSTEM", "repair/software"};
+// Windows folder) and in the partition's root; the machine's files, or their
+// backups, mark an installation.
+struct Wanted {
+  const char* path;
+  bool machine;
+};
+constexpr Wanted kInWindows[] = {{"SYSTEM.DAT", true},  {"SYSTEM.DA0", true},
+                                 {"USER.DAT", false},   {"USER.DA0", false},
+                                 {"system32/config/SOFTWARE", true}, {"system32/config/SYSTEM", false},
+                                 {"repair/software", true}};
 constexpr const char* kProfileFolders[] = {"Profiles", "Documents and Settings", "Users"};
 constexpr std::uint64_t kLargestHive = 256u << 20;
 
@@ -98,11 +105,9 @@ bool ReadOut(TSK_FS_INFO* fileSystem, const fs::path& to) {
   tops.insert(tops.begin(), "");
   for (const std::string& top : tops) {
     const std::string base = top.empty() ? "/" : "/" + top + "/";
-    for (const char* name : kInWindows) {
-      const bool copied = CopyOut(fileSystem, base + name, to / (top.empty() ? "" : top) / name);
-      registry = registry || (copied && (std::string(name) == "SYSTEM.DAT" || std::string(name) == "SYSTEM.DA0" ||
-                                         std::string(name) == "system32/config/SOFTWARE" ||
-                                         std::string(name) == "repair/software"));
+    for (const Wanted& wanted : kInWindows) {
+      const bool copied = CopyOut(fileSystem, base + wanted.path, to / top / wanted.path);
+      registry = registry || (copied && wanted.machine);
     }
   }
   for (const std::string& top : tops) {
@@ -110,8 +115,7 @@ bool ReadOut(TSK_FS_INFO* fileSystem, const fs::path& to) {
       const std::string folder = (top.empty() ? "/" : "/" + top + "/") + profiles;
       for (const std::string& person : Names(fileSystem, folder, true)) {
         for (const char* hive : {"USER.DAT", "NTUSER.DAT"}) {
-          CopyOut(fileSystem, folder + "/" + person + "/" + hive,
-                  to / (top.empty() ? "" : top) / profiles / person / hive);
+          CopyOut(fileSystem, folder + "/" + person + "/" + hive, to / top / profiles / person / hive);
         }
       }
     }
@@ -119,9 +123,12 @@ bool ReadOut(TSK_FS_INFO* fileSystem, const fs::path& to) {
   return registry;
 }
 
+// "FAT32", "NTFS" ...
 std::string FileSystemName(TSK_FS_INFO* fileSystem) {
   const char* name = tsk_fs_type_toname(fileSystem->ftype);
-  return name != nullptr ? AsciiLower(name) == "fat32" ? "FAT32" : name : "unknown";
+  std::string upper = name != nullptr ? name : "unknown";
+  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return upper;
 }
 
 }  // namespace
