@@ -193,9 +193,9 @@ int Layout(HWND window) {
 // control's caption fits it: a label's wrapped text within its height, a
 // button's line within its width. A window's font handle cannot be read from
 // another process under Wine (WM_GETFONT answers nothing), so the requests come
-// from the caller: `specs` holds "N=FACE:HUNDREDTHS_OF_POINT" for each control
+// from the caller: `asked` holds "N=FACE:HUNDREDTHS_OF_POINT" for each control
 // whose font differs from MS Sans Serif 8.25 pt.
-int Fonts(HWND window, const std::vector<std::wstring>& specs) {
+int Fonts(HWND window, const std::vector<std::wstring>& asked) {
   std::vector<HWND> all;
   Descendants(window, all);
   const HDC dc = ::GetDC(window);
@@ -204,11 +204,11 @@ int Fonts(HWND window, const std::vector<std::wstring>& specs) {
     std::wstring request = L"MS Sans Serif";
     int hundredths = 825;
     const std::wstring prefix = std::to_wstring(i) + L"=";
-    for (const std::wstring& spec : specs) {
-      if (spec.rfind(prefix, 0) != 0) continue;
-      const std::size_t colon = spec.find(L':');
-      request = spec.substr(prefix.size(), colon - prefix.size());
-      hundredths = _wtoi(spec.c_str() + colon + 1);
+    for (const std::wstring& given : asked) {
+      if (given.rfind(prefix, 0) != 0) continue;
+      const std::size_t colon = given.find(L':');
+      request = given.substr(prefix.size(), colon - prefix.size());
+      hundredths = _wtoi(given.c_str() + colon + 1);
     }
     LOGFONTW wanted{};
     wanted.lfHeight = -::MulDiv(hundredths, dpi, 7200);

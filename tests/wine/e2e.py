@@ -429,7 +429,7 @@ def start_on_windows98(wine, checks):
 
 def check_fonts(wine, checks, caption, fonts):
     """Each control's font resolves as on Windows, and every caption fits its control."""
-    out = wine.drive("fonts", caption, *[f"{index}={spec}" for index, spec in fonts.items()]) or ""
+    out = wine.drive("fonts", caption, *[f"{index}={font}" for index, font in fonts.items()]) or ""
     faces, unfit = [], []
     for line in out.splitlines():
         index, kind, rest = line.split(" ", 2)
