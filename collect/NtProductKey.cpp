@@ -79,7 +79,7 @@ std::optional<NtInstallation> ReadNtInstallation(Registry& registry) {
   nt.editionId = Text(registry, key.get(), "EditionID");
   if (const auto date = Raw(registry, key.get(), "InstallDate"); date && date->size() == 4) {
     std::uint32_t seconds = 0;
-    for (int i = 3; i >= 0; --i) seconds = seconds << 8 | static_cast<unsigned char>((*date)[static_cast<std::size_t>(i)]);
+    for (std::size_t i = 4; i-- > 0;) seconds = seconds << 8 | static_cast<unsigned char>((*date)[i]);
     const std::time_t when = seconds;
     std::tm utc{};
     char text[16] = {};

@@ -21,7 +21,9 @@ std::vector<std::u16string> ReportLines(std::u16string_view text) {
   std::size_t start = 0;
   for (std::size_t next = 1; !text.empty(); ++next) {
     std::size_t end = std::u16string_view::npos;
-    if (next < kReportLabels.size()) end = text.find(std::u16string(u"\r\n") + std::u16string(kReportLabels[next]), start);
+    if (next < kReportLabels.size()) {
+      end = text.find(u"\r\n" + std::u16string(kReportLabels[next]), start);
+    }
     lines.emplace_back(text.substr(start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start));
     if (end == std::u16string_view::npos) break;
     start = end + 2;

@@ -38,7 +38,9 @@ template <class Item, class Show>
 std::string List(const std::vector<Item>& items, Show show, const char* indent) {
   if (items.empty()) return "[]";
   std::string out = "[";
-  for (std::size_t i = 0; i < items.size(); ++i) out += (i ? ",\n" : "\n") + std::string(indent) + "  " + show(items[i]);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    out += (i ? ",\n" : "\n") + std::string(indent) + "  " + show(items[i]);
+  }
   return out + "\n" + indent + "]";
 }
 

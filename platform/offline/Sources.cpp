@@ -446,9 +446,12 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       image = std::make_unique<DiskImage>(source);
       const auto& found = image->Installations();
       std::string list;
-      for (std::size_t i = 0; i < found.size(); ++i) list += (i ? "; " : "") + std::to_string(i + 1) + ". " + found[i].where;
+      for (std::size_t i = 0; i < found.size(); ++i) {
+        list += (i ? "; " : "") + std::to_string(i + 1) + ". " + found[i].where;
+      }
       if (!install && found.size() > 1) {
-        throw SourceError(source.string() + ": several Windows installations (" + list + "); pick one with --install N");
+        throw SourceError(source.string() + ": several Windows installations (" + list +
+                          "); pick one with --install N");
       }
       const unsigned pick = install.value_or(1);
       if (pick < 1 || pick > found.size()) {

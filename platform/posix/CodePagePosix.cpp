@@ -129,7 +129,8 @@ std::u16string FromAnsi(std::string_view bytes) {
     const std::string utf16 = conversions->fromAnsi.Run(bytes, 1, "\xFD\xFF");  // U+FFFD
     std::u16string out;
     for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
-      out += static_cast<char16_t>(static_cast<unsigned char>(utf16[i]) | static_cast<unsigned char>(utf16[i + 1]) << 8);
+      const unsigned low = static_cast<unsigned char>(utf16[i]), high = static_cast<unsigned char>(utf16[i + 1]);
+      out += static_cast<char16_t>(low | high << 8);
     }
     return out;
   }
