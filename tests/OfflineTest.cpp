@@ -21,15 +21,15 @@ using testing::TempFolder;
 constexpr char kWindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 constexpr char kAccountManager[] = "Software\\Microsoft\\Internet Account Manager";
 
-std::optional<std::string> NoChooser(const std::vector<std::string>&) { return std::nullopt; }
+std::optional<std::string> NoChooser(const std::string&, const std::vector<std::string>&) { return std::nullopt; }
 
 OpenedSources Open(const std::vector<std::filesystem::path>& sources, std::optional<std::string> user = {},
-                   const ProfileChooser& choose = NoChooser) {
+                   const Chooser& choose = NoChooser) {
   return OpenSources(sources, user, choose);
 }
 
 std::string OpenFails(const std::vector<std::filesystem::path>& sources, std::optional<std::string> user = {},
-                      const ProfileChooser& choose = NoChooser) {
+                      const Chooser& choose = NoChooser) {
   try {
     Open(sources, user, choose);
   } catch (const std::exception& error) {
@@ -235,7 +235,7 @@ TEST(Installation, ListsPeopleNotWindowsOwnProfiles) {
   // One person: theirs. Several: asked, or named with --user.
   EXPECT_EQ(MailAddress(*Open({xp.path()}).registry), u"Def. e-mail for this user: joe@example.org");
   std::vector<std::string> offered;
-  const auto pickLee = [&](const std::vector<std::string>& choices) {
+  const auto pickLee = [&](const std::string&, const std::vector<std::string>& choices) {
     offered = choices;
     return std::optional<std::string>("lee");
   };

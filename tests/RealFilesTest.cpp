@@ -42,7 +42,7 @@ std::optional<std::string> Output(const std::string& command) {
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
-std::optional<std::string> NoChooser(const std::vector<std::string>&) { return std::nullopt; }
+std::optional<std::string> NoChooser(const std::string&, const std::vector<std::string>&) { return std::nullopt; }
 
 TEST(RealFiles, WindowsMeUserDatHasNoDefaultMailAccount) {
   REQUIRE_FILE(kMeUser);

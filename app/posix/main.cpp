@@ -154,10 +154,10 @@ std::optional<int> Parse(int argc, char** argv, Options& options) {
   return std::nullopt;
 }
 
-// Asks on the terminal which profile to read; nobody answers without one.
-std::optional<std::string> AskProfile(const std::vector<std::string>& names) {
+// Asks on the terminal which one to read; nobody answers without one.
+std::optional<std::string> AskOnTerminal(const std::string& question, const std::vector<std::string>& names) {
   if (!::isatty(STDIN_FILENO)) return std::nullopt;
-  std::cout << "Several people use this installation. Whose report?\n";
+  std::cout << question << '\n';
   for (std::size_t i = 0; i < names.size(); ++i) std::cout << "  " << i + 1 << ". " << names[i] << '\n';
   for (int wrong = 0; wrong < 5; ++wrong) {
     std::cout << "Number > " << std::flush;
@@ -170,7 +170,7 @@ std::optional<std::string> AskProfile(const std::vector<std::string>& names) {
 }
 
 OpenedSources Open(const Options& options) {
-  if (!options.sources.empty()) return OpenSources(options.sources, options.user, AskProfile, options.install);
+  if (!options.sources.empty()) return OpenSources(options.sources, options.user, AskOnTerminal, options.install);
   if (options.user) throw SourceError("--user picks a profile in a Windows folder; name the folder");
   OpenedSources opened = OpenRegText(SampleRegistry(), "the bundled sample");
   opened.notes.push_back("no source named: showing the bundled sample registry of a Windows 98 machine");

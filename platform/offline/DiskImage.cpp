@@ -110,6 +110,30 @@ bool ReadOut(TSK_FS_INFO* fileSystem, const fs::path& to) {
       registry = registry || (copied && wanted.machine);
     }
   }
+  // The newest of XP's restore points keeps a copy of SOFTWARE.
+  const std::string volume = "/System Volume Information";
+  for (const std::string& restore : Names(fileSystem, volume, true)) {
+    if (AsciiLower(restore).rfind("_restore", 0) != 0) continue;
+    std::string newest;
+    unsigned long newestNumber = 0;
+    for (const std::string& point : Names(fileSystem, volume + "/" + restore, true)) {
+      const std::string digits = point.size() > 2 ? point.substr(2) : "";
+      if (AsciiLower(point).rfind("rp", 0) != 0 || digits.empty() || digits.size() > 9 ||
+          digits.find_first_not_of("0123456789") != std::string::npos) {
+        continue;
+      }
+      if (newest.empty() || std::stoul(digits) > newestNumber) {
+        newest = point;
+        newestNumber = std::stoul(digits);
+      }
+    }
+    const std::string snapshot = "snapshot/_REGISTRY_MACHINE_SOFTWARE";
+    if (!newest.empty() &&
+        CopyOut(fileSystem, volume + "/" + restore + "/" + newest + "/" + snapshot,
+                to / "System Volume Information" / restore / newest / snapshot)) {
+      registry = true;
+    }
+  }
   for (const std::string& top : tops) {
     for (const char* profiles : kProfileFolders) {
       const std::string folder = (top.empty() ? "/" : "/" + top + "/") + profiles;

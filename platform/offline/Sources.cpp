@@ -249,6 +249,32 @@ class Builder {
   Role lastRole_ = Role::User;
 };
 
+// The SOFTWARE hive of the newest of XP's restore points on a disk:
+// System Volume Information\_restore{...}\RPnnn\snapshot\_REGISTRY_MACHINE_SOFTWARE.
+std::optional<fs::path> NewestRestorePoint(const fs::path& root) {
+  std::optional<fs::path> newest;
+  unsigned long newestNumber = 0;
+  const auto volume = Entry(root, "system volume information");
+  if (!volume) return std::nullopt;
+  for (const fs::path& restore : SubFolders(*volume)) {
+    if (AsciiLower(restore.filename().string()).rfind("_restore", 0) != 0) continue;
+    for (const fs::path& point : SubFolders(restore)) {
+      const std::string name = AsciiLower(point.filename().string());
+      if (name.size() < 3 || name.rfind("rp", 0) != 0 || name.find_first_not_of("0123456789", 2) != std::string::npos ||
+          name.size() > 11) {
+        continue;
+      }
+      const unsigned long number = std::stoul(name.substr(2));
+      const auto snapshot = FileAt(point, {"snapshot", "_registry_machine_software"});
+      if (snapshot && (!newest || number > newestNumber)) {
+        newest = snapshot;
+        newestNumber = number;
+      }
+    }
+  }
+  return newest;
+}
+
 // A file's last change, as yyyy-mm-dd hh:mm (UTC).
 std::string Written(const fs::path& file) {
   struct stat info {};
@@ -291,7 +317,7 @@ void AddOrBackup(Builder& builder, std::vector<std::string>& notes, const fs::pa
 // (the only profile, the one named, or the one picked among several), or on
 // Windows 9x without profiles the default user's.
 void AddInstallation(Builder& builder, std::vector<std::string>& notes, const fs::path& folder,
-                     const std::optional<std::string>& user, const ProfileChooser& choose) {
+                     const std::optional<std::string>& user, const Chooser& choose) {
   const Installation found = FindInstallation(folder);
   const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
   AddOrBackup(builder, notes, found.machine, found.machineBackup, kind, Role::Machine);
@@ -302,7 +328,7 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, const fs
   if (!chosen && names.size() == 1) chosen = names[0];
   fs::path userFile = found.defaultUser, userBackup = found.defaultUserBackup;
   if (!chosen && names.size() > 1) {
-    chosen = choose(names);
+    chosen = choose("Several people use this installation. Whose report?", names);
     if (!chosen) {
       // The machine's values, the product key among them, do not wait on it.
       builder.Warn(folder.string() + ": several user profiles (" + Join(names) +
@@ -406,13 +432,15 @@ Installation FindInstallation(const fs::path& given) {
       return found;
     }
     const auto software = FileAt(windows, {"system32", "config", "software"}, &unreadable);
-    const auto softwareBackup = FileAt(windows, {"repair", "software"});
+    const fs::path root = windows == folder ? folder.parent_path() : folder;
+    // The newest restore point's copy, else the copy setup left in repair.
+    auto softwareBackup = NewestRestorePoint(root);
+    if (!softwareBackup) softwareBackup = FileAt(windows, {"repair", "software"});
     if (software || softwareBackup) {
       found.nt = true;
       found.machine = software.value_or(fs::path());
       found.machineBackup = softwareBackup.value_or(fs::path());
       found.system = FileAt(windows, {"system32", "config", "system"}).value_or(fs::path());
-      const fs::path root = windows == folder ? folder.parent_path() : folder;
       for (std::string_view profiles : {"documents and settings", "users"}) {
         if (const auto at = Entry(root, profiles)) AddProfiles(found, *at, "ntuser.dat");
       }
@@ -425,7 +453,7 @@ Installation FindInstallation(const fs::path& given) {
 }
 
 OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optional<std::string>& user,
-                          const ProfileChooser& choose, std::optional<unsigned> install) {
+                          const Chooser& choose, std::optional<unsigned> install) {
   Builder builder;
   std::vector<std::string> notes;
   std::unique_ptr<DiskImage> image;  // its files stay readable once opened
@@ -446,12 +474,18 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       image = std::make_unique<DiskImage>(source);
       const auto& found = image->Installations();
       std::string list;
+      std::vector<std::string> places;
       for (std::size_t i = 0; i < found.size(); ++i) {
         list += (i ? "; " : "") + std::to_string(i + 1) + ". " + found[i].where;
+        places.push_back(found[i].where);
       }
       if (!install && found.size() > 1) {
-        throw SourceError(source.string() + ": several Windows installations (" + list +
-                          "); pick one with --install N");
+        const auto picked = choose("There are several Windows installations on this disk. Which one?", places);
+        if (!picked) {
+          throw SourceError(source.string() + ": several Windows installations (" + list +
+                            "); pick one with --install N");
+        }
+        install = static_cast<unsigned>(std::find(places.begin(), places.end(), *picked) - places.begin() + 1);
       }
       const unsigned pick = install.value_or(1);
       if (pick < 1 || pick > found.size()) {

@@ -40,8 +40,10 @@ struct Installation {
 // throws SourceError when it holds no registry, saying what could not be read.
 Installation FindInstallation(const std::filesystem::path& folder);
 
-// Asked to pick one of several user profiles; nullopt when nobody can answer.
-using ProfileChooser = std::function<std::optional<std::string>(const std::vector<std::string>& names)>;
+// Asked to pick one of several (user profiles, installations on a disk),
+// `question` saying of what; nullopt when nobody can answer.
+using Chooser =
+    std::function<std::optional<std::string>(const std::string& question, const std::vector<std::string>& names)>;
 
 struct OpenedSources {
   std::unique_ptr<MountedRegistry> registry;
@@ -62,9 +64,10 @@ struct OpenedSources {
 // Opens the sources read-only. With none, nothing is opened: the caller decides.
 // Throws SourceError naming the file and what is wrong. A user file that cannot
 // be read is a warning: the machine's values are still reported.
-// A disk image holding several installations needs `install` (1 for the first).
+// A disk image holding several installations needs `install` (1 for the
+// first) or an answer from `choose`.
 OpenedSources OpenSources(const std::vector<std::filesystem::path>& sources, const std::optional<std::string>& user,
-                          const ProfileChooser& choose, std::optional<unsigned> install = std::nullopt);
+                          const Chooser& choose, std::optional<unsigned> install = std::nullopt);
 
 // The ANSI code page an installation's registry names
 // (HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Nls\CodePage "ACP").

@@ -202,6 +202,13 @@ for kind in gone damaged; do
 done
 "$bin" --print "$b/xp" >"$work/out" 2>"$work/err"
 contains "XP without SOFTWARE: its repair copy" "read the backup $b/xp/WINDOWS/repair/software" "$work/err"
+points="$b/xp/System Volume Information/_restore{5D7A3F2E-0000}"
+mkdir -p "$points/RP2/snapshot" "$points/RP11/snapshot"
+printf 'regf, but damaged' >"$points/RP2/snapshot/_REGISTRY_MACHINE_SOFTWARE"
+cp "$work/fixtures/xp/WINDOWS/system32/config/SOFTWARE" "$points/RP11/snapshot/_REGISTRY_MACHINE_SOFTWARE"
+"$bin" --print "$b/xp" >"$work/out" 2>"$work/err"
+check "XP without SOFTWARE: the newest restore point's copy, before repair's" "0 1" \
+  "$? $(grep -c "read the backup $points/RP11/snapshot/_REGISTRY_MACHINE_SOFTWARE" "$work/err")"
 
 # --- disk images and virtual disks (raw, VHD, VHDX, VMDK, E01), read without mounting: one disk, two
 # FAT32 partitions, Windows 98 on the first and XP on the second
@@ -222,6 +229,10 @@ done
 "$bin" --print "$d/disk.raw" >"$work/out" 2>"$work/err"
 check "a disk with two installations: status" 2 $?
 contains "names both" "several Windows installations (1. partition 1 (FAT32, at byte 1048576); 2. partition 2 (FAT32, at byte 42991616)); pick one with --install N" "$work/err"
+# On a terminal (script gives it one) the installation is asked for.
+printf '2\n' | script -qec "'$bin' --format json --user joe '$d/disk.raw'" /dev/null >"$work/out" 2>&1
+contains "a terminal is asked which installation" "There are several Windows installations on this disk. Which one?" "$work/out"
+contains "and the answer is read" '"MailAddress": "joe@example.org"' "$work/out"
 for container in raw vpc vhdx vmdk E01; do
   image="$d/disk.$container"
   case $container in

@@ -48,7 +48,7 @@ inline std::filesystem::path Place(const std::string& name, std::string_view byt
 inline void Collect(const std::vector<std::filesystem::path>& sources) {
   OpenedSources opened;
   try {
-    opened = OpenSources(sources, std::nullopt, [](const auto&) { return std::nullopt; });
+    opened = OpenSources(sources, std::nullopt, [](const auto&, const auto&) { return std::nullopt; });
   } catch (const std::exception&) {
     return;  // the program says what is wrong and ends with status 2
   }
