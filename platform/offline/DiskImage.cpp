@@ -1,5 +1,6 @@
 #include "platform/offline/DiskImage.h"
 
+#include <libqcow.h>
 #include <stdlib.h>
 #include <tsk/libtsk.h>
 
@@ -43,6 +44,57 @@ struct FileClose {
 struct DirClose {
   void operator()(TSK_FS_DIR* dir) const { tsk_fs_dir_close(dir); }
 };
+
+// The Sleuth Kit's own declarations of what its image library exports.
+extern "C" void* tsk_img_malloc(size_t size);
+extern "C" void tsk_img_free(void* image);
+
+// A QCOW2 disk (QEMU's), which The Sleuth Kit does not read itself: libqcow
+// reads it, and the Sleuth Kit sees it as an image of its own kind.
+struct QcowImage {
+  TSK_IMG_INFO info;  // first, as The Sleuth Kit requires
+  libqcow_file_t* file;
+};
+
+ssize_t QcowRead(TSK_IMG_INFO* image, TSK_OFF_T offset, char* buffer, size_t size) {
+  auto* qcow = reinterpret_cast<QcowImage*>(image);
+  return libqcow_file_read_buffer_at_offset(qcow->file, buffer, size, offset, nullptr);
+}
+
+void QcowClose(TSK_IMG_INFO* image) {
+  auto* qcow = reinterpret_cast<QcowImage*>(image);
+  libqcow_file_close(qcow->file, nullptr);
+  libqcow_file_free(&qcow->file, nullptr);
+  tsk_img_free(image);
+}
+
+void QcowStat(TSK_IMG_INFO*, FILE* out) { std::fputs("QCOW2\n", out); }
+
+// Opens a QCOW2 disk for The Sleuth Kit; null with `why` set when it cannot.
+TSK_IMG_INFO* OpenQcow(const fs::path& path, std::string& why) {
+  libqcow_file_t* file = nullptr;
+  libqcow_error_t* error = nullptr;
+  size64_t size = 0;
+  if (libqcow_file_initialize(&file, &error) != 1 ||
+      libqcow_file_open(file, path.c_str(), LIBQCOW_OPEN_READ, &error) != 1 ||
+      libqcow_file_get_media_size(file, &size, &error) != 1) {
+    char text[256] = "not a readable QCOW2 disk";
+    if (error != nullptr) libqcow_error_sprint(error, text, sizeof text);
+    libqcow_error_free(&error);
+    if (file != nullptr) libqcow_file_free(&file, nullptr);
+    why = text;
+    return nullptr;
+  }
+  auto* qcow = static_cast<QcowImage*>(tsk_img_malloc(sizeof(QcowImage)));
+  if (qcow == nullptr) {
+    libqcow_file_close(file, nullptr);
+    libqcow_file_free(&file, nullptr);
+    why = "out of memory";
+    return nullptr;
+  }
+  qcow->file = file;
+  return tsk_img_open_external(qcow, static_cast<TSK_OFF_T>(size), 512, QcowRead, QcowClose, QcowStat);
+}
 
 std::string TskError() {
   const char* text = tsk_error_get();
@@ -155,14 +207,21 @@ std::string FileSystemName(TSK_FS_INFO* fileSystem) {
   return upper;
 }
 
+std::string ReadHeadOf(const fs::path& image) {
+  std::ifstream in(image, std::ios::binary);
+  char head[4] = {};
+  in.read(head, sizeof head);
+  return std::string(head, static_cast<std::size_t>(in.gcount()));
+}
+
 }  // namespace
 
 bool LooksLikeDiskImage(const fs::path& file, const std::string& head) {
   const std::string extension = AsciiLower(file.extension().string());
-  for (const char* known : {".img", ".dd", ".raw", ".bin", ".vhd", ".vhdx", ".vmdk", ".e01", ".ima", ".hdd"}) {
+  for (const char* known : {".img", ".dd", ".raw", ".bin", ".vhd", ".vhdx", ".vmdk", ".e01", ".qcow2", ".ima", ".hdd"}) {
     if (extension == known) return true;
   }
-  return head.starts_with("vhdxfile") || head.starts_with("KDMV") || head.starts_with("EVF\x09") ||
+  return head.starts_with("vhdxfile") || head.starts_with("KDMV") || head.starts_with("QFI\xFB") || head.starts_with("EVF\x09") ||
          head.starts_with("conectix") || (head.size() >= 512 && head[510] == '\x55' && head[511] == '\xAA');
 }
 
@@ -170,9 +229,12 @@ DiskImage::DiskImage(const fs::path& image) {
   std::string pattern = (fs::temp_directory_path() / "taloveric-image-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw SourceError(image.string() + ": no private folder to read it out to");
   folder_ = pattern;
-  const std::unique_ptr<TSK_IMG_INFO, ImageClose> disk(tsk_img_open_utf8_sing(image.c_str(), TSK_IMG_TYPE_DETECT, 0));
+  std::string why;
+  const bool qcow = ReadHeadOf(image).starts_with("QFI\xFB");
+  const std::unique_ptr<TSK_IMG_INFO, ImageClose> disk(
+      qcow ? OpenQcow(image, why) : tsk_img_open_utf8_sing(image.c_str(), TSK_IMG_TYPE_DETECT, 0));
   if (!disk) {
-    const std::string why = TskError();
+    if (why.empty()) why = TskError();
     fs::remove_all(folder_);
     throw SourceError(image.string() + ": not a disk image or virtual disk that can be read (" + why + ")");
   }

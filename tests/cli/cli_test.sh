@@ -210,7 +210,7 @@ cp "$work/fixtures/xp/WINDOWS/system32/config/SOFTWARE" "$points/RP11/snapshot/_
 check "XP without SOFTWARE: the newest restore point's copy, before repair's" "0 1" \
   "$? $(grep -c "read the backup $points/RP11/snapshot/_REGISTRY_MACHINE_SOFTWARE" "$work/err")"
 
-# --- disk images and virtual disks (raw, VHD, VHDX, VMDK, E01), read without mounting: one disk, two
+# --- disk images and virtual disks (raw, VHD, VHDX, VMDK, QCOW2, E01), read without mounting: one disk, two
 # FAT32 partitions, Windows 98 on the first and XP on the second
 d="$work/disk"
 mkdir -p "$d" "$work/tmp"
@@ -233,7 +233,7 @@ contains "names both" "several Windows installations (1. partition 1 (FAT32, at 
 printf '2\n' | script -qec "'$bin' --format json --user joe '$d/disk.raw'" /dev/null >"$work/out" 2>&1
 contains "a terminal is asked which installation" "There are several Windows installations on this disk. Which one?" "$work/out"
 contains "and the answer is read" '"MailAddress": "joe@example.org"' "$work/out"
-for container in raw vpc vhdx vmdk E01; do
+for container in raw vpc vhdx vmdk qcow2 E01; do
   image="$d/disk.$container"
   case $container in
     raw) ;;
