@@ -229,6 +229,13 @@ done
 "$bin" --print "$d/disk.raw" >"$work/out" 2>"$work/err"
 check "a disk with two installations: status" 2 $?
 contains "names both" "several Windows installations (1. partition 1 (FAT32, at byte 1048576); 2. partition 2 (FAT32, at byte 42991616)); pick one with --install N" "$work/err"
+"$bin" --format json --user joe "$work/fixtures/xp" >"$d/folder.json" 2>/dev/null
+same_json() {  # what differs between two JSON reports, the files read left out
+  python3 -c 'import json, sys
+a, b = (json.load(open(f)) for f in sys.argv[1:])
+for report in (a, b): report.pop("sources")
+print("" if a == b else "differ")' "$1" "$2"
+}
 # On a terminal (script gives it one) the installation is asked for.
 printf '2\n' | script -qec "'$bin' --format json --user joe '$d/disk.raw'" /dev/null >"$work/out" 2>&1
 contains "a terminal is asked which installation" "There are several Windows installations on this disk. Which one?" "$work/out"
@@ -244,6 +251,7 @@ for container in raw vpc vhdx vmdk qcow2 E01; do
   check "$container: the first installation's report" "0 1" "$? $(grep -c $'^Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN\r$' "$work/out")"
   "$bin" --format json --install 2 --user joe "$image" >"$work/out" 2>/dev/null
   check "$container: the second's decoded NT key and mail, as JSON" "0 1 1" "$? $(grep -c '"productKey": "BCDFG-HJKMP-QRTVW-XY234-6789B"' "$work/out") $(grep -c '"MailAddress": "joe@example.org"' "$work/out")"
+  check "$container: the same JSON as from the folder, but for the files' names" "" "$(same_json "$work/out" "$d/folder.json")"
 done
 contains "the source is named by image and partition" "disk.E01, partition 2 (FAT32, at byte 42991616):" "$work/out"
 head -c 1000000 /dev/urandom >"$d/broken.img"
