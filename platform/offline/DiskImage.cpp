@@ -161,6 +161,13 @@ bool ReadOut(TSK_FS_INFO* fileSystem, const fs::path& to) {
       const bool copied = CopyOut(fileSystem, base + wanted.path, to / top / wanted.path);
       registry = registry || (copied && wanted.machine);
     }
+    // Windows 98 and Me keep the registry of their last good starts in cabinets.
+    for (const std::string& name : Names(fileSystem, base + "SYSBCKUP", false)) {
+      const std::string lower = AsciiLower(name);
+      if (lower.rfind("rb", 0) == 0 && lower.ends_with(".cab")) {
+        registry = CopyOut(fileSystem, base + "SYSBCKUP/" + name, to / top / "SYSBCKUP" / name) || registry;
+      }
+    }
   }
   // The newest of XP's restore points keeps a copy of SOFTWARE.
   const std::string volume = "/System Volume Information";

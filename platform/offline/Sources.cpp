@@ -10,6 +10,7 @@
 
 #include "platform/Unicode.h"
 #include "platform/memory/RegFile.h"
+#include "platform/offline/Cabinet.h"
 #include "platform/offline/CregFile.h"
 #include "platform/offline/DiskImage.h"
 #include "platform/offline/NtHiveFile.h"
@@ -288,29 +289,73 @@ std::string Written(const fs::path& file) {
   return text;
 }
 
-// Reads `live`, or the backup Windows kept of it when `live` is missing or
-// cannot be read, and says which file the report comes from.
-void AddOrBackup(Builder& builder, std::vector<std::string>& notes, const fs::path& live, const fs::path& backup,
-                 FileKind kind, Role role) {
-  std::string why;
-  if (!live.empty()) {
+// A file to read for one part of the registry: the live one or a backup.
+struct Candidate {
+  fs::path file;     // where it is read from
+  std::string name;  // how the user knows it
+  fs::path dated;    // the file whose date is the backup's
+};
+
+// Reads the first of `candidates` that can be read (the live file first,
+// then the backups Windows kept) and says which file the report comes from.
+void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, std::vector<Candidate> candidates,
+                      bool liveFirst, FileKind kind, Role role) {
+  std::string why = liveFirst ? "" : "no live file beside it";
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    const Candidate& candidate = candidates[i];
+    const bool last = i + 1 == candidates.size();
     try {
       const std::size_t warnings = builder.WarningCount();
-      builder.AddHive(live, kind, role);
-      if (builder.WarningCount() == warnings || backup.empty()) {
-        notes.push_back("found " + live.string());
-        return;
+      builder.AddHive(candidate.file, kind, role);
+      if (builder.WarningCount() != warnings && !last) {
+        why = builder.TakeLastWarning();  // a user file that could not be read
+        continue;
       }
-      why = builder.TakeLastWarning();  // a user file that could not be read
     } catch (const SourceError& error) {
-      if (backup.empty()) throw;
+      if (last) throw;
       why = error.what();
+      continue;
     }
-  } else {
-    why = "no live file beside it";
+    notes.push_back(i == 0 && liveFirst ? "found " + candidate.name
+                                        : "read the backup " + candidate.name + ", written " +
+                                              Written(candidate.dated) + " (" + why + ")");
+    return;
   }
-  notes.push_back("read the backup " + backup.string() + ", written " + Written(backup) + " (" + why + ")");
-  builder.AddHive(backup, kind, role);
+}
+
+// A private folder for files taken out of a cabinet, removed with the object;
+// the registry files in it stay readable to whoever opened them.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (fs::temp_directory_path() / "taloveric-cab-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// The live file, its backup beside it and, on Windows 98 and Me, the copy in
+// the newest registry cabinet, in the order they are tried.
+std::vector<Candidate> Candidates(const fs::path& live, const fs::path& backup, const std::optional<fs::path>& cabinet,
+                                  const std::string& name, const ScratchFolder& scratch) {
+  std::vector<Candidate> out;
+  if (!live.empty()) out.push_back({live, live.string(), live});
+  if (!backup.empty()) out.push_back({backup, backup.string(), backup});
+  if (cabinet && !scratch.path().empty()) {
+    if (const auto extracted = ExtractFromCabinet(*cabinet, name, scratch.path())) {
+      out.push_back({*extracted, cabinet->string() + "\\" + name, *cabinet});
+    }
+  }
+  return out;
 }
 
 // The files of an installation to read: the machine's, and the chosen user's
@@ -320,7 +365,10 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, const fs
                      const std::optional<std::string>& user, const Chooser& choose) {
   const Installation found = FindInstallation(folder);
   const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
-  AddOrBackup(builder, notes, found.machine, found.machineBackup, kind, Role::Machine);
+  const ScratchFolder scratch;
+  AddFirstReadable(builder, notes,
+                   Candidates(found.machine, found.machineBackup, found.cabinet, "SYSTEM.DAT", scratch),
+                   !found.machine.empty(), kind, Role::Machine);
   if (!found.system.empty()) builder.AddHive(found.system, kind, Role::System);
   std::vector<std::string> names;
   for (const auto& profile : found.profiles) names.push_back(profile.first);
@@ -355,7 +403,9 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, const fs
     userFile = it->second;
     userBackup.clear();
   }
-  if (!userFile.empty() || !userBackup.empty()) AddOrBackup(builder, notes, userFile, userBackup, kind, Role::User);
+  const auto userCabinet = userBackup.empty() && userFile != found.defaultUser ? std::nullopt : found.cabinet;
+  const auto users = Candidates(userFile, userBackup, userCabinet, "USER.DAT", scratch);
+  if (!users.empty()) AddFirstReadable(builder, notes, users, !userFile.empty(), kind, Role::User);
 }
 
 }  // namespace
@@ -423,7 +473,9 @@ Installation FindInstallation(const fs::path& given) {
     Installation found;
     const auto system = FileAt(windows, {"system.dat"}, &unreadable);
     const auto systemBackup = FileAt(windows, {"system.da0"});
-    if (system || systemBackup) {
+    const auto cabinet = NewestRegistryCabinet(windows);
+    if (system || systemBackup || cabinet) {
+      found.cabinet = cabinet;
       found.machine = system.value_or(fs::path());
       found.machineBackup = systemBackup.value_or(fs::path());
       found.defaultUser = FileAt(windows, {"user.dat"}).value_or(fs::path());

@@ -29,6 +29,8 @@ struct Installation {
   std::filesystem::path machineBackup;
   std::filesystem::path defaultUser;  // Windows 9x: the Windows folder's USER.DAT
   std::filesystem::path defaultUserBackup;  // and its USER.DA0
+  // Windows 98 and Me: the newest SYSBCKUP\RB0nn.CAB, tried last.
+  std::optional<std::filesystem::path> cabinet;
   std::filesystem::path system;       // NT: the SYSTEM hive, which names the code page
   // Name and USER.DAT or NTUSER.DAT; a profile whose folder cannot be read is
   // listed too, so that asking for it says why.

@@ -200,6 +200,11 @@ for kind in gone damaged; do
   check "SYSTEM.DAT $kind: the backup's report" "0 1" "$? $(grep -c $'^Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN\r$' "$work/out")"
   contains "SYSTEM.DAT $kind: says which file and its date" "read the backup $b/$kind/WINDOWS/SYSTEM.DA0, written 20" "$work/err"
 done
+mkdir -p "$b/cab/WINDOWS/SYSBCKUP"
+(cd "$work/fixtures/win98/WINDOWS" && gcab -c "$b/cab/WINDOWS/SYSBCKUP/RB001.CAB" SYSTEM.DAT USER.DAT)
+"$bin" --print "$b/cab" >"$work/out" 2>"$work/err"
+check "Windows 98 with only its registry cabinet" "0 1" "$? $(grep -c $'^Def. e-mail for this user: marta@quiroga.example\r$' "$work/out")"
+contains "says which cabinet" "read the backup $b/cab/WINDOWS/SYSBCKUP/RB001.CAB\\SYSTEM.DAT, written 20" "$work/err"
 "$bin" --print "$b/xp" >"$work/out" 2>"$work/err"
 contains "XP without SOFTWARE: its repair copy" "read the backup $b/xp/WINDOWS/repair/software" "$work/err"
 points="$b/xp/System Volume Information/_restore{5D7A3F2E-0000}"
