@@ -258,6 +258,22 @@ for container in raw vpc vhdx vmdk qcow2 E01; do
   check "$container: the second's decoded NT key and mail, as JSON" "0 1 1" "$? $(grep -c '"productKey": "BCDFG-HJKMP-QRTVW-XY234-6789B"' "$work/out") $(grep -c '"MailAddress": "joe@example.org"' "$work/out")"
   check "$container: the same JSON as from the folder, but for the files' names" "" "$(same_json "$work/out" "$d/folder.json")"
 done
+# An unpartitioned NTFS disk (written through ntfs-3g, which needs root and
+# FUSE), and the hive files themselves, give the same JSON as the folder.
+truncate -s 40M "$d/ntfs.img"
+mkntfs -q -F -Q "$d/ntfs.img" >/dev/null 2>&1
+mkdir -p "$d/mnt"
+if ntfs-3g "$d/ntfs.img" "$d/mnt" 2>/dev/null; then
+  cp -r "$work/fixtures/xp/." "$d/mnt/" && umount "$d/mnt"
+  "$bin" --format json --user joe "$d/ntfs.img" >"$work/ntfs.json" 2>/dev/null
+  check "NTFS: the same JSON as from the folder" "0 " "$? $(same_json "$work/ntfs.json" "$d/folder.json")"
+else
+  echo "skipped the NTFS image: ntfs-3g cannot mount it here (root and FUSE are needed to write it)"
+fi
+xp="$work/fixtures/xp"
+"$bin" --format json "$xp/WINDOWS/system32/config/SOFTWARE" "$xp/WINDOWS/system32/config/SYSTEM" \
+  "$xp/Documents and Settings/joe/NTUSER.DAT" >"$work/files.json" 2>/dev/null
+check "the hive files themselves: the same JSON" "0 " "$? $(same_json "$work/files.json" "$d/folder.json")"
 contains "the source is named by image and partition" "disk.E01, partition 2 (FAT32, at byte 42991616):" "$work/out"
 head -c 1000000 /dev/urandom >"$d/broken.img"
 "$bin" --print "$d/broken.img" >/dev/null 2>"$work/err"
