@@ -108,18 +108,14 @@ class Wine:
         self.artifacts = pathlib.Path(artifacts)
         self.artifacts.mkdir(parents=True, exist_ok=True)
         (self.artifacts / "wine.log").unlink(missing_ok=True)
+        (self.artifacts / "xvfb.log").unlink(missing_ok=True)
         self.root = pathlib.Path(tempfile.mkdtemp(prefix="taloveric-wine-"))
         self.prefix = self.root / "prefix"
         self.mounts = []
-        read, write = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-br", "-nolisten", "tcp"],
-                                     pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write)
-        display = os.read(read, 16).decode().strip()
-        os.close(read)
-        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), DISPLAY=f":{display}", WINEDEBUG="-all",
+        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=", LANG="en_US.UTF-8", LC_ALL="en_US.UTF-8",
                         TALOVERIC_WAIT_SECONDS=str(int(WAIT_SECONDS)))
+        self.start_display()
         subprocess.run([WINE64, "wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=max(300, 5 * WAIT_SECONDS), check=True)
         self.drive_c = self.prefix / "drive_c"
@@ -133,6 +129,28 @@ class Wine:
         self.start_server()
         # With no window manager on the display, Wine draws the captions and borders itself.
         self.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+        self.warm_up()
+
+    def start_display(self):
+        """An X display of the run's own, in a session of its own; what it says goes to xvfb.log."""
+        read, write = os.pipe()
+        with open(self.artifacts / "xvfb.log", "ab") as log:
+            self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-br",
+                                          "-nolisten", "tcp"], pass_fds=(write,), stdout=log, stderr=log,
+                                         start_new_session=True)
+        os.close(write)
+        display = os.read(read, 16).decode().strip()
+        os.close(read)
+        self.env["DISPLAY"] = f":{display}"
+
+    def ensure_display(self):
+        """A display that ended (seen once on a busy machine) is replaced, and Wine started anew on it."""
+        if self.xvfb.poll() is None:
+            return
+        print(f"note: the X display ended (status {self.xvfb.returncode}, see xvfb.log); starting another", flush=True)
+        self.stop_server()
+        self.start_display()
+        self.start_server()
         self.warm_up()
 
     def start_server(self):
@@ -711,6 +729,7 @@ CASES = [case_layout, case_save_and_exit, case_exit_no, case_exit_yes_at_drive_r
 
 
 def run_case(wine, checks, case, name):
+    wine.ensure_display()
     checks.case = name
     before = checks.failed
     started = time.monotonic()
