@@ -1,9 +1,10 @@
 #include "collect/NtProductKey.h"
 
+#include "platform/RegValue.h"
+
 #include <array>
 #include <cstdint>
 #include <ctime>
-#include <vector>
 
 namespace taloveric {
 
@@ -33,25 +34,6 @@ std::optional<std::string> DecodeProductKey(std::string_view id, std::size_t off
   return out;
 }
 
-namespace {
-
-// A value's bytes as read, or nullopt for a missing one.
-std::optional<std::string> Raw(Registry& registry, RegKey key, const char* name) {
-  std::uint32_t size = 0;
-  if (registry.QueryValue(key, name, nullptr, nullptr, &size) != kErrorSuccess) return std::nullopt;
-  std::vector<unsigned char> bytes(size);
-  if (registry.QueryValue(key, name, nullptr, bytes.data(), &size) != kErrorSuccess) return std::nullopt;
-  return std::string(bytes.begin(), bytes.begin() + size);
-}
-
-std::string Text(Registry& registry, RegKey key, const char* name) {
-  std::string text = Raw(registry, key, name).value_or("");
-  while (!text.empty() && text.back() == '\0') text.pop_back();
-  return text;
-}
-
-}  // namespace
-
 std::optional<NtInstallation> ReadNtInstallation(Registry& registry) {
   ScopedRegKey key(registry);
   if (key.Open(kHkeyLocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion") != kErrorSuccess) {
@@ -61,7 +43,7 @@ std::optional<NtInstallation> ReadNtInstallation(Registry& registry) {
   // Vista and later keep the key in DigitalProductId4 as well.
   for (const auto& [name, offset] : {std::pair{"DigitalProductId", kDigitalProductIdKey},
                                      std::pair{"DigitalProductId4", kDigitalProductId4Key}}) {
-    if (const auto id = Raw(registry, key.get(), name)) {
+    if (const auto id = ReadValueBytes(registry, key.get(), name)) {
       if (const auto decoded = DecodeProductKey(*id, offset)) {
         nt.productKey = *decoded;
         nt.keySource = name;
@@ -69,15 +51,15 @@ std::optional<NtInstallation> ReadNtInstallation(Registry& registry) {
       }
     }
   }
-  nt.productId = Text(registry, key.get(), "ProductId");
-  nt.productName = Text(registry, key.get(), "ProductName");
-  nt.currentVersion = Text(registry, key.get(), "CurrentVersion");
-  nt.currentBuild = Text(registry, key.get(), "CurrentBuildNumber");
-  nt.servicePack = Text(registry, key.get(), "CSDVersion");
-  nt.registeredOwner = Text(registry, key.get(), "RegisteredOwner");
-  nt.registeredOrganization = Text(registry, key.get(), "RegisteredOrganization");
-  nt.editionId = Text(registry, key.get(), "EditionID");
-  if (const auto date = Raw(registry, key.get(), "InstallDate"); date && date->size() == 4) {
+  nt.productId = ReadValueText(registry, key.get(), "ProductId");
+  nt.productName = ReadValueText(registry, key.get(), "ProductName");
+  nt.currentVersion = ReadValueText(registry, key.get(), "CurrentVersion");
+  nt.currentBuild = ReadValueText(registry, key.get(), "CurrentBuildNumber");
+  nt.servicePack = ReadValueText(registry, key.get(), "CSDVersion");
+  nt.registeredOwner = ReadValueText(registry, key.get(), "RegisteredOwner");
+  nt.registeredOrganization = ReadValueText(registry, key.get(), "RegisteredOrganization");
+  nt.editionId = ReadValueText(registry, key.get(), "EditionID");
+  if (const auto date = ReadValueBytes(registry, key.get(), "InstallDate"); date && date->size() == 4) {
     std::uint32_t seconds = 0;
     for (std::size_t i = 4; i-- > 0;) seconds = seconds << 8 | static_cast<unsigned char>((*date)[i]);
     const std::time_t when = seconds;

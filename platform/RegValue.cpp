@@ -61,6 +61,20 @@ RegKey RootKeyByName(std::string_view name) {
   return it == kRoots.end() ? 0 : it->second;
 }
 
+std::optional<std::string> ReadValueBytes(Registry& registry, RegKey key, std::string_view name) {
+  std::uint32_t size = 0;
+  if (registry.QueryValue(key, name, nullptr, nullptr, &size) != kErrorSuccess) return std::nullopt;
+  std::vector<unsigned char> bytes(size);
+  if (registry.QueryValue(key, name, nullptr, bytes.data(), &size) != kErrorSuccess) return std::nullopt;
+  return std::string(bytes.begin(), bytes.begin() + size);
+}
+
+std::string ReadValueText(Registry& registry, RegKey key, std::string_view name) {
+  std::string text = ReadValueBytes(registry, key, name).value_or("");
+  while (!text.empty() && text.back() == '\0') text.pop_back();
+  return text;
+}
+
 RegStatus AnswerQuery(const RegValue& value, std::uint32_t* type, unsigned char* data, std::uint32_t* size) {
   const auto needed = static_cast<std::uint32_t>(value.data.size());
   if (type != nullptr) *type = value.type;

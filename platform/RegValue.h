@@ -4,6 +4,7 @@
 // registry compares them.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,12 @@ std::vector<std::string_view> SplitKeyPath(std::string_view path);
 // the data when the buffer holds it (kErrorMoreData with the size needed when not).
 [[nodiscard]] RegStatus AnswerQuery(const RegValue& value, std::uint32_t* type, unsigned char* data,
                                     std::uint32_t* size);
+
+// A value's bytes through the registry's contract (its size asked first), or
+// nullopt for a value that cannot be read; and the same as text without the
+// NULs that end it, empty for a value that cannot be read.
+std::optional<std::string> ReadValueBytes(Registry& registry, RegKey key, std::string_view name);
+std::string ReadValueText(Registry& registry, RegKey key, std::string_view name);
 
 // Turns a root key's name ("HKEY_LOCAL_MACHINE", or its short form "HKLM") into
 // its handle; 0 for a name that is not a root.

@@ -104,4 +104,13 @@ std::string AsciiLower(std::string_view text) {
   return out;
 }
 
+std::optional<unsigned long> WholeNumber(std::string_view text, std::size_t maxDigits) {
+  if (text.empty() || text.size() > maxDigits || text.find_first_not_of("0123456789") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  unsigned long value = 0;
+  for (const char digit : text) value = value * 10 + static_cast<unsigned long>(digit - '0');
+  return value;
+}
+
 }  // namespace taloveric

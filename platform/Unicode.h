@@ -2,6 +2,7 @@
 // UTF-8 and UTF-16 conversions for the console and for .reg exports. Invalid input
 // becomes U+FFFD instead of failing: these texts are shown, never round-tripped.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,5 +22,8 @@ std::u16string FromUtf16Le(std::string_view bytes);
 std::u16string Widen(std::string_view ascii);
 // ASCII letters in lower case; other bytes as they are.
 std::string AsciiLower(std::string_view text);
+// A whole number written in at most `maxDigits` ASCII digits and nothing
+// else; nullopt for anything other.
+std::optional<unsigned long> WholeNumber(std::string_view text, std::size_t maxDigits = 9);
 
 }  // namespace taloveric

@@ -134,12 +134,12 @@ std::optional<int> Parse(int argc, char** argv, Options& options) {
       case kSample: options.sample = true; break;
       case kCodePage:
       case kInstall:
-        if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos) {
-          return Usage(option == kInstall ? "--install takes the number of an installation, such as 2"
-                                          : "--codepage takes a Windows code page number, such as 1251");
+        if (const auto number = WholeNumber(value, 5)) {
+          (option == kInstall ? options.install : options.codePage) = static_cast<unsigned>(*number);
+          break;
         }
-        (option == kInstall ? options.install : options.codePage) = static_cast<unsigned>(std::stoul(value));
-        break;
+        return Usage(option == kInstall ? "--install takes the number of an installation, such as 2"
+                                        : "--codepage takes a Windows code page number, such as 1251");
       case 'h': std::cout << kUsage; return 0;
       case 'V': std::cout << TALOVERIC_VERSION_TEXT << '\n'; return 0;
       case ':': return Usage(std::string(argv[optind - 1]) + " needs a value");

@@ -1,7 +1,6 @@
 #include "platform/offline/DiskImage.h"
 
 #include <libqcow.h>
-#include <stdlib.h>
 #include <tsk/libtsk.h>
 
 #include <fstream>
@@ -176,14 +175,10 @@ bool ReadOut(TSK_FS_INFO* fileSystem, const fs::path& to) {
     std::string newest;
     unsigned long newestNumber = 0;
     for (const std::string& point : Names(fileSystem, volume + "/" + restore, true)) {
-      const std::string digits = point.size() > 2 ? point.substr(2) : "";
-      if (AsciiLower(point).rfind("rp", 0) != 0 || digits.empty() || digits.size() > 9 ||
-          digits.find_first_not_of("0123456789") != std::string::npos) {
-        continue;
-      }
-      if (newest.empty() || std::stoul(digits) > newestNumber) {
+      const auto number = AsciiLower(point).rfind("rp", 0) == 0 ? WholeNumber(point.substr(2)) : std::nullopt;
+      if (number && (newest.empty() || *number > newestNumber)) {
         newest = point;
-        newestNumber = std::stoul(digits);
+        newestNumber = *number;
       }
     }
     const std::string snapshot = "snapshot/_REGISTRY_MACHINE_SOFTWARE";
@@ -233,16 +228,13 @@ bool LooksLikeDiskImage(const fs::path& file, const std::string& head) {
 }
 
 DiskImage::DiskImage(const fs::path& image) {
-  std::string pattern = (fs::temp_directory_path() / "taloveric-image-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw SourceError(image.string() + ": no private folder to read it out to");
-  folder_ = pattern;
+  if (folder_.empty()) throw SourceError(image.string() + ": no private folder to read it out to");
   std::string why;
   const bool qcow = ReadHeadOf(image).starts_with("QFI\xFB");
   const std::unique_ptr<TSK_IMG_INFO, ImageClose> disk(
       qcow ? OpenQcow(image, why) : tsk_img_open_utf8_sing(image.c_str(), TSK_IMG_TYPE_DETECT, 0));
   if (!disk) {
     if (why.empty()) why = TskError();
-    fs::remove_all(folder_);
     throw SourceError(image.string() + ": not a disk image or virtual disk that can be read (" + why + ")");
   }
   const auto tryFileSystem = [&](TSK_FS_INFO* raw, const std::string& where, int number) {
@@ -251,7 +243,7 @@ DiskImage::DiskImage(const fs::path& image) {
       tsk_error_reset();
       return;
     }
-    const fs::path to = folder_ / ("partition" + std::to_string(number));
+    const fs::path to = folder_.path() / ("partition" + std::to_string(number));
     if (ReadOut(fileSystem.get(), to)) {
       found_.push_back({where + " (" + FileSystemName(fileSystem.get()) + ", at byte " +
                             std::to_string(fileSystem->offset) + ")",
@@ -272,15 +264,9 @@ DiskImage::DiskImage(const fs::path& image) {
     tryFileSystem(tsk_fs_open_img(disk.get(), 0, TSK_FS_TYPE_DETECT), "the disk's file system", 0);
   }
   if (found_.empty()) {
-    fs::remove_all(folder_);
     throw SourceError(image.string() + ": no Windows registry on this disk (looked on every partition for "
                                        "SYSTEM.DAT and System32\\config\\SOFTWARE)");
   }
-}
-
-DiskImage::~DiskImage() {
-  std::error_code ec;
-  fs::remove_all(folder_, ec);
 }
 
 }  // namespace taloveric

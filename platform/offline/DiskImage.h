@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/PrivateFolder.h"
+
 namespace taloveric {
 
 class DiskImage {
@@ -17,9 +19,8 @@ class DiskImage {
   // on it into a private folder, laid out as on the disk. Throws SourceError
   // naming the image and what is wrong.
   explicit DiskImage(const std::filesystem::path& image);
-  // Removes the private folder: the registry files stay readable to whoever
-  // already opened them.
-  ~DiskImage();
+  // The private folder goes with the object: the registry files stay readable
+  // to whoever already opened them.
   DiskImage(const DiskImage&) = delete;
   DiskImage& operator=(const DiskImage&) = delete;
 
@@ -31,7 +32,7 @@ class DiskImage {
   const std::vector<Installation>& Installations() const { return found_; }
 
  private:
-  std::filesystem::path folder_;
+  PrivateFolder folder_{"taloveric-image"};
   std::vector<Installation> found_;
 };
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <cstring>
 #include <map>
 
 #include "platform/Unicode.h"
@@ -14,6 +13,7 @@
 #include "platform/offline/CregFile.h"
 #include "platform/offline/DiskImage.h"
 #include "platform/offline/NtHiveFile.h"
+#include "platform/posix/PrivateFolder.h"
 #include "platform/posix/RegularFile.h"
 
 namespace taloveric {
@@ -261,15 +261,11 @@ std::optional<fs::path> NewestRestorePoint(const fs::path& root) {
     if (AsciiLower(restore.filename().string()).rfind("_restore", 0) != 0) continue;
     for (const fs::path& point : SubFolders(restore)) {
       const std::string name = AsciiLower(point.filename().string());
-      if (name.size() < 3 || name.rfind("rp", 0) != 0 || name.find_first_not_of("0123456789", 2) != std::string::npos ||
-          name.size() > 11) {
-        continue;
-      }
-      const unsigned long number = std::stoul(name.substr(2));
-      const auto snapshot = FileAt(point, {"snapshot", "_registry_machine_software"});
-      if (snapshot && (!newest || number > newestNumber)) {
+      const auto number = name.rfind("rp", 0) == 0 ? WholeNumber(name.substr(2)) : std::nullopt;
+      const auto snapshot = number ? FileAt(point, {"snapshot", "_registry_machine_software"}) : std::nullopt;
+      if (snapshot && (!newest || *number > newestNumber)) {
         newest = snapshot;
-        newestNumber = number;
+        newestNumber = *number;
       }
     }
   }
@@ -323,34 +319,14 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, std::ve
   }
 }
 
-// A private folder for files taken out of a cabinet, removed with the object;
-// the registry files in it stay readable to whoever opened them.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (fs::temp_directory_path() / "taloveric-cab-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
 // The live file, its backup beside it and, on Windows 98 and Me, the copy in
 // the newest registry cabinet, in the order they are tried.
 std::vector<Candidate> Candidates(const fs::path& live, const fs::path& backup, const std::optional<fs::path>& cabinet,
-                                  const std::string& name, const ScratchFolder& scratch) {
+                                  const std::string& name, const PrivateFolder& scratch) {
   std::vector<Candidate> out;
   if (!live.empty()) out.push_back({live, live.string(), live});
   if (!backup.empty()) out.push_back({backup, backup.string(), backup});
-  if (cabinet && !scratch.path().empty()) {
+  if (cabinet && !scratch.empty()) {
     if (const auto extracted = ExtractFromCabinet(*cabinet, name, scratch.path())) {
       out.push_back({*extracted, cabinet->string() + "\\" + name, *cabinet});
     }
@@ -365,7 +341,7 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, const fs
                      const std::optional<std::string>& user, const Chooser& choose) {
   const Installation found = FindInstallation(folder);
   const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
-  const ScratchFolder scratch;
+  const PrivateFolder scratch("taloveric-cab");
   AddFirstReadable(builder, notes,
                    Candidates(found.machine, found.machineBackup, found.cabinet, "SYSTEM.DAT", scratch),
                    !found.machine.empty(), kind, Role::Machine);
@@ -415,16 +391,9 @@ std::optional<unsigned> ReadAnsiCodePage(Registry& registry) {
   if (key.Open(kHkeyLocalMachine, "System\\CurrentControlSet\\Control\\Nls\\CodePage") != kErrorSuccess) {
     return std::nullopt;
   }
-  char text[16] = {};
-  std::uint32_t size = sizeof text - 1;
-  if (registry.QueryValue(key.get(), "ACP", nullptr, reinterpret_cast<unsigned char*>(text), &size) != kErrorSuccess) {
-    return std::nullopt;
-  }
-  const std::string digits(text, std::min<std::size_t>(size, std::strlen(text)));
-  if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) {
-    return std::nullopt;
-  }
-  return static_cast<unsigned>(std::stoul(digits));
+  const auto number = WholeNumber(ReadValueText(registry, key.get(), "ACP"), 5);
+  if (!number) return std::nullopt;
+  return static_cast<unsigned>(*number);
 }
 
 namespace {

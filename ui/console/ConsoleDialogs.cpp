@@ -101,13 +101,9 @@ int AskChoice(std::istream& in, std::ostream& out, const std::vector<std::u16str
 }
 
 std::optional<std::size_t> ChoiceNumber(const std::string& line, std::size_t count) {
-  const std::string number = Trim(line);
-  if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) {
-    return std::nullopt;
-  }
-  const std::size_t pick = std::stoul(number);
-  if (pick < 1 || pick > count) return std::nullopt;
-  return pick;
+  const auto pick = WholeNumber(Trim(line));
+  if (!pick || *pick < 1 || *pick > count) return std::nullopt;
+  return *pick;
 }
 
 Answer ConsoleDialogs::Show(const MessageBoxRequest& box) {
