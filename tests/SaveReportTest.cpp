@@ -199,25 +199,71 @@ TEST_F(SaveReportTest, ARealFileSystemFailureIsRetriedOnceAndReported) {
   EXPECT_EQ(FileCount(), 2u);
 }
 
-TEST_F(SaveReportTest, AReadOnlyReportIsNotReplacedAsOnWindows) {
-  WriteBytes(folder / "Taloveric.log", "kept");
-  std::filesystem::permissions(folder / "Taloveric.log", std::filesystem::perms::owner_read);
+// A file the user protected, or a folder, standing where a save writes. It
+// cannot be opened for output on Windows, so it is not replaced here either:
+// the save fails as for a read-only folder, leaves the protected thing as it
+// was and nothing beside it, and succeeds once the cause is gone.
+struct ProtectedCase {
+  const char* name;
+  const char* file;
+  bool folder;  // a folder at the name, else a read-only file
+};
+
+class ProtectedFileTest : public SaveReportTest, public ::testing::WithParamInterface<ProtectedCase> {};
+
+TEST_P(ProtectedFileTest, IsNotReplacedAndALaterSaveSucceeds) {
+  const auto target = folder / GetParam().file;
+  if (GetParam().folder) {
+    std::filesystem::create_directory(target);
+  } else {
+    WriteBytes(target, "kept");
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read);
+  }
+  const bool isLog = std::string(GetParam().file) == "Taloveric.log";
   dialogs.answers = {Answer::Cancel};
   EXPECT_FALSE(SaveReport(info, files, dialogs));
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(dialogs.shown[0].title, u"Error i01");
-  EXPECT_EQ(Log(), "kept");
-  EXPECT_EQ(FileCount(), 1u);
+  if (GetParam().folder) {
+    EXPECT_TRUE(std::filesystem::is_directory(target));
+  } else {
+    EXPECT_EQ(ReadBytes(target), "kept");
+  }
+  EXPECT_EQ(FileCount(), isLog ? 1u : 2u) << "only the protected thing and a log written before it";
+  if (!isLog) {
+    EXPECT_EQ(Log(), kNewLog);
+  }
+
+  std::filesystem::permissions(target, std::filesystem::perms::owner_all);
+  std::filesystem::remove(target);
+  dialogs.shown.clear();
+  EXPECT_TRUE(SaveReport(info, files, dialogs));
+  EXPECT_EQ(Log(), kNewLog);
+  EXPECT_EQ(Backup(), kNewLog);
+  EXPECT_EQ(FileCount(), 2u);
 }
 
-TEST_F(SaveReportTest, TemporariesOfDeadSavesAreRemovedAndOthersKept) {
-  // No process has the highest pid; this one is alive.
+INSTANTIATE_TEST_SUITE_P(EachName, ProtectedFileTest,
+                         ::testing::Values(ProtectedCase{"ReadOnlyLog", "Taloveric.log", false},
+                                           ProtectedCase{"FolderAtLog", "Taloveric.log", true},
+                                           ProtectedCase{"ReadOnlyCopy", "Taloveric-WinCode.txt", false},
+                                           ProtectedCase{"FolderAtCopy", "Taloveric-WinCode.txt", true}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(SaveReportTest, LeftoversOfCutShortSavesAreRemovedAndOthersKept) {
+  // No process has the highest pid; this one is alive. The earlier report that
+  // a replace on Windows 9x set aside is removed once the new one is in place.
   const std::string dead = "Taloveric.log.~4194304999-0", alive = "Taloveric.log.~" + std::to_string(::getpid()) + "-9";
   WriteBytes(folder / dead, "half");
   WriteBytes(folder / alive, "being written");
+  WriteBytes(folder / "Taloveric.log.~old", "set aside");
+  WriteBytes(folder / "Taloveric.log.~x-1", "not a save's");
   SaveReport(info, files, dialogs);
   EXPECT_FALSE(std::filesystem::exists(folder / dead));
+  EXPECT_FALSE(std::filesystem::exists(folder / "Taloveric.log.~old"));
   EXPECT_TRUE(std::filesystem::exists(folder / alive));
+  EXPECT_TRUE(std::filesystem::exists(folder / "Taloveric.log.~x-1"));
+  EXPECT_EQ(Log(), kNewLog);
 }
 
 TEST(SaveReportPaths, AFolderNameIsKeptByteForByte) {

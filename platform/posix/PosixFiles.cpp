@@ -13,6 +13,8 @@
 #include <string>
 
 #include "platform/LineFile.h"
+#include "platform/StepwiseReplace.h"
+#include "platform/Temporaries.h"
 #include "platform/Unicode.h"
 
 namespace taloveric {
@@ -50,23 +52,57 @@ void WriteAll(int fd, std::string_view bytes, const std::string& path) {
   }
 }
 
-// "<target>.~<pid>-<n>": the temporary name a save writes under.
-std::string TemporaryPrefix(const std::string& target) { return target + ".~"; }
-
 // Removes what saves of processes that no longer run left beside `target`.
 void RemoveStaleTemporaries(const std::string& target) {
   const std::filesystem::path path(target);
-  const std::string prefix = TemporaryPrefix(path.filename().string());
+  const std::string targetName = path.filename().string();
   std::error_code ec;
   for (std::filesystem::directory_iterator it(path.parent_path().empty() ? "." : path.parent_path(), ec), end;
        !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.compare(0, prefix.size(), prefix) != 0) continue;
-    char* rest = nullptr;
-    const long pid = std::strtol(name.c_str() + prefix.size(), &rest, 10);
-    if (pid <= 0 || rest == nullptr || *rest != '-') continue;
+    const unsigned long pid = TemporaryOwner(it->path().filename().string(), targetName);
+    if (pid == 0) continue;
     if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlink(it->path().c_str());
   }
+}
+
+// Refuses a target that a save may not replace, as Windows refuses to open it
+// for output: a folder, or a read-only file.
+void CheckReplaceable(const std::string& target) {
+  struct stat info {};
+  if (::stat(target.c_str(), &info) != 0) return;  // absent: creating it will say what is wrong
+  if (S_ISDIR(info.st_mode)) throw FileError("cannot create " + target + ": it is a folder");
+  if (S_ISREG(info.st_mode) && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    throw FileError("cannot create " + target + ": it is read-only");
+  }
+}
+
+// The renames that put back an earlier file set aside by a replace that
+// Windows 9x cut short in the same folder.
+class PosixRenameSteps : public RenameSteps {
+ public:
+  bool Exists(const std::string& path) override {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+  }
+  void Move(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) throw FileError(Describe(to, "cannot replace", errno));
+  }
+  void Remove(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0) throw FileError(Describe(path, "cannot delete", errno));
+  }
+};
+
+// Puts right what earlier saves of `target` left when they were cut short, on
+// this system or on Windows: the earlier file set aside by a replace, and the
+// temporaries of processes that no longer run. Best effort: what cannot be
+// tidied is left, and the save says so if it is in the way.
+void TidyLeftovers(const std::string& target) {
+  PosixRenameSteps steps;
+  try {
+    RecoverAside(steps, target);
+  } catch (const FileError&) {
+  }
+  RemoveStaleTemporaries(target);
 }
 
 // A new file beside `target` that replaces it on Commit() and is removed if
@@ -74,10 +110,11 @@ void RemoveStaleTemporaries(const std::string& target) {
 class ReplacingFile {
  public:
   explicit ReplacingFile(std::string target) : target_(std::move(target)) {
-    RemoveStaleTemporaries(target_);
+    TidyLeftovers(target_);
+    CheckReplaceable(target_);
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-      temp_ = TemporaryPrefix(target_) + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+      temp_ = TemporaryPath(target_, static_cast<unsigned long>(::getpid()), counter++);
       const int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd >= 0) {
         fd_ = std::make_unique<UniqueFd>(fd);
@@ -101,12 +138,7 @@ class ReplacingFile {
   void Commit() {
     if (::fsync(fd_->get()) != 0) throw FileError(Describe(target_, "cannot write", errno));
     if (!fd_->Reset()) throw FileError(Describe(target_, "cannot write", errno));
-    // Windows does not replace a read-only file; neither does this.
-    struct stat info {};
-    if (::lstat(target_.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-      throw FileError("cannot replace " + target_ + ": it is read-only");
-    }
+    CheckReplaceable(target_);  // it may have changed while the file was written
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
       throw FileError(Describe(target_, "cannot replace", errno));
     }

@@ -18,6 +18,13 @@ inline UniqueHandle MakeUniqueHandle(HANDLE h) {
   return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
 }
 
+struct FindCloser {
+  void operator()(HANDLE h) const { ::FindClose(h); }
+};
+// A search of FindFirstFile; holds nothing for INVALID_HANDLE_VALUE.
+using UniqueFind = std::unique_ptr<void, FindCloser>;
+inline UniqueFind MakeUniqueFind(HANDLE h) { return UniqueFind(h == INVALID_HANDLE_VALUE ? nullptr : h); }
+
 template <class T>
 struct GdiObjectDeleter {
   void operator()(T h) const { ::DeleteObject(h); }

@@ -6,6 +6,7 @@
 #include "platform/CodePage.h"
 #include "platform/LineFile.h"
 #include "platform/StepwiseReplace.h"
+#include "platform/Temporaries.h"
 #include "platform/Unicode.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/WindowsVersion.h"
@@ -57,14 +58,63 @@ void MoveOver(const std::string& fresh, const std::string& target) {
   if (!::MoveFileExA(fresh.c_str(), target.c_str(), flags)) Fail("cannot replace", target);
 }
 
+// Refuses a target that a save may not replace, as opening it for output does:
+// a folder, or a read-only file. Renaming over it would succeed on Windows 9x,
+// which renames read-only files and would set the protected one aside.
+void CheckReplaceable(const std::string& target) {
+  const DWORD attributes = ::GetFileAttributesA(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;  // absent: creating it will say what is wrong
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) Fail("cannot create", target, ERROR_ACCESS_DENIED);
+}
+
+// Whether process `pid` may still be writing: a process that cannot be opened
+// for another reason than its absence is taken to be running.
+bool ProcessRuns(DWORD pid) {
+  if (pid == ::GetCurrentProcessId()) return true;
+  const UniqueHandle process = MakeUniqueHandle(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+  if (!process) return ::GetLastError() != ERROR_INVALID_PARAMETER;
+  DWORD code = 0;
+  return !::GetExitCodeProcess(process.get(), &code) || code == STILL_ACTIVE;
+}
+
+// Removes what saves of processes that no longer run left beside `target`.
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::size_t cut = target.find_last_of("\\/:");
+  const std::string folder = cut == std::string::npos ? "" : target.substr(0, cut + 1);
+  const std::string name = target.substr(folder.size());
+  WIN32_FIND_DATAA found{};
+  const UniqueFind search = MakeUniqueFind(::FindFirstFileA((target + ".~*").c_str(), &found));
+  if (!search) return;
+  do {
+    const unsigned long pid = TemporaryOwner(found.cFileName, name);
+    if (pid != 0 && !ProcessRuns(pid)) ::DeleteFileA((folder + found.cFileName).c_str());
+  } while (::FindNextFileA(search.get(), &found));
+}
+
+// Puts right what earlier saves of `target` left when they were cut short: the
+// earlier file set aside by a replace on Windows 9x, and the temporaries of
+// processes that no longer run. On every Windows, as a folder may have been
+// saved to from both families. Best effort: what cannot be tidied is left, and
+// the save says so if it is in the way.
+void TidyLeftovers(const std::string& target) {
+  Win32RenameSteps steps;
+  try {
+    RecoverAside(steps, target);
+  } catch (const FileError&) {
+  }
+  RemoveStaleTemporaries(target);
+}
+
 // A new file beside `target` that replaces it on Commit() and is deleted if
 // abandoned before that.
 class ReplacingFile {
  public:
   explicit ReplacingFile(const std::u16string& target) : target_(ToAnsi(target)) {
+    TidyLeftovers(target_);
+    CheckReplaceable(target_);
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-      temp_ = target_ + ".~" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++);
+      temp_ = TemporaryPath(target_, ::GetCurrentProcessId(), counter++);
       file_ = MakeUniqueHandle(::CreateFileA(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                              FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) Fail("cannot create", target_);
@@ -90,6 +140,7 @@ class ReplacingFile {
   void Commit() {
     if (!::FlushFileBuffers(file_.get())) Fail("cannot write", target_);
     if (!::CloseHandle(file_.release())) Fail("cannot write", target_);
+    CheckReplaceable(target_);  // it may have changed while the file was written
     MoveOver(temp_, target_);
     committed_ = true;
   }
