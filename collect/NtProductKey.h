@@ -1,9 +1,8 @@
 #pragma once
-// The Windows NT family (2000, XP, Vista, 7 and later) keeps its product key
-// encoded in "DigitalProductId" under Software\Microsoft\Windows NT\CurrentVersion,
-// where the report's own key (Software\Microsoft\Windows\CurrentVersion) has
-// none. The Linux program shows it beside the report; the report itself stays
-// what the Windows program would have written.
+// What the Windows NT family (NT 4.0, 2000, XP and later) keeps about itself
+// under Software\Microsoft\Windows NT\CurrentVersion: most of what Windows 95
+// kept under the report's own key (Software\Microsoft\Windows\CurrentVersion),
+// and the product key, encoded in "DigitalProductId".
 
 #include <optional>
 #include <string>
@@ -13,6 +12,8 @@
 
 namespace taloveric {
 
+inline constexpr std::string_view kNtKeyPath = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+
 // Where the 15 key bytes stand in each of the two values that hold them.
 inline constexpr std::size_t kDigitalProductIdKey = 52;    // DigitalProductId
 inline constexpr std::size_t kDigitalProductId4Key = 808;  // DigitalProductId4 (Vista and later)
@@ -21,20 +22,41 @@ inline constexpr std::size_t kDigitalProductId4Key = 808;  // DigitalProductId4 
 // read as a number in base 24 over "BCDFGHJKMPQRTVWXY2346789", 25 characters in
 // groups of five. A flag in the last byte marks the form of Windows 8 and
 // later, where the first digit says where an "N" goes. Nullopt for a value too
-// short to hold a key.
+// short to hold a key, for key bytes that are all zero (no key was entered)
+// and for a number too large for 25 digits (not a key at all).
 std::optional<std::string> DecodeProductKey(std::string_view value, std::size_t offset = kDigitalProductIdKey);
+
+// The product key decoded from the open NT key's DigitalProductId, else its
+// DigitalProductId4.
+struct NtProductKey {
+  std::string key;      // empty when none decodes
+  std::string source;   // the value it came from
+  std::string problem;  // why a value that is there gave no key; empty when none is there
+};
+NtProductKey ReadNtProductKey(Registry& registry, RegKey ntKey);
+
+// The version as users know it, from the open NT key: "5.1.2600" from
+// CurrentVersion and CurrentBuildNumber (Windows 10 and later give their
+// version in CurrentMajorVersionNumber and CurrentMinorVersionNumber, as
+// CurrentVersion stays "6.3"); the service pack is CSDVersion as it stands.
+struct NtVersion {
+  std::string version;      // "5.1"; empty when NT does not say
+  std::string build;        // "2600"
+  std::string servicePack;  // "Service Pack 2"
+  std::string Number() const { return build.empty() || version.empty() ? version : version + "." + build; }
+};
+NtVersion ReadNtVersion(Registry& registry, RegKey ntKey);
 
 // What NT's own key holds about the installation, as text (ANSI bytes as read).
 struct NtInstallation {
-  std::string productKey;  // decoded; empty when no DigitalProductId could be
-  std::string keySource;   // the value it came from
-  std::string productId, productName, currentVersion, currentBuild, servicePack, registeredOwner,
-      registeredOrganization, editionId;
+  NtProductKey productKey;
+  NtVersion version;
+  std::string productId, productName, registeredOwner, registeredOrganization, editionId;
   std::string installDate;  // as yyyy-mm-dd (UTC), from seconds since 1970
 };
 
 // Reads HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion;
-// nullopt when that key does not open (Windows 95, 98 and Me have none).
+// nullopt when that key does not open.
 std::optional<NtInstallation> ReadNtInstallation(Registry& registry);
 
 }  // namespace taloveric

@@ -5,7 +5,7 @@
 
 namespace taloveric {
 
-std::u16string QueryRegString(Registry& registry, RegKey key, std::u16string_view valueName) {
+std::u16string QueryRegString(Registry& registry, RegKey key, std::u16string_view valueName, bool* read) {
   std::string buffer = ToAnsi(std::u16string(256, u' '));
   auto size = static_cast<std::uint32_t>(buffer.size());
   std::uint32_t type = 0;
@@ -13,6 +13,7 @@ std::u16string QueryRegString(Registry& registry, RegKey key, std::u16string_vie
       registry.QueryValue(key, ToAnsi(valueName), &type,
                           reinterpret_cast<unsigned char*>(buffer.data()), &size);
   std::u16string text = FromAnsi(buffer);
+  if (read != nullptr) *read = status == kErrorSuccess && size > 0;
   if (status != kErrorSuccess) return text;
   // The size is a byte count applied as a character count; in a single-byte code
   // page the two agree.

@@ -14,6 +14,7 @@ namespace taloveric {
 // - a value that is missing or longer than 255 bytes gives the 256-character
 //   buffer as the call left it (256 blanks for a missing value);
 // - a value read with size 0 throws RunTimeError.
-std::u16string QueryRegString(Registry& registry, RegKey key, std::u16string_view valueName);
+// `read`, when given, is set to whether the value was read whole.
+std::u16string QueryRegString(Registry& registry, RegKey key, std::u16string_view valueName, bool* read = nullptr);
 
 }  // namespace taloveric

@@ -1,45 +1,97 @@
 #include "collect/ReadReg.h"
 
+#include "collect/NtProductKey.h"
 #include "collect/QueryRegString.h"
 #include "collect/SkipOnError.h"
 #include "platform/CodePage.h"
+#include "platform/RegValue.h"
 #include "report/ReportText.h"
 
 namespace taloveric {
 namespace {
 
-void ReadMailAccountName(Registry& registry, PadControls& controls, InstallInfo& info) {
+// Reads `name` of the open `key` into `field` as the report does, and notes
+// whether it was there.
+void Read(Registry& registry, RegKey key, std::u16string& field, std::u16string_view name, Collected& collected) {
+  bool read = false;
+  SkipOnError([&] { field = QueryRegString(registry, key, name, &read); });
+  if (read) collected.read.emplace(name);
+}
+
+// Windows NT keeps under its own key what the Windows key lacks there: each
+// value missing under the Windows key is taken from NT's key, by the same name
+// or, for the version lines and the product key, from what NT has in their
+// stead. A value the Windows key has is kept as it is; one found nowhere keeps
+// what the Windows key's read left in its field.
+void ReadFromNtKey(Registry& registry, InstallInfo& info, Collected& collected) {
+  ScopedRegKey key(registry);
+  if (key.Open(kHkeyLocalMachine, kNtKeyPath) != kErrorSuccess) return;
+  const auto missing = [&](std::u16string_view name) { return !collected.read.contains(name); };
+  const auto take = [&](std::u16string& field, std::u16string_view name, const std::string& ntName,
+                        const std::string& text) {
+    if (!missing(name) || text.empty()) return;
+    field = FromAnsi(text);
+    collected.read.emplace(name);
+    collected.fromNtKey.push_back(ntName);
+  };
+  for (const auto& [field, name] : {std::pair{&info.ProductId, "ProductId"}, std::pair{&info.ProductName, "ProductName"},
+                                    std::pair{&info.RegisteredOwner, "RegisteredOwner"},
+                                    std::pair{&info.RegisteredOrg, "RegisteredOrganization"},
+                                    std::pair{&info.SystemRootDir, "SystemRoot"}}) {
+    take(*field, FromAnsi(name), name, ReadValueText(registry, key.get(), name));
+  }
+  if (missing(u"Version") || missing(u"VersionNumber") || missing(u"SubVersionNumber")) {
+    const NtVersion version = ReadNtVersion(registry, key.get());
+    take(info.WindowsVersion, u"Version", "CurrentVersion", version.version.empty() ? "" : "Windows NT " + version.version);
+    take(info.VersionNumber, u"VersionNumber", "CurrentBuildNumber", version.Number());
+    take(collected.extras.SubVersionNumber, u"SubVersionNumber", "CSDVersion", version.servicePack);
+  }
+  if (missing(u"ProductKey")) {
+    const NtProductKey productKey = ReadNtProductKey(registry, key.get());
+    collected.keyProblem = productKey.problem;
+    if (!productKey.key.empty()) {
+      take(info.ProductKey, u"ProductKey", productKey.source, productKey.key);
+      collected.keySource = productKey.source;
+    }
+  }
+}
+
+void ReadMailAccountName(Registry& registry, PadControls& controls, InstallInfo& info, Collected& collected) {
   ScopedRegKey key(registry);
   if (key.Open(kHkeyCurrentUser, "Software\\Microsoft\\Internet Account Manager") != kErrorSuccess) {
     return;
   }
   // The name passes through the hidden label, so a failed read leaves its "_".
-  SkipOnError([&] { controls.SetBufferCaption(QueryRegString(registry, key.get(), u"Default Mail Account")); });
+  SkipOnError([&] {
+    bool read = false;
+    controls.SetBufferCaption(QueryRegString(registry, key.get(), u"Default Mail Account", &read));
+    if (read) collected.read.emplace(u"Default Mail Account");
+  });
   SkipOnError([&] { info.AccountKeySuffix = controls.BufferCaption(); });
   SkipOnError([&] { info.AccountKeySuffix = u"\\" + info.AccountKeySuffix; });
   key.Close();
 }
 
-void ReadMailAddress(Registry& registry, InstallInfo& info) {
+void ReadMailAddress(Registry& registry, InstallInfo& info, Collected& collected) {
   ScopedRegKey key(registry);
   const std::string path =
       "Software\\Microsoft\\Internet Account Manager\\Accounts" + ToAnsi(info.AccountKeySuffix);
   if (key.Open(kHkeyCurrentUser, path) != kErrorSuccess) return;
-  SkipOnError([&] { info.MailAddress = QueryRegString(registry, key.get(), u"SMTP Email Address"); });
+  Read(registry, key.get(), info.MailAddress, u"SMTP Email Address", collected);
   key.Close();
 }
 
 }  // namespace
 
-void ReadReg(Registry& registry, PadControls& controls, InstallInfo& info) {
-  ReportExtras extras;
+void ReadReg(Registry& registry, PadControls& controls, InstallInfo& info, Family family, Collected* collected) {
+  Collected local;
+  Collected& out = collected != nullptr ? *collected : local;
+  out = {};
   ScopedRegKey key(registry);
   if (key.Open(kHkeyLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion") != kErrorSuccess) {
     return;
   }
-  const auto read = [&](std::u16string& field, std::u16string_view name) {
-    SkipOnError([&] { field = QueryRegString(registry, key.get(), name); });
-  };
+  const auto read = [&](std::u16string& field, std::u16string_view name) { Read(registry, key.get(), field, name, out); };
   read(info.ProductId, u"ProductId");
   read(info.ProductKey, u"ProductKey");
   read(info.ProductName, u"ProductName");
@@ -48,16 +100,17 @@ void ReadReg(Registry& registry, PadControls& controls, InstallInfo& info) {
   read(info.SystemRootDir, u"SystemRoot");
   read(info.WindowsVersion, u"Version");
   // Only Windows 95 kept the Plus! pack's id under this key.
-  if (info.WindowsVersion.ends_with(u"95")) read(extras.PlusProductId, u"Plus! ProductId");
+  if (info.WindowsVersion.ends_with(u"95")) read(out.extras.PlusProductId, u"Plus! ProductId");
   read(info.VersionNumber, u"VersionNumber");
-  read(extras.PlusVersionNumber, u"Plus! VersionNumber");
-  read(extras.SubVersionNumber, u"SubVersionNumber");
+  read(out.extras.PlusVersionNumber, u"Plus! VersionNumber");
+  read(out.extras.SubVersionNumber, u"SubVersionNumber");
   key.Close();
+  if (family == Family::WindowsNt) ReadFromNtKey(registry, info, out);
 
-  ReadMailAccountName(registry, controls, info);
-  ReadMailAddress(registry, info);
+  ReadMailAccountName(registry, controls, info, out);
+  ReadMailAddress(registry, info, out);
 
-  SkipOnError([&] { info.ReportText = ComposeReportText(info, extras); });
+  SkipOnError([&] { info.ReportText = ComposeReportText(info, out.extras); });
   SkipOnError([&] { controls.SetText1(info.ReportText); });
 }
 

@@ -1,14 +1,36 @@
 #pragma once
 
+#include <set>
+#include <string>
+#include <vector>
+
 #include "collect/InstallInfo.h"
 #include "collect/PadControls.h"
 #include "platform/Registry.h"
+#include "report/ReportText.h"
 
 namespace taloveric {
+
+// What the collection learnt beyond the record, for the forms other than the
+// report's lines to say.
+struct Collected {
+  ReportExtras extras;  // the three values the report alone shows
+  // The names (under the Windows key) of the values that were read, from
+  // either key; a report value not among them was found nowhere.
+  std::set<std::u16string, std::less<>> read;
+  // The NT key's values that stand in for missing ones, by their NT names.
+  std::vector<std::string> fromNtKey;
+  std::string keySource;   // the NT value the product key was decoded from
+  std::string keyProblem;  // why NT's encoded product key gave none
+};
 
 // Reads the installation's identification and the default mail account's address
 // into `info`, composes the report into info.ReportText and shows it in the
 // report box. When the Windows key does not open, nothing at all is read.
-void ReadReg(Registry& registry, PadControls& controls, InstallInfo& info);
+// On the NT family, a value missing under the Windows key is read where NT
+// keeps it, and the product key decoded from its DigitalProductId; on Windows
+// 95, 98 and Me only the Windows key is read.
+void ReadReg(Registry& registry, PadControls& controls, InstallInfo& info, Family family = Family::Windows9x,
+             Collected* collected = nullptr);
 
 }  // namespace taloveric

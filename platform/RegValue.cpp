@@ -64,6 +64,7 @@ RegKey RootKeyByName(std::string_view name) {
 std::optional<std::string> ReadValueBytes(Registry& registry, RegKey key, std::string_view name) {
   std::uint32_t size = 0;
   if (registry.QueryValue(key, name, nullptr, nullptr, &size) != kErrorSuccess) return std::nullopt;
+  if (size > kMaxValueBytes) return std::nullopt;  // more than any value this program reads
   std::vector<unsigned char> bytes(size);
   if (registry.QueryValue(key, name, nullptr, bytes.data(), &size) != kErrorSuccess) return std::nullopt;
   return std::string(bytes.begin(), bytes.begin() + size);

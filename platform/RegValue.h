@@ -46,7 +46,9 @@ std::vector<std::string_view> SplitKeyPath(std::string_view path);
 
 // A value's bytes through the registry's contract (its size asked first), or
 // nullopt for a value that cannot be read; and the same as text without the
-// NULs that end it, empty for a value that cannot be read.
+// NULs that end it, empty for a value that cannot be read. A value larger than
+// kMaxValueBytes cannot be read.
+inline constexpr std::uint32_t kMaxValueBytes = 1 << 20;
 std::optional<std::string> ReadValueBytes(Registry& registry, RegKey key, std::string_view name);
 std::string ReadValueText(Registry& registry, RegKey key, std::string_view name);
 

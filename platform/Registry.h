@@ -33,6 +33,11 @@ inline constexpr std::uint32_t kRegDword = 4;
 inline constexpr std::uint32_t kRegMultiSz = 7;
 inline constexpr std::uint32_t kRegQword = 11;
 
+// The two families of Windows, which keep the report's values apart: Windows
+// 95, 98 and Me under Software\Microsoft\Windows\CurrentVersion, the NT family
+// mostly under Software\Microsoft\Windows NT\CurrentVersion.
+enum class Family { Windows9x, WindowsNt };
+
 class Registry {
  public:
   virtual ~Registry() = default;

@@ -10,13 +10,15 @@ namespace {
 
 TEST(NtProductKey, DecodesBothFormsOfTheKey) {
   for (const char* key : {"BCDFG-HJKMP-QRTVW-XY234-6789B",   // every digit once
-                          "BBBBB-BBBBB-BBBBB-BBBBB-BBBBB",   // zero
                           "Y9999-99999-99999-99999-99999",   // near the largest a classic key holds
                           "BCNDF-GHJKM-PQRTV-WXY23-46789",   // Windows 8 and later: an N third
                           "NBCDF-GHJKM-PQRTV-WXY23-46789"}) {  // and first
     EXPECT_EQ(DecodeProductKey(testing::DigitalProductId(key)), key);
   }
-  EXPECT_EQ(DecodeProductKey(std::string(66, '\x7F')), std::nullopt) << "a value too short to hold a key";
+  // No key: too short, all zero (none was entered), more than 25 digits.
+  for (const std::string& id : {std::string(66, '\x7F'), std::string(164, '\0'), std::string(164, '\xFF')}) {
+    EXPECT_EQ(DecodeProductKey(id), std::nullopt) << id.size() << " bytes of " << int(id[0]);
+  }
 }
 
 TEST(NtProductKey, ReadsWhatNtKeepsAboutItself) {
@@ -28,16 +30,19 @@ TEST(NtProductKey, ReadsWhatNtKeepsAboutItself) {
   registry.SetValue(kHkeyLocalMachine, nt, "InstallDate", DwordValue(1199145600));
   auto read = ReadNtInstallation(registry);
   ASSERT_TRUE(read);
-  EXPECT_EQ(read->productKey, "");
-  EXPECT_EQ(read->currentBuild, "2600");
+  EXPECT_EQ(read->productKey.key, "");
+  EXPECT_NE(read->productKey.problem.find("too short"), std::string::npos);
+  EXPECT_EQ(read->version.Number(), "");
+  EXPECT_EQ(read->version.build, "2600");
   EXPECT_EQ(read->installDate, "2008-01-01");
 
   std::string id4(1272, '\0');
   id4.replace(kDigitalProductId4Key, 15, testing::DigitalProductId(testing::kXpProductKey).substr(52, 15));
   registry.SetValue(kHkeyLocalMachine, nt, "DigitalProductId4", {kRegBinary, id4});
   read = ReadNtInstallation(registry);
-  EXPECT_EQ(read->productKey, testing::kXpProductKey);
-  EXPECT_EQ(read->keySource, "DigitalProductId4");
+  EXPECT_EQ(read->productKey.key, testing::kXpProductKey);
+  EXPECT_EQ(read->productKey.source, "DigitalProductId4");
+  EXPECT_EQ(read->productKey.problem, "") << "the value that decodes is what counts";
 }
 
 }  // namespace

@@ -7,7 +7,7 @@ namespace taloveric {
 
 void Pad::Form_Load() { ReadReg(); }
 
-void Pad::ReadReg() { taloveric::ReadReg(registry_, controls_, info_); }
+void Pad::ReadReg() { taloveric::ReadReg(registry_, controls_, info_, family_, &collected_); }
 
 namespace {
 SaveOutcome Outcome(bool saved) { return saved ? SaveOutcome::Saved : SaveOutcome::NotSaved; }

@@ -6,6 +6,7 @@
 
 #include "collect/InstallInfo.h"
 #include "collect/PadControls.h"
+#include "collect/ReadReg.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
@@ -17,8 +18,10 @@ enum class SaveOutcome { NotAsked, Saved, NotSaved };
 
 class Pad {
  public:
-  Pad(Registry& registry, Dialogs& dialogs, Files& files, PadControls& controls)
-      : registry_(registry), dialogs_(dialogs), files_(files), controls_(controls) {}
+  // `family`: which Windows the registry belongs to, which says where its
+  // values are kept.
+  Pad(Registry& registry, Dialogs& dialogs, Files& files, PadControls& controls, Family family = Family::Windows9x)
+      : registry_(registry), dialogs_(dialogs), files_(files), controls_(controls), family_(family) {}
 
   // The window loads: the registry is read and the report shown.
   void Form_Load();
@@ -29,13 +32,16 @@ class Pad {
 
   void ReadReg();
   const InstallInfo& Info() const { return info_; }
+  const Collected& Found() const { return collected_; }
 
  private:
   Registry& registry_;
   Dialogs& dialogs_;
   Files& files_;
   PadControls& controls_;
+  Family family_;
   InstallInfo info_;
+  Collected collected_;
 };
 
 }  // namespace taloveric

@@ -1,5 +1,6 @@
 #include "app/posix/Output.h"
 
+#include <array>
 #include <cstdio>
 #include <utility>
 
@@ -12,14 +13,15 @@
 namespace taloveric {
 namespace {
 
-// A JSON string of UTF-8 text.
+// A JSON string of UTF-8 text; control characters escaped, so that no value
+// can break a line of JSON Lines.
 std::string Quoted(const std::string& utf8) {
   std::string out = "\"";
   for (const char c : utf8) {
     if (c == '"' || c == '\\') {
       out += '\\';
       out += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
+    } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
       out += escaped;
@@ -31,27 +33,74 @@ std::string Quoted(const std::string& utf8) {
 }
 
 std::string Quoted(const std::u16string& text) { return Quoted(ToUtf8(text)); }
-// The registry's ANSI bytes as text.
-std::string Ansi(const std::string& bytes) { return Quoted(ToUtf8(FromAnsi(bytes))); }
+// Paths and messages are bytes; what is not UTF-8 in them shows as U+FFFD.
+std::string Bytes(const std::string& text) { return Quoted(FromUtf8(text)); }
+// The registry's ANSI bytes as text, null for none.
+std::string Ansi(const std::string& bytes) { return bytes.empty() ? "null" : Quoted(FromAnsi(bytes)); }
+std::string OrNull(const std::string& text) { return text.empty() ? "null" : Bytes(text); }
 
-template <class Item, class Show>
-std::string List(const std::vector<Item>& items, Show show, const char* indent) {
-  if (items.empty()) return "[]";
-  std::string out = "[";
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    out += (i ? ",\n" : "\n") + std::string(indent) + "  " + show(items[i]);
+// A JSON value laid out for a reader, or on one line.
+class Writer {
+ public:
+  explicit Writer(bool oneLine) : oneLine_(oneLine) {}
+
+  using Fields = std::vector<std::pair<std::string, std::string>>;
+  std::string Object(const Fields& fields, int depth) const {
+    std::vector<std::string> items;
+    for (const auto& [name, value] : fields) items.push_back(Quoted(name) + ": " + value);
+    return Enclose('{', items, '}', depth);
   }
-  return out + "\n" + indent + "]";
+  std::string Array(const std::vector<std::string>& items, int depth) const { return Enclose('[', items, ']', depth); }
+
+ private:
+  std::string Enclose(char open, const std::vector<std::string>& items, char close, int depth) const {
+    if (items.empty()) return std::string(1, open) + close;
+    const std::string inner = oneLine_ ? "" : "\n" + std::string(2 * (depth + 1), ' ');
+    const std::string outer = oneLine_ ? "" : "\n" + std::string(2 * depth, ' ');
+    std::string out(1, open);
+    for (std::size_t i = 0; i < items.size(); ++i) out += (i ? "," : "") + inner + items[i];
+    return out + outer + close;
+  }
+  bool oneLine_;
+};
+
+// The report's values in its lines' order: the JSON name, the value's name
+// under the Windows key (by which the collection says whether it was read),
+// and the text.
+struct ReportValue {
+  const char* json;
+  const char16_t* valueName;
+  std::u16string text;
+};
+std::array<ReportValue, 12> ReportValues(const Findings& found) {
+  const InstallInfo& info = found.info;
+  const ReportExtras& extras = found.collected.extras;
+  return {{{"email", u"SMTP Email Address", info.MailAddress},
+           {"registeredOwner", u"RegisteredOwner", info.RegisteredOwner},
+           {"registeredOrganization", u"RegisteredOrganization", info.RegisteredOrg},
+           {"product", u"ProductName", info.ProductName},
+           {"version", u"Version", info.WindowsVersion},
+           {"versionNumber", u"VersionNumber", info.VersionNumber},
+           {"subVersion", u"SubVersionNumber", extras.SubVersionNumber},
+           {"systemRootDirectory", u"SystemRoot", info.SystemRootDir},
+           {"plusId", u"Plus! ProductId", extras.PlusProductId},
+           {"plusVersion", u"Plus! VersionNumber", extras.PlusVersionNumber},
+           {"registrationId", u"ProductId", info.ProductId},
+           {"registrationCode", u"ProductKey", info.ProductKey}}};
 }
 
-// "name": value pairs, one a line, at `indent`.
-std::string Object(const std::vector<std::pair<const char*, std::string>>& fields, const char* indent) {
-  std::string out = "{";
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    out += (i ? ",\n" : "\n") + std::string(indent) + "  " + Quoted(std::string(fields[i].first)) + ": " +
-           fields[i].second;
-  }
-  return out + "\n" + indent + "}";
+bool WasRead(const Findings& found, const char16_t* valueName) { return found.collected.read.contains(valueName); }
+
+const char* FamilyName(Family family) { return family == Family::WindowsNt ? "windowsNt" : "windows9x"; }
+
+// A CSV field: quoted, control characters made visible so that no value can
+// start a row of its own, and a leading = + - @ defused for spreadsheets.
+std::string CsvField(const std::string& utf8) {
+  std::string text = ToUtf8(Visible(FromUtf8(utf8)));
+  if (!text.empty() && std::string_view("=+-@").find(text[0]) != std::string_view::npos) text.insert(0, "'");
+  std::string out = "\"";
+  for (const char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
 }
 
 }  // namespace
@@ -62,35 +111,82 @@ std::string TextOutput(const Findings& found) {
   return out;
 }
 
-std::string JsonOutput(const Findings& found) {
-  const InstallInfo& info = found.info;
-  const std::vector<std::pair<const char*, std::string>> record = {
-      {"SystemRootDir", Quoted(info.SystemRootDir)}, {"RegisteredOrg", Quoted(info.RegisteredOrg)},
-      {"WindowsVersion", Quoted(info.WindowsVersion)}, {"VersionNumber", Quoted(info.VersionNumber)},
-      {"AccountKeySuffix", Quoted(info.AccountKeySuffix)}, {"MailAddress", Quoted(info.MailAddress)},
-      {"ProductName", Quoted(info.ProductName)}, {"ProductId", Quoted(info.ProductId)},
-      {"RegisteredOwner", Quoted(info.RegisteredOwner)}, {"ProductKey", Quoted(info.ProductKey)}};
+std::string JsonOutput(const Findings& found, bool oneLine) {
+  const Writer json(oneLine);
+  Writer::Fields report;
+  for (const ReportValue& value : ReportValues(found)) {
+    report.emplace_back(value.json, WasRead(found, value.valueName) ? Quoted(value.text) : "null");
+  }
+  // The account's name as the report window's hidden label holds it.
+  const std::u16string& suffix = found.info.AccountKeySuffix;
+  const bool account = WasRead(found, u"Default Mail Account") && suffix.starts_with(u"\\");
   std::string nt = "null";
   if (found.nt) {
     const NtInstallation& n = *found.nt;
-    nt = Object({{"productKey", Quoted(n.productKey)}, {"keySource", Quoted(n.keySource)},
-                 {"productId", Ansi(n.productId)}, {"productName", Ansi(n.productName)},
-                 {"currentVersion", Ansi(n.currentVersion)}, {"currentBuildNumber", Ansi(n.currentBuild)},
-                 {"csdVersion", Ansi(n.servicePack)}, {"registeredOwner", Ansi(n.registeredOwner)},
-                 {"registeredOrganization", Ansi(n.registeredOrganization)}, {"editionId", Ansi(n.editionId)},
-                 {"installDate", Quoted(n.installDate)}},
-                "  ");
+    nt = json.Object({{"productKey", OrNull(n.productKey.key)}, {"keySource", OrNull(n.productKey.source)},
+                      {"productId", Ansi(n.productId)}, {"productName", Ansi(n.productName)},
+                      {"editionId", Ansi(n.editionId)}, {"version", Ansi(n.version.version)},
+                      {"build", Ansi(n.version.build)}, {"servicePack", Ansi(n.version.servicePack)},
+                      {"registeredOwner", Ansi(n.registeredOwner)},
+                      {"registeredOrganization", Ansi(n.registeredOrganization)},
+                      {"installDate", OrNull(n.installDate)}},
+                     1);
   }
-  const auto line = [](const std::u16string& text) { return Quoted(text); };
-  // Paths and messages are bytes; what is not UTF-8 in them shows as U+FFFD.
-  const auto bytes = [](const std::string& text) { return Quoted(FromUtf8(text)); };
-  return Object({{"record", Object(record, "  ")},
-                 {"reportLines", List(ReportLines(info.ReportText), line, "  ")},
-                 {"nt", nt},
-                 {"sources", List(found.sources, bytes, "  ")},
-                 {"warnings", List(found.warnings, bytes, "  ")}},
-                "") +
+  std::vector<std::string> lines, files, backups, warnings, fromNt;
+  for (const std::u16string& line : ReportLines(found.info.ReportText)) lines.push_back(Quoted(line));
+  for (const SourceFile& file : found.files) {
+    files.push_back(json.Object({{"file", Bytes(file.file)}, {"image", OrNull(file.image)},
+                                 {"partition", OrNull(file.partition)}},
+                                2));
+  }
+  for (const BackupRead& backup : found.backups) {
+    backups.push_back(json.Object({{"file", Bytes(backup.file)}, {"date", OrNull(backup.date)},
+                                   {"why", Bytes(backup.why)}},
+                                  2));
+  }
+  for (const std::string& warning : found.warnings) warnings.push_back(Bytes(warning));
+  for (const std::string& name : found.collected.fromNtKey) fromNt.push_back(Bytes(name));
+  return json.Object({{"schemaVersion", std::to_string(kSchemaVersion)},
+                      {"source", Bytes(found.named)},
+                      {"installation", std::to_string(found.install)},
+                      {"family", Quoted(std::string(FamilyName(found.family)))},
+                      {"codePage", std::to_string(found.codePage)},
+                      {"report", json.Object(report, 1)},
+                      {"mailAccount", account ? Quoted(suffix.substr(1)) : "null"},
+                      {"reportLines", json.Array(lines, 1)},
+                      {"fromNtKey", json.Array(fromNt, 1)},
+                      {"nt", nt},
+                      {"files", json.Array(files, 1)},
+                      {"backups", json.Array(backups, 1)},
+                      {"warnings", json.Array(warnings, 1)}},
+                     0) +
          "\n";
+}
+
+std::string JsonError(const std::string& named, const std::string& error) {
+  return Writer(true).Object({{"schemaVersion", std::to_string(kSchemaVersion)},
+                              {"source", Bytes(named)},
+                              {"error", Bytes(error)}},
+                             0) +
+         "\n";
+}
+
+std::string CsvHeader() {
+  std::string out = "source,installation,family";
+  for (const ReportValue& value : ReportValues(Findings{})) out += std::string(",") + value.json;
+  return out + ",error\r\n";
+}
+
+std::string CsvRow(const Findings& found) {
+  std::string out = CsvField(found.named) + "," + std::to_string(found.install) + "," + FamilyName(found.family);
+  for (const ReportValue& value : ReportValues(found)) {
+    out += "," + (WasRead(found, value.valueName) ? CsvField(ToUtf8(value.text)) : std::string());
+  }
+  return out + ",\r\n";
+}
+
+std::string CsvError(const std::string& named, const std::string& error) {
+  return CsvField(named) + ",,," + std::string(ReportValues(Findings{}).size(), ',') + CsvField(error) + "\r\n";
 }
 
 }  // namespace taloveric

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -30,7 +31,8 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: taloveric [--print | --save | --format text|json] [--output FILE]\n"
-    "                 [--folder DIR] [--user NAME] [--sample] [SOURCE ...]\n"
+    "                 [--folder DIR] [--user NAME] [--sample] [--] [SOURCE ...]\n"
+    "       taloveric --inventory jsonl|csv [--output FILE] [--] SOURCE ...\n"
     "       taloveric --help | --version\n"
     "\n"
     "Recovers a Windows installation's product key, product id and registration\n"
@@ -47,12 +49,19 @@ constexpr std::string_view kUsage =
     "  -p, --print          print the report as the Windows program shows it and end\n"
     "  -s, --save           save the report without asking, as \"Save and Exit\" does\n"
     "  -f, --format FORMAT  print the report as text (UTF-8) or json and end\n"
+    "      --inventory FORM  read each SOURCE on its own (a disk image: each of its\n"
+    "                       installations) and write one line for each: jsonl, a\n"
+    "                       JSON object a line; csv, with a header row. A source that\n"
+    "                       cannot be read gets a line with its error; the run goes on\n"
     "  -o, --output FILE    write --print or --format to FILE rather than to the screen\n"
     "  -d, --folder DIR     where the two files go (default: the current folder)\n"
     "  -u, --user NAME      the user profile to read in a Windows folder; several and\n"
-    "                       none named: asked on a terminal, else the e-mail line is empty\n"
+    "                       none named: asked on the terminal, else the e-mail line is\n"
+    "                       left empty, with a warning\n"
     "      --sample         let --save save the bundled sample when no SOURCE is named\n"
-    "      --install N      the Nth Windows installation on a disk image\n"
+    "      --install N      the Nth Windows installation on a disk image; several and\n"
+    "                       none named: asked on the terminal, else the first, with a\n"
+    "                       warning\n"
     "      --codepage N     the installation's ANSI code page (1252, 1251, 932 ...);\n"
     "                       by default the one its registry names, else 1252\n"
     "  -h, --help           this text\n"
@@ -64,16 +73,19 @@ constexpr std::string_view kUsage =
     "control characters in the registry's values are shown as ^X; --print into a\n"
     "file or pipe writes the Windows program's bytes (ANSI, CR LF).\n"
     "\n"
-    "On an NT-family installation (2000, XP and later) the product key that NT\n"
-    "keeps encoded is decoded and shown under the report (on standard error with\n"
-    "--print); the report itself stays what the Windows program would write.\n"
+    "On an NT-family installation (NT 4.0, 2000, XP and later) the values the\n"
+    "report's key lacks are read where NT keeps them, and the product key is\n"
+    "decoded from DigitalProductId into the report and the saved files; what NT\n"
+    "says of itself is shown under the report (on standard error with --print).\n"
+    "Questions are asked on the terminal, never on standard output: with no\n"
+    "terminal nothing waits.\n"
     "\n"
     "Exit status: 0 done, 1 the report or its copy was not saved (the message says\n"
-    "which), 2 bad usage or a source that cannot be read, 3 read, but no product\n"
-    "key found.\n";
+    "which), 2 bad usage or a source that cannot be read (with --inventory: any\n"
+    "one), 3 read, but no product key found.\n";
 
-enum class Mode { Interactive, Print, Save, Format };
-enum class Format { Text, Json };
+enum class Mode { Interactive, Print, Save, Format, Inventory };
+enum class Format { Text, Json, JsonLines, Csv };
 
 // The exit status of a run that read the registry but found no product key.
 constexpr int kNoKeyFound = 3;
@@ -98,13 +110,14 @@ int Usage(const std::string& problem) {
 
 // Parses the command line; returns an exit status when the run ends here.
 std::optional<int> Parse(int argc, char** argv, Options& options) {
-  enum { kSample = 256, kCodePage, kInstall };
+  enum { kSample = 256, kCodePage, kInstall, kInventory };
   static const option kOptions[] = {
       {"print", no_argument, nullptr, 'p'},        {"save", no_argument, nullptr, 's'},
       {"format", required_argument, nullptr, 'f'}, {"output", required_argument, nullptr, 'o'},
       {"folder", required_argument, nullptr, 'd'}, {"user", required_argument, nullptr, 'u'},
       {"sample", no_argument, nullptr, kSample},   {"codepage", required_argument, nullptr, kCodePage},
       {"install", required_argument, nullptr, kInstall},
+      {"inventory", required_argument, nullptr, kInventory},
       {"help", no_argument, nullptr, 'h'},
       {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0}};
   opterr = 0;  // the messages below say it in one line
@@ -114,8 +127,11 @@ std::optional<int> Parse(int argc, char** argv, Options& options) {
     return !clash;
   };
   int option = 0;
-  while ((option = ::getopt_long(argc, argv, ":psf:o:d:u:hV", kOptions, nullptr)) != -1) {
+  for (int before = optind; (option = ::getopt_long(argc, argv, ":psf:o:d:u:hV", kOptions, nullptr)) != -1;
+       before = optind) {
     const std::string value = optarg != nullptr ? optarg : "";
+    // The argument just read; within a cluster of short options it is still the current one.
+    const std::string argument = argv[optind > before ? optind - 1 : before];
     switch (option) {
       case 'p':
       case 's':
@@ -127,6 +143,11 @@ std::optional<int> Parse(int argc, char** argv, Options& options) {
           return Usage("--format takes text or json, not '" + value + "'");
         }
         options.format = value == "json" ? Format::Json : Format::Text;
+        break;
+      case kInventory:
+        if (!setMode(Mode::Inventory)) return Usage("--inventory goes with none of --print, --save and --format");
+        if (value != "jsonl" && value != "csv") return Usage("--inventory takes jsonl or csv, not '" + value + "'");
+        options.format = value == "csv" ? Format::Csv : Format::JsonLines;
         break;
       case 'o': options.output = value; break;
       case 'd': options.folder = value; break;
@@ -142,29 +163,39 @@ std::optional<int> Parse(int argc, char** argv, Options& options) {
                                         : "--codepage takes a Windows code page number, such as 1251");
       case 'h': std::cout << kUsage; return 0;
       case 'V': std::cout << TALOVERIC_VERSION_TEXT << '\n'; return 0;
-      case ':': return Usage(std::string(argv[optind - 1]) + " needs a value");
-      default: return Usage("unknown option " + std::string(argv[optind - 1]));
+      case ':': return Usage(argument + " needs a value");
+      default:
+        return Usage("unknown option '" + argument + "' (a source whose name starts with - goes after --)");
     }
   }
   for (int i = optind; i < argc; ++i) options.sources.emplace_back(argv[i]);
   if ((options.user && options.user->empty()) || options.folder.empty()) return Usage("an option's value is empty");
-  if (options.output && options.mode != Mode::Print && options.mode != Mode::Format) {
-    return Usage("--output goes with --print or --format");
+  if (options.output && options.mode != Mode::Print && options.mode != Mode::Format &&
+      options.mode != Mode::Inventory) {
+    return Usage("--output goes with --print, --format or --inventory");
+  }
+  if (options.mode == Mode::Inventory && (options.sources.empty() || options.user || options.install)) {
+    return Usage(options.sources.empty() ? "--inventory needs the sources to read"
+                                         : "--inventory reads every installation and the profile it can");
   }
   return std::nullopt;
 }
 
-// Asks on the terminal which one to read; nobody answers without one.
+// Asks on the terminal which one to read, never on standard output, which may
+// be a report for a script. Nobody is asked when standard input is not a
+// terminal (a script's, or </dev/null): then nothing waits.
 std::optional<std::string> AskOnTerminal(const std::string& question, const std::vector<std::string>& names) {
   if (!::isatty(STDIN_FILENO)) return std::nullopt;
-  std::cout << question << '\n';
-  for (std::size_t i = 0; i < names.size(); ++i) std::cout << "  " << i + 1 << ". " << names[i] << '\n';
+  std::fstream tty("/dev/tty", std::ios::in | std::ios::out);
+  if (!tty) return std::nullopt;
+  tty << question << '\n';
+  for (std::size_t i = 0; i < names.size(); ++i) tty << "  " << i + 1 << ". " << names[i] << '\n';
   for (int wrong = 0; wrong < 5; ++wrong) {
-    std::cout << "Number > " << std::flush;
+    tty << "Number > " << std::flush;
     std::string line;
-    if (!std::getline(std::cin, line)) return std::nullopt;
+    if (!std::getline(tty, line)) return std::nullopt;
     if (const auto pick = ChoiceNumber(line, names.size())) return names[*pick - 1];
-    std::cout << "Please answer with a number from 1 to " << names.size() << ".\n";
+    tty << "Please answer with a number from 1 to " << names.size() << ".\n";
   }
   return std::nullopt;  // no answer, as at the end of input
 }
@@ -179,7 +210,8 @@ OpenedSources Open(const Options& options) {
 
 // The read-first window, then the report window; `shown` is what the report
 // window held once it loaded, unset when the read-first window was closed.
-int Interactive(Registry& registry, Files& files, const std::u16string& appendix, std::optional<InstallInfo>& shown) {
+int Interactive(Registry& registry, Files& files, const std::u16string& appendix, Family family,
+                std::optional<InstallInfo>& shown) {
   std::u16string text;
   for (const char16_t* paragraph : kReadFirstParagraphs) {
     text += (text.empty() ? u"" : u"\n\n") + WrapWords(paragraph, 76);
@@ -187,19 +219,16 @@ int Interactive(Registry& registry, Files& files, const std::u16string& appendix
   PrintFrame(std::cout, kReadFirstCaption, text);
   if (AskChoice(std::cin, std::cout, {u"Continue"}, 0) < 0) return 0;  // the window was closed
   ConsoleDialogs dialogs(std::cin, std::cout);
-  ConsolePad pad(registry, dialogs, files, std::cin, std::cout, appendix);
+  ConsolePad pad(registry, dialogs, files, std::cin, std::cout, appendix, family);
   const SaveOutcome outcome = pad.Run();
   shown = pad.Info();
   return outcome == SaveOutcome::NotSaved ? 1 : 0;
 }
 
-// Whether the run found a product key: the report's own, or NT's decoded one.
-bool KeyFound(const InstallInfo& info, const std::optional<NtInstallation>& nt) {
-  const bool reportKey = info.ProductKey.find_first_not_of(u' ') != std::u16string::npos;
-  return reportKey || (nt && !nt->productKey.empty());
-}
+// Whether the report holds a product key.
+bool KeyFound(const InstallInfo& info) { return info.ProductKey.find_first_not_of(u' ') != std::u16string::npos; }
 
-// Prints --print's or --format's output, to the screen or safely into a file.
+// Writes --print's, --format's or --inventory's output, to the screen or safely into a file.
 int Emit(const Options& options, const std::string& bytes) {
   if (!options.output) {
     std::cout << bytes << std::flush;
@@ -214,10 +243,81 @@ int Emit(const Options& options, const std::string& bytes) {
   }
 }
 
+// Reads the registry's bytes in the code page the installation used, unless
+// --codepage names one.
+void UseCodePage(const Options& options, OpenedSources& opened) {
+  if (options.codePage) return;
+  const unsigned codePage = opened.codePage.value_or(1252);
+  if (codePage == AnsiCodePage()) return;
+  try {
+    SetAnsiCodePage(codePage);
+    if (opened.codePage) opened.notes.push_back("the installation's code page is " + std::to_string(codePage));
+  } catch (const std::invalid_argument& error) {
+    opened.warnings.push_back(std::string(error.what()) + "; Windows-1252 stands for it");
+    SetAnsiCodePage(1252);
+  }
+}
+
+// What the collection found in `opened`, with what the sources said.
+Findings Collect(OpenedSources& opened, std::string named, unsigned install) {
+  Findings found;
+  found.named = std::move(named);
+  found.install = install;
+  found.family = opened.family;
+  found.codePage = AnsiCodePage();
+  ConsoleControls controls;
+  ReadReg(*opened.registry, controls, found.info, found.family, &found.collected);
+  if (found.family == Family::WindowsNt) found.nt = ReadNtInstallation(*opened.registry);
+  found.files = opened.sourceFiles;
+  found.backups = opened.backups;
+  found.warnings = opened.AllWarnings();
+  const Collected& collected = found.collected;
+  if (!collected.fromNtKey.empty()) {
+    std::string names;
+    for (const std::string& name : collected.fromNtKey) names += (names.empty() ? "" : ", ") + name;
+    found.warnings.push_back("read from Windows NT's own key, as the report's key lacks them: " + names);
+  }
+  if (!collected.keySource.empty()) found.warnings.push_back("the product key was decoded from " + collected.keySource);
+  if (!collected.keyProblem.empty()) found.warnings.push_back(collected.keyProblem);
+  return found;
+}
+
+// --inventory: each source read on its own, each installation on a line; a
+// source that cannot be read gets a line with its error and the run goes on.
+int Inventory(const Options& options) {
+  const bool csv = options.format == Format::Csv;
+  std::string out = csv ? CsvHeader() : "";
+  bool failed = false;
+  const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
+  for (const std::filesystem::path& source : options.sources) {
+    const std::string named = source.string();
+    for (unsigned install = 1, count = 1; install <= count; ++install) {
+      try {
+        if (options.codePage) SetAnsiCodePage(*options.codePage);
+        // Each installation of a disk image by its number, none left unpicked.
+        std::error_code ec;
+        const bool image = !std::filesystem::is_directory(source, ec) && DetectKind(source) == FileKind::DiskImage;
+        OpenedSources opened = OpenSources({source}, std::nullopt, nobody,
+                                           image ? std::optional<unsigned>(install) : std::nullopt);
+        count = opened.installations;
+        UseCodePage(options, opened);
+        const Findings found = Collect(opened, named, install);
+        out += csv ? CsvRow(found) : JsonOutput(found, true);
+      } catch (const std::exception& error) {  // SourceError, RegFileError, an unknown code page
+        failed = true;
+        out += csv ? CsvError(named, error.what()) : JsonError(named, error.what());
+      }
+    }
+  }
+  const int status = Emit(options, out);
+  return failed ? 2 : status;
+}
+
 int Run(const Options& options) {
   if (options.mode == Mode::Save && options.sources.empty() && !options.sample) {
     return Usage("--save without a source would save the bundled sample's made-up key; add --sample to do so");
   }
+  if (options.mode == Mode::Inventory) return Inventory(options);
   // Where the files go is checked before any window or box is shown.
   std::error_code folderError;
   const bool writes = options.mode == Mode::Save || options.mode == Mode::Interactive;
@@ -234,53 +334,42 @@ int Run(const Options& options) {
     std::cerr << "taloveric: " << error.what() << '\n';
     return 2;
   }
-  // The registry's bytes are read in the code page the installation used.
-  if (!options.codePage && opened.codePage && *opened.codePage != AnsiCodePage()) {
-    try {
-      SetAnsiCodePage(*opened.codePage);
-      opened.notes.push_back("the installation's code page is " + std::to_string(*opened.codePage));
-    } catch (const std::invalid_argument& error) {
-      opened.warnings.push_back(std::string(error.what()) + "; Windows-1252 stands for it");
-    }
-  }
+  UseCodePage(options, opened);
   for (const std::string& note : opened.notes) std::cerr << "taloveric: " << note << '\n';
 
   // Messages name the files by their full paths.
   std::error_code ec;
   const std::filesystem::path folder = std::filesystem::absolute(options.folder, ec);
   PosixFiles files(ec ? options.folder : folder.lexically_normal());
-  Findings found;
-  found.nt = ReadNtInstallation(*opened.registry);
+  std::string named;
+  for (const std::filesystem::path& source : options.sources) named += (named.empty() ? "" : " ") + source.string();
+  Findings found = Collect(opened, options.sources.empty() ? "the bundled sample" : named, options.install.value_or(1));
   const std::u16string appendix = found.nt ? NtSection(*found.nt) : u"";
 
   int status = 0;
   std::optional<InstallInfo> shown;
   if (options.mode == Mode::Print || options.mode == Mode::Format) {
-    ConsoleControls controls;
-    ReadReg(*opened.registry, controls, found.info);
     shown = found.info;
-    found.sources = opened.files;
-    found.warnings = opened.AllWarnings();
     if (options.mode == Mode::Format) {
       status = Emit(options, options.format == Format::Json ? JsonOutput(found) : TextOutput(found));
     } else if (::isatty(STDOUT_FILENO) && !options.output) {
       // To a terminal, nothing that could move the cursor or forge a line.
-      status = Emit(options, ToUtf8(ShownReport(controls.Text1())) + "\n");
+      status = Emit(options, ToUtf8(ShownReport(found.info.ReportText)) + "\n");
     } else {
       // Into a file or a pipe, the Windows program's bytes.
-      status = Emit(options, ToAnsi(controls.Text1()) + "\r\n");
+      status = Emit(options, ToAnsi(found.info.ReportText) + "\r\n");
     }
     if (options.mode == Mode::Print && !appendix.empty()) std::cerr << ToUtf8(appendix);
   } else if (options.mode == Mode::Save) {
     UnattendedDialogs dialogs(std::cout);
-    ConsolePad pad(*opened.registry, dialogs, files, std::cin, std::cout, appendix);
+    ConsolePad pad(*opened.registry, dialogs, files, std::cin, std::cout, appendix, found.family);
     status = pad.SaveAndExit() ? 0 : 1;
     shown = pad.Info();
   } else {
-    status = Interactive(*opened.registry, files, appendix, shown);
+    status = Interactive(*opened.registry, files, appendix, found.family, shown);
   }
-  if (status == 0 && shown && !KeyFound(*shown, found.nt)) status = kNoKeyFound;
-  for (const std::string& problem : opened.AllWarnings()) std::cerr << "taloveric: warning: " << problem << '\n';
+  if (status == 0 && shown && !KeyFound(*shown)) status = kNoKeyFound;
+  for (const std::string& problem : found.warnings) std::cerr << "taloveric: warning: " << problem << '\n';
   return status;
 }
 

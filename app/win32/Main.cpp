@@ -9,6 +9,7 @@
 #include "platform/win32/Win32Dialogs.h"
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/Win32Registry.h"
+#include "platform/win32/WindowsVersion.h"
 #include "report/Maker.h"
 #include "ui/win32/PadWindow.h"
 
@@ -56,13 +57,14 @@ int Main() {
   win32::Win32Registry registry;
   win32::Win32Dialogs dialogs;
   win32::Win32Files files;
+  const Family family = win32::IsWindows9x() ? Family::Windows9x : Family::WindowsNt;
   std::unique_ptr<PadWindow> pad;
   std::unique_ptr<win32::Form> readme;
   readme = std::make_unique<win32::Form>(
       ReadmeLayout(), win32::FormEvents{.click =
                                           [&](const std::u16string& control) {
                                             if (control != u"Command1") return;
-                                            pad = std::make_unique<PadWindow>(registry, dialogs, files);
+                                            pad = std::make_unique<PadWindow>(registry, dialogs, files, family);
                                             pad->Show();
                                             readme->Unload();
                                           },

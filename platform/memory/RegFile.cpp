@@ -104,6 +104,9 @@ class Parser {
   Parser(std::string_view name, MemoryRegistry& registry, std::size_t budget)
       : name_(name), registry_(registry), budget_(budget) {}
 
+  // Whether the text was a version 5 export, of a Unicode registry.
+  bool Unicode() const { return unicode_; }
+
   void Run(std::string_view bytes) {
     LineReader reader(bytes);
     std::u16string line;
@@ -292,15 +295,17 @@ class Parser {
 
 }  // namespace
 
-void LoadRegText(std::string_view bytes, std::string_view name, MemoryRegistry& registry) {
+bool LoadRegText(std::string_view bytes, std::string_view name, MemoryRegistry& registry) {
   // What an export may cost in memory beyond its own bytes: real exports need
   // far less; a file full of one-letter keys would need more.
   const std::size_t budget = registry.Hive().Bytes() + 3 * bytes.size() + (16u << 20);
-  Parser(name, registry, budget).Run(bytes);
+  Parser parser(name, registry, budget);
+  parser.Run(bytes);
+  return parser.Unicode();
 }
 
-void LoadRegFile(const std::filesystem::path& file, MemoryRegistry& registry) {
-  LoadRegText(ReadRegularFile(file, kRegFileLimit, "a .reg export"), file.string(), registry);
+bool LoadRegFile(const std::filesystem::path& file, MemoryRegistry& registry) {
+  return LoadRegText(ReadRegularFile(file, kRegFileLimit, "a .reg export"), file.string(), registry);
 }
 
 }  // namespace taloveric

@@ -23,10 +23,11 @@ class RegFileError : public SourceError {
 // The largest .reg export read: far above any real one.
 inline constexpr std::uintmax_t kRegFileLimit = 64u << 20;
 
-// Only a regular file is read.
-void LoadRegFile(const std::filesystem::path& file, MemoryRegistry& registry);
+// Only a regular file is read. True for a version 5 export, of a Unicode
+// registry: only the NT family's regedit writes those.
+bool LoadRegFile(const std::filesystem::path& file, MemoryRegistry& registry);
 
 // `name` is how messages refer to the text.
-void LoadRegText(std::string_view bytes, std::string_view name, MemoryRegistry& registry);
+bool LoadRegText(std::string_view bytes, std::string_view name, MemoryRegistry& registry);
 
 }  // namespace taloveric

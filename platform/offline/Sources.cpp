@@ -129,15 +129,25 @@ Role RoleByKeys(const fs::path& file, FileKind kind, HiveFile& hive) {
   throw SourceError(file.string() + ": an NT hive that is neither SOFTWARE nor NTUSER.DAT");
 }
 
+// Whether a registry holds NT's build number, which only the NT family writes
+// (Windows Me has NT's key, but empty).
+bool HasNtBuild(Registry& registry) {
+  ScopedRegKey key(registry);
+  return key.Open(kHkeyLocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion") == kErrorSuccess &&
+         !ReadValueText(registry, key.get(), "CurrentBuildNumber").empty();
+}
+
 // Builds the one registry the sources make: .reg exports into a tree in
 // memory, registry files mounted where Windows keeps them.
 class Builder {
  public:
   void AddExport(const fs::path& file) {
-    LoadRegFile(file, Memory());
+    unicodeExport_ = LoadRegFile(file, Memory()) || unicodeExport_;
     files_.push_back(file.string());
   }
-  void AddExportText(std::string_view text, std::string_view name) { LoadRegText(text, name, Memory()); }
+  void AddExportText(std::string_view text, std::string_view name) {
+    unicodeExport_ = LoadRegText(text, name, Memory()) || unicodeExport_;
+  }
 
   // `role` is known for the files found in a Windows folder.
   void AddHive(const fs::path& file, FileKind kind, std::optional<Role> role = std::nullopt) {
@@ -183,6 +193,10 @@ class Builder {
   }
 
   void Warn(std::string warning) { warnings_.push_back(std::move(warning)); }
+  void Backup(BackupRead backup, std::string warning) {
+    backups_.push_back(std::move(backup));
+    Warn(std::move(warning));
+  }
   std::size_t WarningCount() const { return warnings_.size(); }
   // Takes back the last warning, and the part of the registry it left unread.
   std::string TakeLastWarning() {
@@ -208,9 +222,13 @@ class Builder {
     OpenedSources opened;
     opened.registry = registry_ ? std::move(registry_) : std::make_unique<MountedRegistry>();
     opened.codePage = ReadAnsiCodePage(*opened.registry);
+    opened.family = family_ == FileKind::NtHive || unicodeExport_ || (!family_ && HasNtBuild(*opened.registry))
+                        ? Family::WindowsNt
+                        : Family::Windows9x;
     opened.files = std::move(files_);
     opened.notes = std::move(notes);
     opened.warnings = std::move(warnings_);
+    opened.backups = std::move(backups_);
     return opened;
   }
 
@@ -244,6 +262,8 @@ class Builder {
   std::unique_ptr<MountedRegistry> registry_;
   MemoryRegistry* memory_ = nullptr;
   std::optional<FileKind> family_;
+  bool unicodeExport_ = false;
+  std::vector<BackupRead> backups_;
   std::map<Role, fs::path> seen_;
   std::vector<std::string> warnings_;
   std::vector<std::string> files_;
@@ -272,16 +292,14 @@ std::optional<fs::path> NewestRestorePoint(const fs::path& root) {
   return newest;
 }
 
-// A file's last change, as yyyy-mm-dd hh:mm (UTC).
-std::string Written(const fs::path& file) {
+// A file's last change in `format` (UTC); empty when not known.
+std::string Written(const fs::path& file, const char* format) {
   struct stat info {};
-  if (::stat(file.c_str(), &info) != 0) return "an unknown date";
+  if (::stat(file.c_str(), &info) != 0) return "";
   std::tm utc{};
   char text[32] = {};
   const std::time_t when = info.st_mtime;
-  if (::gmtime_r(&when, &utc) == nullptr || std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &utc) == 0) {
-    return "an unknown date";
-  }
+  if (::gmtime_r(&when, &utc) == nullptr || std::strftime(text, sizeof text, format, &utc) == 0) return "";
   return text;
 }
 
@@ -312,9 +330,14 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, std::ve
       why = error.what();
       continue;
     }
-    notes.push_back(i == 0 && liveFirst ? "found " + candidate.name
-                                        : "read the backup " + candidate.name + ", written " +
-                                              Written(candidate.dated) + " (" + why + ")");
+    if (i == 0 && liveFirst) {
+      notes.push_back("found " + candidate.name);
+    } else {
+      const std::string written = Written(candidate.dated, "%Y-%m-%d %H:%M UTC");
+      builder.Backup({candidate.name, Written(candidate.dated, "%Y-%m-%dT%H:%M:%SZ"), why},
+                     "read the backup " + candidate.name + ", written " +
+                         (written.empty() ? "on an unknown date" : written) + " (" + why + ")");
+    }
     return;
   }
 }
@@ -481,6 +504,8 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
   std::vector<std::pair<std::string, std::string>> aliases;
   std::optional<fs::path> firstExport, firstHive;
   bool folder = false;
+  unsigned installations = 1;
+  SourceFile onImage;  // the image's folder as read out, the image, the partition
   for (const fs::path& source : sources) {
     std::error_code ec;
     if (fs::is_directory(source, ec)) {
@@ -502,18 +527,21 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       }
       if (!install && found.size() > 1) {
         const auto picked = choose("There are several Windows installations on this disk. Which one?", places);
-        if (!picked) {
-          throw SourceError(source.string() + ": several Windows installations (" + list +
-                            "); pick one with --install N");
+        if (picked) {
+          install = static_cast<unsigned>(std::find(places.begin(), places.end(), *picked) - places.begin() + 1);
+        } else {
+          builder.Warn(source.string() + ": several Windows installations (" + list +
+                       ") and none picked: the first is read; pick one with --install N");
         }
-        install = static_cast<unsigned>(std::find(places.begin(), places.end(), *picked) - places.begin() + 1);
       }
+      installations = static_cast<unsigned>(found.size());
       const unsigned pick = install.value_or(1);
       if (pick < 1 || pick > found.size()) {
         throw SourceError(source.string() + ": no installation " + std::to_string(pick) + " (there are: " + list + ")");
       }
       folder = true;
       aliases.emplace_back(found[pick - 1].folder.string(), source.string() + ", " + found[pick - 1].where + ":");
+      onImage = {found[pick - 1].folder.string(), source.string(), found[pick - 1].where};
       AddInstallation(builder, notes, found[pick - 1].folder, user, choose);
       continue;
     }
@@ -532,6 +560,15 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
   }
   if (install && !image) throw SourceError("--install picks an installation on a disk image; name the image");
   OpenedSources opened = builder.Finish(std::move(notes));
+  for (const std::string& file : opened.files) {
+    if (!onImage.image.empty() && file.starts_with(onImage.file)) {
+      opened.sourceFiles.push_back({file.substr(onImage.file.size()), onImage.image, onImage.partition});
+    } else {
+      opened.sourceFiles.push_back({file, "", ""});
+    }
+  }
+  for (BackupRead& backup : opened.backups) backup.file = Aliased(backup.file, aliases);
+  opened.installations = installations;
   for (std::string& note : opened.notes) note = Aliased(note, aliases);
   for (std::string& file : opened.files) file = Aliased(file, aliases);
   opened.aliases = std::move(aliases);

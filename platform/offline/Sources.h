@@ -47,16 +47,38 @@ Installation FindInstallation(const std::filesystem::path& folder);
 using Chooser =
     std::function<std::optional<std::string>(const std::string& question, const std::vector<std::string>& names)>;
 
+// A file the registry was read from: on the host, or inside a disk image.
+struct SourceFile {
+  std::string file;       // its path; inside an image, its path there
+  std::string image;      // the disk image it is on; empty for a host file
+  std::string partition;  // where on the image: "partition 1 (FAT32, at byte 1048576)"
+};
+
+// A backup Windows kept, read in place of a live file that is missing or damaged.
+struct BackupRead {
+  std::string file;  // as the user knows it
+  std::string date;  // its own last change, "yyyy-mm-ddThh:mm:ssZ"; empty when not known
+  std::string why;   // what was wrong with the files tried before it
+};
+
 struct OpenedSources {
   std::unique_ptr<MountedRegistry> registry;
   std::vector<std::string> files;     // the files read, in order
+  std::vector<SourceFile> sourceFiles;  // the same, with the image and partition they are on
+  std::vector<BackupRead> backups;    // each is among the warnings too
   std::vector<std::string> notes;     // what the user should know about the sources
   std::vector<std::string> warnings;  // what could not be read, and what the report lacks for it
+  // Which Windows the registry is of: told by its files' format (CREG is 95,
+  // 98 or Me; regf and version 5 exports are NT), and for a REGEDIT4 export,
+  // which NT 4.0 writes too, by whether it holds NT's build number.
+  Family family = Family::Windows9x;
   // The ANSI code page the installation says it used, where it says so.
   std::optional<unsigned> codePage;
   // How the files read out of a disk image are named to the user: the private
   // folder they were read into, and the image and partition they came from.
   std::vector<std::pair<std::string, std::string>> aliases;
+  // How many Windows installations the disk image holds (1 for other sources).
+  unsigned installations = 1;
 
   // The warnings and what the collection could not read from damaged files;
   // call once the collection is done.
@@ -66,8 +88,8 @@ struct OpenedSources {
 // Opens the sources read-only. With none, nothing is opened: the caller decides.
 // Throws SourceError naming the file and what is wrong. A user file that cannot
 // be read is a warning: the machine's values are still reported.
-// A disk image holding several installations needs `install` (1 for the
-// first) or an answer from `choose`.
+// A disk image holding several installations reads the `install`th (1 for the
+// first), else the one `choose` picks, else the first, with a warning.
 OpenedSources OpenSources(const std::vector<std::filesystem::path>& sources, const std::optional<std::string>& user,
                           const Chooser& choose, std::optional<unsigned> install = std::nullopt);
 

@@ -12,6 +12,10 @@ passes=0
 check() {  # check NAME EXPECTED ACTUAL
   if [ "$2" == "$3" ]; then echo "ok   $1"; passes=$((passes + 1)); else echo "FAIL $1"; diff <(echo "$2") <(echo "$3"); failures=$((failures + 1)); fi
 }
+schema="$(dirname "$0")/../../docs/report.schema.json"
+valid_json() {  # valid_json NAME FILE...: against the schema, with Debian's jsonschema
+  check "$1: valid against the schema" "" "$(/usr/bin/python3 "$(dirname "$0")/validate_json.py" "$schema" "${@:2}" 2>&1)"
+}
 contains() {  # contains NAME TEXT FILE
   if grep -qF -- "$2" "$3"; then echo "ok   $1"; passes=$((passes + 1)); else echo "FAIL $1: no \"$2\" in"; cat "$3"; failures=$((failures + 1)); fi
 }
@@ -231,20 +235,21 @@ for part in "2048 win98" "83968 xp"; do
     mcopy -i "$d/disk.raw@@$(($1 * 512))" "$f" "::${f#./}"
   done)
 done
-"$bin" --print "$d/disk.raw" >"$work/out" 2>"$work/err"
-check "a disk with two installations: status" 2 $?
-contains "names both" "several Windows installations (1. partition 1 (FAT32, at byte 1048576); 2. partition 2 (FAT32, at byte 42991616)); pick one with --install N" "$work/err"
+"$bin" --print "$d/disk.raw" >"$work/out" 2>"$work/err" </dev/null
+check "a disk with two installations, nobody to ask: the first" "0 1" "$? $(grep -c '^Registration Code: HQ7WK' "$work/out")"
+contains "and a warning names both" "several Windows installations (1. partition 1 (FAT32, at byte 1048576); 2. partition 2 (FAT32, at byte 42991616)) and none picked: the first is read; pick one with --install N" "$work/err"
 "$bin" --format json --user joe "$work/fixtures/xp" >"$d/folder.json" 2>/dev/null
 same_json() {  # what differs between two JSON reports, the files read left out
   python3 -c 'import json, sys
 a, b = (json.load(open(f)) for f in sys.argv[1:])
-for report in (a, b): report.pop("sources")
+for report in (a, b):
+  for name in ("files", "source", "installation"): report.pop(name)
 print("" if a == b else "differ")' "$1" "$2"
 }
 # On a terminal (script gives it one) the installation is asked for.
 printf '2\n' | script -qec "'$bin' --format json --user joe '$d/disk.raw'" /dev/null >"$work/out" 2>&1
 contains "a terminal is asked which installation" "There are several Windows installations on this disk. Which one?" "$work/out"
-contains "and the answer is read" '"MailAddress": "joe@example.org"' "$work/out"
+contains "and the answer is read" '"email": "joe@example.org"' "$work/out"
 for container in raw vpc vhdx vmdk qcow2 E01; do
   image="$d/disk.$container"
   case $container in
@@ -255,7 +260,8 @@ for container in raw vpc vhdx vmdk qcow2 E01; do
   "$bin" --print --install 1 "$image" >"$work/out" 2>"$work/err"
   check "$container: the first installation's report" "0 1" "$? $(grep -c $'^Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN\r$' "$work/out")"
   "$bin" --format json --install 2 --user joe "$image" >"$work/out" 2>/dev/null
-  check "$container: the second's decoded NT key and mail, as JSON" "0 1 1" "$? $(grep -c '"productKey": "BCDFG-HJKMP-QRTVW-XY234-6789B"' "$work/out") $(grep -c '"MailAddress": "joe@example.org"' "$work/out")"
+  check "$container: the second's decoded NT key and mail, as JSON" "0 1 1" "$? $(grep -c '"registrationCode": "BCDFG-HJKMP-QRTVW-XY234-6789B"' "$work/out") $(grep -c '"email": "joe@example.org"' "$work/out")"
+  valid_json "$container" "$work/out"
   check "$container: the same JSON as from the folder, but for the files' names" "" "$(same_json "$work/out" "$d/folder.json")"
 done
 # An unpartitioned NTFS disk (written through ntfs-3g, which needs root and
@@ -274,7 +280,7 @@ xp="$work/fixtures/xp"
 "$bin" --format json "$xp/WINDOWS/system32/config/SOFTWARE" "$xp/WINDOWS/system32/config/SYSTEM" \
   "$xp/Documents and Settings/joe/NTUSER.DAT" >"$work/files.json" 2>/dev/null
 check "the hive files themselves: the same JSON" "0 " "$? $(same_json "$work/files.json" "$d/folder.json")"
-contains "the source is named by image and partition" "disk.E01, partition 2 (FAT32, at byte 42991616):" "$work/out"
+contains "the files are named by image and partition" '"partition": "partition 2 (FAT32, at byte 42991616)"' "$work/out"
 head -c 1000000 /dev/urandom >"$d/broken.img"
 "$bin" --print "$d/broken.img" >/dev/null 2>"$work/err"
 check "a damaged image: a clear error" "2 1" "$? $(grep -c 'broken.img: ' "$work/err")"
@@ -299,10 +305,9 @@ check "an unknown code page" "2 1" "$? $(grep -c 'code page 77777 is not one thi
 # --- scriptable output and the command line's forms
 "$bin" --format=json --user joe --output "$work/report.json" "$work/fixtures/xp" 2>/dev/null
 check "json into a file: status" 0 $?
-check "json: the record's key, NT's decoded key, the sources" "2 1 1" "$(grep -c '"ProductKey"\|"productKey": "BCDFG-HJKMP-QRTVW-XY234-6789B"' "$work/report.json") \
-$(grep -c '"MailAddress": "joe@example.org"' "$work/report.json") $(grep -c 'joe/NTUSER.DAT"$' "$work/report.json")"
-python3 -c 'import json,sys; json.load(open(sys.argv[1]))' "$work/report.json"
-check "json: parses" 0 $?
+check "json: the report's key, NT's decoded key, the mail, the files" "2 1 1" "$(grep -c '"registrationCode": "BCDFG-HJKMP-QRTVW-XY234-6789B"\|"productKey": "BCDFG-HJKMP-QRTVW-XY234-6789B"' "$work/report.json") \
+$(grep -c '"email": "joe@example.org"' "$work/report.json") $(grep -c 'joe/NTUSER.DAT",$' "$work/report.json")"
+valid_json "json into a file" "$work/report.json" "$d/folder.json" "$work/files.json"
 "$bin" -f text -- "$work/fixtures/win98" >"$work/out" 2>/dev/null
 check "text: UTF-8 lines with LF" "1 0" "$(grep -c '^Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN$' "$work/out") $(grep -c $'\r' "$work/out")"
 "$bin" --format xml 2>"$work/err"

@@ -4,6 +4,7 @@
 //   DIR/win98ru and DIR/win98jp: the same in code pages 1251 and 932
 //   DIR/xp/WINDOWS/system32/config/SOFTWARE and SYSTEM, with the profiles of joe and ann
 //   DIR/xpgr: that machine's files installed in code page 1253
+//   DIR/winme/WINDOWS/SYSTEM.DAT, with NT's key present but empty
 // and, for the benchmarks of large inputs:
 //   make_fixtures --siblings N FILE   a SYSTEM.DAT whose Windows key has N sibling keys
 //   make_fixtures --export MIB FILE   a .reg export of about MIB MiB, keys with values
@@ -63,6 +64,10 @@ int main(int argc, char** argv) {
   WriteCregFile(dir / "win98/WINDOWS/SYSTEM.DAT", Win98System());
   WriteCregFile(dir / "win98/WINDOWS/USER.DAT", Win98User());
   // Windows 98 installed in Russian (1251) and Japanese (932): the owner is Иван and 山田.
+  // Windows Me keeps NT's key, holding subkeys only.
+  FixtureKey me = Win98System();
+  Path(me, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon");
+  WriteCregFile(dir / "winme/WINDOWS/SYSTEM.DAT", me);
   WriteCregFile(dir / "win98ru/WINDOWS/SYSTEM.DAT", Win98SystemIn("1251", "\xC8\xE2\xE0\xED"));
   WriteCregFile(dir / "win98jp/WINDOWS/SYSTEM.DAT", Win98SystemIn("932", "\x8E\x52\x93\x63"));
   WriteRegfFile(dir / "xp/WINDOWS/system32/config/SOFTWARE", XpSoftware(), "\\SystemRoot\\System32\\Config\\SOFTWARE");

@@ -18,12 +18,13 @@ std::u16string NtSection(const NtInstallation& nt) {
   const auto line = [&](std::u16string_view label, const std::string& value) {
     if (!value.empty()) out += std::u16string(label) + Visible(FromAnsi(value)) + u"\n";
   };
-  line(u"Product key: ", nt.productKey.empty() ? std::string("(none could be decoded)") : nt.productKey);
-  line(u"Decoded from: ", nt.keySource);
+  const NtProductKey& key = nt.productKey;
+  line(u"Product key: ", key.key.empty() ? std::string("(none could be decoded)") : key.key);
+  line(u"Decoded from: ", key.source);
   line(u"Product: ", nt.productName);
   line(u"Edition: ", nt.editionId);
-  line(u"Version: ", nt.currentVersion + (nt.currentBuild.empty() ? "" : ", build " + nt.currentBuild));
-  line(u"Service pack: ", nt.servicePack);
+  line(u"Version: ", nt.version.version + (nt.version.build.empty() ? "" : ", build " + nt.version.build));
+  line(u"Service pack: ", nt.version.servicePack);
   line(u"Product ID: ", nt.productId);
   line(u"Registered owner: ", nt.registeredOwner);
   line(u"Registered organization: ", nt.registeredOrganization);

@@ -41,7 +41,7 @@ win32::FormLayout PadLayout() {
 
 }  // namespace
 
-PadWindow::PadWindow(Registry& registry, Dialogs& dialogs, Files& files)
+PadWindow::PadWindow(Registry& registry, Dialogs& dialogs, Files& files, Family family)
     : form_(PadLayout(), {.click =
                             [this](const std::u16string& control) {
                               if (control == u"Command1") pad_.Command1_Click();
@@ -49,7 +49,7 @@ PadWindow::PadWindow(Registry& registry, Dialogs& dialogs, Files& files)
                               win32::QuitMessageLoop();  // either button ends the program
                             },
                         .close = [] { win32::QuitMessageLoop(); }}),
-      pad_(registry, dialogs, files, *this) {}
+      pad_(registry, dialogs, files, *this, family) {}
 
 void PadWindow::Show() {
   pad_.Form_Load();

@@ -9,7 +9,7 @@ namespace taloveric {
 
 class PadWindow : public PadControls {
  public:
-  PadWindow(Registry& registry, Dialogs& dialogs, Files& files);
+  PadWindow(Registry& registry, Dialogs& dialogs, Files& files, Family family);
 
   // Loads the window, which reads the registry, then makes it visible.
   void Show();
