@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
+#include "platform/CodePage.h"
+#include "support/Fixtures.h"
 #include "support/RecordingRegistry.h"
 #include "ui/console/ConsoleControls.h"
 
@@ -187,6 +189,78 @@ TEST_F(ReadRegTest, MailAccountOutcomes) {
         << tried;
     EXPECT_EQ(local.store.OpenKeyCount(), 0u);
   }
+}
+
+// What the NT family keeps under its own key, and where the report's own key
+// has little: an XP machine as setup leaves it.
+struct NtCase {
+  const char* name;
+  Family family;
+  std::vector<std::pair<std::string, RegValue>> nt;  // beyond ProductName and ProductId
+  std::u16string version, versionNumber, subVersion, key;
+  std::vector<std::string> fromNtKey;
+  bool keyProblem;
+};
+
+class NtMendTest : public ReadRegTest, public ::testing::WithParamInterface<NtCase> {};
+
+TEST_P(NtMendTest, MissingValuesAreReadWhereNtKeepsThem) {
+  const NtCase& c = GetParam();
+  const std::string ntKey = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+  SetWindows("ProductName", "Kept as it is");
+  registry.store.SetValue(kHkeyLocalMachine, ntKey, "ProductName", StringValue("Microsoft Windows XP"));
+  registry.store.SetValue(kHkeyLocalMachine, ntKey, "ProductId", StringValue("76487-OEM-0011903-00102"));
+  for (const auto& [name, value] : c.nt) registry.store.SetValue(kHkeyLocalMachine, ntKey, name, value);
+  Collected collected;
+  ReadReg(registry, controls, info, c.family, &collected);
+
+  EXPECT_EQ(info.ProductName, u"Kept as it is");
+  EXPECT_EQ(info.ProductId, c.family == Family::WindowsNt ? u"76487-OEM-0011903-00102" : kBlanks);
+  EXPECT_EQ(info.WindowsVersion, c.version);
+  EXPECT_EQ(info.VersionNumber, c.versionNumber);
+  EXPECT_EQ(collected.extras.SubVersionNumber, c.subVersion);
+  EXPECT_EQ(info.ProductKey, c.key);
+  EXPECT_EQ(ReportLine(12), u"Registration Code: " + c.key) << "the report holds the key";
+  EXPECT_EQ(info.RegisteredOwner, kBlanks) << "found nowhere: as before";
+  EXPECT_EQ(collected.fromNtKey, c.fromNtKey);
+  EXPECT_EQ(collected.keyProblem.empty(), !c.keyProblem);
+  EXPECT_EQ(collected.read.contains(u"ProductKey"), c.key != kBlanks);
+}
+
+const std::string kXpId = testing::DigitalProductId(testing::kXpProductKey);
+const std::u16string kXpKey = FromAnsi(testing::kXpProductKey);
+
+INSTANTIATE_TEST_SUITE_P(
+    EachKind, NtMendTest,
+    ::testing::Values(
+        NtCase{"Windows9xReadsOnlyItsOwnKey", Family::Windows9x,
+               {{"CurrentVersion", StringValue("5.1")}, {"DigitalProductId", {kRegBinary, kXpId}}},
+               kBlanks, kBlanks, kBlanks, kBlanks, {}, false},
+        NtCase{"WindowsXp", Family::WindowsNt,
+               {{"CurrentVersion", StringValue("5.1")}, {"CurrentBuildNumber", StringValue("2600")},
+                {"CSDVersion", StringValue("Service Pack 2")}, {"DigitalProductId", {kRegBinary, kXpId}}},
+               u"Windows NT 5.1", u"5.1.2600", u"Service Pack 2", kXpKey,
+               {"ProductId", "CurrentVersion", "CurrentBuildNumber", "CSDVersion", "DigitalProductId"}, false},
+        NtCase{"Windows10GivesItsVersionInNumbers", Family::WindowsNt,
+               {{"CurrentVersion", StringValue("6.3")}, {"CurrentMajorVersionNumber", DwordValue(10)},
+                {"CurrentMinorVersionNumber", DwordValue(0)}, {"CurrentBuildNumber", StringValue("19045")}},
+               u"Windows NT 10.0", u"10.0.19045", kBlanks, kBlanks, {"ProductId", "CurrentVersion", "CurrentBuildNumber"},
+               false},
+        NtCase{"AKeyOfZerosIsNoKey", Family::WindowsNt,
+               {{"DigitalProductId", {kRegBinary, std::string(164, '\0')}}},
+               kBlanks, kBlanks, kBlanks, kBlanks, {"ProductId"}, true}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(ReadRegTest, AValueTheWindowsKeyHasIsKeptOnNtToo) {
+  SetWindows("ProductKey", "FROM-THE-WINDOWS-KEY");
+  SetWindows("Version", "Windows NT");
+  registry.store.SetValue(kHkeyLocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion", "DigitalProductId",
+                          {kRegBinary, kXpId});
+  Collected collected;
+  ReadReg(registry, controls, info, Family::WindowsNt, &collected);
+  EXPECT_EQ(info.ProductKey, u"FROM-THE-WINDOWS-KEY");
+  EXPECT_EQ(info.WindowsVersion, u"Windows NT");
+  EXPECT_TRUE(collected.fromNtKey.empty());
 }
 
 }  // namespace

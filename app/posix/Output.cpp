@@ -58,7 +58,7 @@ class Writer {
     const std::string inner = oneLine_ ? "" : "\n" + std::string(2 * (depth + 1), ' ');
     const std::string outer = oneLine_ ? "" : "\n" + std::string(2 * depth, ' ');
     std::string out(1, open);
-    for (std::size_t i = 0; i < items.size(); ++i) out += (i ? "," : "") + inner + items[i];
+    for (std::size_t i = 0; i < items.size(); ++i) out += (i ? (oneLine_ ? ", " : ",") : "") + inner + items[i];
     return out + outer + close;
   }
   bool oneLine_;

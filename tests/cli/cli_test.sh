@@ -308,6 +308,53 @@ check "json into a file: status" 0 $?
 check "json: the report's key, NT's decoded key, the mail, the files" "2 1 1" "$(grep -c '"registrationCode": "BCDFG-HJKMP-QRTVW-XY234-6789B"\|"productKey": "BCDFG-HJKMP-QRTVW-XY234-6789B"' "$work/report.json") \
 $(grep -c '"email": "joe@example.org"' "$work/report.json") $(grep -c 'joe/NTUSER.DAT",$' "$work/report.json")"
 valid_json "json into a file" "$work/report.json" "$d/folder.json" "$work/files.json"
+# An XP disk: the saved files hold the key NT keeps encoded, and NT's values.
+mkdir -p "$work/xpsave"
+"$bin" --save --user joe --folder "$work/xpsave" "$xp" >/dev/null 2>"$work/err"
+check "XP saved: status" 0 $?
+for line in 'Registration Code: BCDFG-HJKMP-QRTVW-XY234-6789B' 'Remember to store >>>BCDFG-HJKMP-QRTVW-XY234-6789B<<< this code in a safe place' \
+  'Sub Version: Service Pack 3' 'Version Number: 5.1'; do
+  check "XP saved log: $line" 1 "$(grep -c "^$line"$'\r$' "$work/xpsave/Taloveric.log")"
+done
+contains "the values from NT's key are named" "read from Windows NT's own key, as the report's key lacks them: CSDVersion, DigitalProductId" "$work/err"
+cmp -s "$work/xpsave/Taloveric.log" "$work/xpsave/Taloveric-WinCode.txt"
+check "XP saved: the copy is the log" 0 $?
+# Windows Me keeps NT's key, empty: it is not an NT installation.
+"$bin" --format json "$work/fixtures/winme" >"$work/me.json" 2>"$work/err"
+check "Windows Me: its family, no NT section, no NT warning" "0 1 1 0" "$? $(grep -c '"family": "windows9x"' "$work/me.json") \
+$(grep -c '"nt": null' "$work/me.json") $(grep -c 'NT' "$work/err")"
+check "a value not read is null, one read a string" "1 1" \
+  "$(grep -c '"plusId": null' "$work/me.json") $(grep -c '"registrationCode": "HQ7WK' "$work/me.json")"
+valid_json "Windows Me" "$work/me.json"
+
+# --- many sources at once
+head -c 4096 /dev/urandom >"$work/junk.bin"
+"$bin" --inventory jsonl -- "$work/fixtures/win98" "$work/junk.bin" "$d/disk.raw" "$xp" >"$work/inv.jsonl" 2>"$work/err"
+check "inventory: a bad source fails the run, not the others" "2 5 1" "$? $(wc -l <"$work/inv.jsonl") $(grep -c '"error"' "$work/inv.jsonl")"
+check "inventory: each installation of the disk on a line" "1 1" \
+  "$(grep -c '"installation": 2' "$work/inv.jsonl") $(grep -c 'disk.raw", "installation": 1' "$work/inv.jsonl")"
+valid_json "inventory" "$work/inv.jsonl"
+"$bin" --inventory csv --output "$work/inv.csv" "$work/fixtures/win98" "$work/junk.bin" 2>/dev/null
+check "csv: a header and a row each, CR LF" "2 3 3" "$? $(wc -l <"$work/inv.csv") $(grep -c $'\r$' "$work/inv.csv")"
+check "csv: the key in its column" 1 "$(grep -c ',"HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN",'$'\r$' "$work/inv.csv")"
+# A hostile value cannot forge a line of CSV or a formula.
+printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n"RegisteredOwner"=hex:3d,63,6d,64,0d,0a,78,00\r\n' >"$work/evil.reg"
+"$bin" --inventory csv "$work/evil.reg" >"$work/evil.csv" 2>/dev/null
+check "csv: a value with CR LF and a leading = stays in its cell" "2 1" \
+  "$(wc -l <"$work/evil.csv") $(grep -c "\"'=cmd^M^Jx\"" "$work/evil.csv")"
+
+# --- questions never on standard output; with nobody to ask nothing waits
+timeout 20 "$bin" --format json "$xp" </dev/null >"$work/q.json" 2>"$work/err"
+check "several profiles, no terminal: valid JSON at once" 0 $?
+contains "and a warning says none was picked" "several user profiles (ann, joe) and none picked" "$work/err"
+valid_json "several profiles, no terminal" "$work/q.json"
+script -qec "'$bin' --format json --output '$work/tty.json' '$xp'" /dev/null </dev/null >/dev/null 2>&1
+valid_json "asked on a terminal with no answer" "$work/tty.json"
+"$bin" -weird.dat 2>"$work/err"
+check "an unknown option is named" "2 1" "$? $(grep -c "unknown option '-weird.dat'" "$work/err")"
+cp "$work/fixtures/win98/WINDOWS/SYSTEM.DAT" "$work/-weird.dat"
+(cd "$work" && "$bin" --print -- -weird.dat >"$work/out" 2>/dev/null)
+check "after --, a source that starts with -" "0 1" "$? $(grep -c '^Registration Code: HQ7WK' "$work/out")"
 "$bin" -f text -- "$work/fixtures/win98" >"$work/out" 2>/dev/null
 check "text: UTF-8 lines with LF" "1 0" "$(grep -c '^Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN$' "$work/out") $(grep -c $'\r' "$work/out")"
 "$bin" --format xml 2>"$work/err"

@@ -37,6 +37,11 @@ WINDOWS_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion"
 ACCOUNTS = r"HKEY_CURRENT_USER\Software\Microsoft\Internet Account Manager"
 OUR_VALUES = ["ProductId", "ProductKey", "ProductName", "RegisteredOwner", "RegisteredOrganization", "SystemRoot",
               "Version", "Plus! ProductId", "VersionNumber", "Plus! VersionNumber", "SubVersionNumber"]
+# What the program reads from NT's own key on the NT family, where the Windows key lacks it.
+NT_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion"
+NT_VALUES = ["ProductId", "ProductName", "RegisteredOwner", "RegisteredOrganization", "SystemRoot", "CurrentVersion",
+             "CurrentMajorVersionNumber", "CurrentMinorVersionNumber", "CurrentBuildNumber", "CSDVersion",
+             "DigitalProductId", "DigitalProductId4"]
 # Wine's loaders, called directly: Debian's `wine` prefers the 32-bit one when
 # wine32 is installed, which fails where 32-bit programs cannot run.
 WINE64 = "/usr/lib/wine/wine64"
@@ -259,19 +264,25 @@ class Wine:
             link.unlink()
         link.symlink_to(path)
 
-    def seed(self, windows, accounts=None, default_account=None):
-        """Sets the Windows values (None deletes) and the mail accounts, through reg import."""
+    def seed(self, windows, accounts=None, default_account=None, nt=None):
+        """Sets the Windows values and NT's (None or left out deletes; Wine's own
+        NT values would otherwise stand in for missing ones on the NT family) and
+        the mail accounts, through reg import."""
         def quote(text):
             return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
-        lines = ["REGEDIT4", "", f"[{WINDOWS_KEY}]"]
-        for name in OUR_VALUES:
-            value = windows.get(name)
-            if value is None:
-                lines.append(f"{quote(name)}=-")
-            elif isinstance(value, int):
-                lines.append(f"{quote(name)}=dword:{value:08x}")
-            else:
-                lines.append(f"{quote(name)}={quote(value)}")
+        lines = ["REGEDIT4"]
+        for key, names, values in [(WINDOWS_KEY, OUR_VALUES, windows), (NT_KEY, NT_VALUES, nt or {})]:
+            lines += ["", f"[{key}]"]
+            for name in names:
+                value = values.get(name)
+                if value is None:
+                    lines.append(f"{quote(name)}=-")
+                elif isinstance(value, int):
+                    lines.append(f"{quote(name)}=dword:{value:08x}")
+                elif isinstance(value, bytes):
+                    lines.append(f"{quote(name)}=hex:" + ",".join(f"{b:02x}" for b in value))
+                else:
+                    lines.append(f"{quote(name)}={quote(value)}")
         lines += ["", f"[-{ACCOUNTS}]"]
         if default_account is not None or accounts:
             lines += ["", f"[{ACCOUNTS}]"]
@@ -709,6 +720,61 @@ def case_full_backup_drive(wine, checks):
                  sorted(p.name for p in target.iterdir()))
 
 
+def digital_product_id(key):
+    """A DigitalProductId of 164 bytes holding `key` as NT encodes it: base 24
+    over BCDFGHJKMPQRTVWXY2346789, 15 bytes little-endian at byte 52."""
+    number = 0
+    for digit in key.replace("-", ""):
+        number = number * 24 + "BCDFGHJKMPQRTVWXY2346789".index(digit)
+    value = bytearray(164)
+    value[0:4] = (164).to_bytes(4, "little")
+    value[52:67] = number.to_bytes(15, "little")
+    return bytes(value)
+
+
+def case_nt_key(wine, checks):
+    """On the NT family the values the Windows key lacks come from NT's own key,
+    and the product key from its DigitalProductId, into the report and the log;
+    Windows 9x reads its own key alone."""
+    key = "BCDFG-HJKMP-QRTVW-XY234-6789B"
+    wine.seed({}, nt={"ProductName": "Microsoft Windows XP", "RegisteredOwner": "Jos\u00e9 \u00d1and\u00fa",
+                      "SystemRoot": "C:\\WINDOWS", "ProductId": "76487-OEM-0011903-00102", "CurrentVersion": "5.1",
+                      "CurrentBuildNumber": "2600", "CSDVersion": "Service Pack 2",
+                      "DigitalProductId": digital_product_id(key)})
+    folder = wine.install(wine.drive_c / "Taloveric")
+    process = wine.start(folder, r"C:\Taloveric")
+    if not go_to_report(wine, checks, process):
+        return
+    report = unescape((wine.drive("text", PAD, "Edit") or "").rstrip("\n"))
+    lines = report.split("\r\n")
+    blanks = " " * 256
+    nt = wine.version not in ("win95", "win98", "winme")
+    expected = [
+        "Def. e-mail for this user: ",
+        "Registered Owner: " + ("Jos\u00e9 \u00d1and\u00fa" if nt else blanks),
+        "Registered Organization: " + blanks,
+        "Product: " + ("Microsoft Windows XP" if nt else blanks),
+        "Version: " + ("Windows NT 5.1" if nt else blanks),
+        "Version Number: " + ("5.1.2600" if nt else blanks),
+        "Sub Version: " + ("Service Pack 2" if nt else blanks),
+        "System Root Directory: " + ("C:\\WINDOWS" if nt else blanks),
+        "Plus! Id: ",
+        "Plus! Version: " + blanks,
+        "Registration ID: " + ("76487-OEM-0011903-00102" if nt else blanks),
+        "Registration Code: " + (key if nt else blanks),
+    ]
+    checks.equal("the report, its values from NT's key" if nt else "the report, from the Windows key alone",
+                 expected, lines)
+    wine.drive("click", PAD, "Save and Exit")
+    wine.drive("answer", "Taloveric", "OK")
+    checks.true("the program ends", ended(process))
+    log = (folder / "Taloveric.log").read_bytes() if (folder / "Taloveric.log").exists() else b""
+    checks.equal("the log holds the report and the key", expected_log(report, key if nt else blanks), log)
+
+
+case_nt_key.versions = ["win98", "winxp"]
+
+
 def case_protected_files(wine, checks):
     """A read-only file or a folder where a save writes is not replaced: the
     save fails with the disk error prompt, leaves it as it was and nothing
@@ -791,7 +857,8 @@ def case_executables(wine, checks):
 
 
 CASES = [case_layout, case_save_and_exit, case_exit_no, case_exit_yes_at_drive_root, case_keys, case_readme_closed,
-         case_read_only_folder, case_full_backup_drive, case_no_windows_key, case_protected_files]
+         case_read_only_folder, case_full_backup_drive, case_no_windows_key, case_protected_files,
+         case_nt_key]
 
 
 def run_case(wine, checks, case, name):
