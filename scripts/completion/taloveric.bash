@@ -5,12 +5,13 @@ _taloveric() {
   prev=${COMP_WORDS[COMP_CWORD-1]}
   case $prev in
     -f|--format) COMPREPLY=($(compgen -W "text json" -- "$cur")); return ;;
+    --inventory) COMPREPLY=($(compgen -W "jsonl csv" -- "$cur")); return ;;
     -d|--folder) COMPREPLY=($(compgen -d -- "$cur")); return ;;
     -o|--output) COMPREPLY=($(compgen -f -- "$cur")); return ;;
     -u|--user|--install|--codepage) return ;;
   esac
   if [[ $cur == -* ]]; then
-    COMPREPLY=($(compgen -W "--print --save --format --output --folder --user --sample --install --codepage --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "--print --save --format --output --folder --user --sample --install --inventory --codepage --help --version" -- "$cur"))
   else
     COMPREPLY=($(compgen -f -- "$cur"))
   fi
