@@ -30,6 +30,10 @@ void ReadFromNtKey(Registry& registry, InstallInfo& info, Collected& collected) 
   const auto take = [&](std::u16string& field, std::u16string_view name, const std::string& ntName,
                         const std::string& text) {
     if (!missing(name) || text.empty()) return;
+    if (text.find_first_of("\r\n") != std::string::npos) {
+      collected.problems.push_back(ntName + " under Windows NT's key holds a line break and is not used");
+      return;
+    }
     field = FromAnsi(text);
     collected.read.emplace(name);
     collected.fromNtKey.push_back(ntName);
@@ -48,7 +52,7 @@ void ReadFromNtKey(Registry& registry, InstallInfo& info, Collected& collected) 
   }
   if (missing(u"ProductKey")) {
     const NtProductKey productKey = ReadNtProductKey(registry, key.get());
-    collected.keyProblem = productKey.problem;
+    if (!productKey.problem.empty()) collected.problems.push_back(productKey.problem);
     if (!productKey.key.empty()) {
       take(info.ProductKey, u"ProductKey", productKey.source, productKey.key);
       collected.keySource = productKey.source;

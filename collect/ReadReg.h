@@ -20,8 +20,10 @@ struct Collected {
   std::set<std::u16string, std::less<>> read;
   // The NT key's values that stand in for missing ones, by their NT names.
   std::vector<std::string> fromNtKey;
-  std::string keySource;   // the NT value the product key was decoded from
-  std::string keyProblem;  // why NT's encoded product key gave none
+  std::string keySource;  // the NT value the product key was decoded from
+  // What NT's key held that could not stand in: a product key that does not
+  // decode, a value that would break the report's lines.
+  std::vector<std::string> problems;
 };
 
 // Reads the installation's identification and the default mail account's address

@@ -16,6 +16,10 @@ namespace taloveric {
 struct RegValue {
   std::uint32_t type = kRegSz;
   std::string data;
+  // The data is a Unicode registry's UTF-16LE text, kept as it is and handed
+  // out in the ANSI code page in force when it is read, as RegQueryValueExA
+  // does: the installation's code page is often known only later.
+  bool utf16 = false;
 };
 
 // A string value as Windows stores it: its ANSI text followed by a NUL.

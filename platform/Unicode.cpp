@@ -92,6 +92,16 @@ std::u16string FromUtf16Le(std::string_view bytes) {
   return out;
 }
 
+std::string ToUtf16Le(std::u16string_view text) {
+  std::string out;
+  out.reserve(2 * text.size());
+  for (const char16_t c : text) {
+    out += static_cast<char>(c & 0xFF);
+    out += static_cast<char>(c >> 8);
+  }
+  return out;
+}
+
 std::u16string Widen(std::string_view ascii) {
   return std::u16string(ascii.begin(), ascii.end());
 }

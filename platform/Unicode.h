@@ -17,6 +17,7 @@ std::string PathToBytes(std::u16string_view path);
 
 // Little-endian UTF-16 bytes; a trailing odd byte is dropped.
 std::u16string FromUtf16Le(std::string_view bytes);
+std::string ToUtf16Le(std::u16string_view text);
 
 // ASCII-only conveniences for literals, names and messages.
 std::u16string Widen(std::string_view ascii);

@@ -278,7 +278,7 @@ Findings Collect(OpenedSources& opened, std::string named, unsigned install) {
     found.warnings.push_back("read from Windows NT's own key, as the report's key lacks them: " + names);
   }
   if (!collected.keySource.empty()) found.warnings.push_back("the product key was decoded from " + collected.keySource);
-  if (!collected.keyProblem.empty()) found.warnings.push_back(collected.keyProblem);
+  found.warnings.insert(found.warnings.end(), collected.problems.begin(), collected.problems.end());
   return found;
 }
 

@@ -1,5 +1,8 @@
 #include "platform/memory/MemoryHive.h"
 
+#include "platform/CodePage.h"
+#include "platform/Unicode.h"
+
 #include <limits>
 
 namespace taloveric {
@@ -83,7 +86,9 @@ std::optional<RegValue> MemoryHive::Value(Node key, std::string_view name) {
   const auto index = Find(Kind::Value, key, name);
   if (!index) return std::nullopt;
   const Entry& entry = entries_[*index];
-  return RegValue{entry.type, bytes_.substr(entry.data, entry.dataSize)};
+  RegValue value{entry.type, bytes_.substr(entry.data, entry.dataSize)};
+  if (entry.utf16) value.data = ToAnsi(FromUtf16Le(value.data));
+  return value;
 }
 
 bool MemoryHive::Exists(Node key) {
@@ -118,6 +123,7 @@ void MemoryHive::SetValue(Node key, std::string_view name, const RegValue& value
   const std::uint32_t data = Append(value.data);
   Entry& entry = entries_[index];
   entry.type = value.type;
+  entry.utf16 = value.utf16;
   entry.data = data;
   entry.dataSize = static_cast<std::uint32_t>(value.data.size());
 }

@@ -39,6 +39,7 @@ class MemoryHive : public HiveFile {
     std::uint32_t name = 0, nameSize = 0;  // in bytes_
     std::uint32_t data = 0, dataSize = 0;  // a value's, in bytes_
     std::uint32_t type = 0;
+    bool utf16 = false;  // a value's data is UTF-16LE text
     Kind kind = Kind::Key;
     bool deleted = false;
   };

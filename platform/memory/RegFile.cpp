@@ -238,6 +238,7 @@ class Parser {
       std::size_t pos = 0;
       const std::u16string text = ParseQuoted(data, pos);
       if (!Trim(data.substr(pos)).empty()) Fail("unexpected text after a quoted string");
+      if (unicode_) return {kRegSz, ToUtf16Le(text + u'\0'), true};
       return StringValue(ToAnsi(text));
     }
     if (StartsWithNoCase(data, u"dword:")) {
@@ -260,9 +261,7 @@ class Parser {
     }
     RegValue value{type, ParseHexBytes(bytes)};
     // RegQueryValueExA hands the string types of a Unicode registry out in ANSI.
-    if (unicode_ && (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz)) {
-      value.data = ToAnsi(FromUtf16Le(value.data));
-    }
+    value.utf16 = unicode_ && (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz);
     return value;
   }
 

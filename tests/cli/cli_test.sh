@@ -299,6 +299,11 @@ check "--print keeps the bytes the Windows program writes" 1 "$(cat "$work/out")
 contains "--codepage overrides what the registry names" "Registered Owner: Θβΰν" "$work/out"
 "$bin" -f text "$work/fixtures/xpgr" >"$work/out" 2>/dev/null
 contains "a Greek XP: the SYSTEM hive names 1253, in which the owner's Ω is" "Registered Owner: Zo? Ωmega" "$work/out"
+# A Unicode export of a Russian machine: its text is narrowed in its own code page.
+python3 -c 'import sys; open(sys.argv[1], "wb").write("\ufeffWindows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage]\r\n\"ACP\"=\"1251\"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n\"RegisteredOwner\"=\"\u0418\u0432\u0430\u043d\"\r\n".encode("utf-16-le"))' "$work/ru5.reg"
+"$bin" -f text "$work/ru5.reg" >"$work/out" 2>/dev/null
+contains "a Unicode export of a Russian machine: its owner" "Registered Owner: Иван" "$work/out"
+check "and --print gives its code page's bytes" 1 "$("$bin" --print "$work/ru5.reg" 2>/dev/null | grep -c $'^Registered Owner: \xC8\xE2\xE0\xED\r$')"
 "$bin" --codepage 77777 --print 2>"$work/err"
 check "an unknown code page" "2 1" "$? $(grep -c 'code page 77777 is not one this system converts' "$work/err")"
 

@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Time and peak memory of an inventory (a benchmark, not a test): 50 copies
+of a 64 MiB disk image with a Windows 98 installation read by one call of
+--inventory jsonl, against 50 calls of --format json; and the one call's peak
+memory over 1, 10 and 50 copies, which must stay flat.
+
+usage: inventory_bench.py BUILD_BIN_DIR
+"""
+import pathlib
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+from offline_bench import measure
+
+
+def run(*command, **kwargs):
+    return subprocess.run(command, check=True, capture_output=True, text=True, **kwargs).stdout
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    bin_dir = pathlib.Path(sys.argv[1])
+    taloveric = str(bin_dir / "taloveric")
+    with tempfile.TemporaryDirectory() as work:
+        work = pathlib.Path(work)
+        run(str(bin_dir / "make_fixtures"), str(work / "fixtures"))
+        windows = work / "fixtures" / "win98" / "WINDOWS"
+        image = work / "disk0.img"
+        run("truncate", "-s", "64M", str(image))
+        subprocess.run(["sfdisk", "-q", str(image)], input="start=2048, type=c\n", text=True, check=True)
+        run("mkfs.fat", "-F", "32", "--offset", "2048", str(image))
+        run("mmd", "-i", f"{image}@@1M", "::WINDOWS")
+        run("mcopy", "-i", f"{image}@@1M", str(windows / "SYSTEM.DAT"), str(windows / "USER.DAT"), "::WINDOWS/")
+        images = [image]
+        for n in range(1, 50):
+            copy = work / f"disk{n}.img"
+            shutil.copy(image, copy)
+            images.append(copy)
+
+        one_call, _ = measure([taloveric, "--inventory", "jsonl", *map(str, images)])
+        started = time.monotonic()
+        for each in images:
+            subprocess.run([taloveric, "--format", "json", str(each)], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=False)
+        calls = time.monotonic() - started
+        print(f"50 images: one --inventory call {one_call:.3f} s, 50 calls {calls:.3f} s; "
+              f"ratio {one_call / calls:.2f}")
+        for count in (1, 10, 50):
+            seconds, peak = measure([taloveric, "--inventory", "jsonl", *map(str, images[:count])])
+            print(f"{count:2} images: {seconds:.3f} s, peak {peak / 1048576:.1f} MiB")
+
+
+if __name__ == "__main__":
+    main()
