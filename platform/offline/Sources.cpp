@@ -1,9 +1,11 @@
 #include "platform/offline/Sources.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <map>
 
@@ -440,6 +442,15 @@ std::vector<std::string> OpenedSources::AllWarnings() const {
 }
 
 FileKind DetectKind(const fs::path& file) {
+  // A disk or partition itself is read as an image is, read-only.
+  struct stat info {};
+  if (::stat(file.c_str(), &info) == 0 && S_ISBLK(info.st_mode)) {
+    if (::access(file.c_str(), R_OK) != 0) {
+      throw SourceError(file.string() + ": cannot be opened for reading: " + std::strerror(errno) +
+                        " (reading a disk needs read permission on it: root, or the disk group)");
+    }
+    return FileKind::DiskImage;
+  }
   const std::string head = ReadHead(file, 512);
   const std::string magic = head.substr(0, 4);
   if (magic == "CREG") return FileKind::Win9xRegistry;

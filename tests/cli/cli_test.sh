@@ -281,6 +281,23 @@ xp="$work/fixtures/xp"
   "$xp/Documents and Settings/joe/NTUSER.DAT" >"$work/files.json" 2>/dev/null
 check "the hive files themselves: the same JSON" "0 " "$? $(same_json "$work/files.json" "$d/folder.json")"
 contains "the files are named by image and partition" '"partition": "partition 2 (FAT32, at byte 42991616)"' "$work/out"
+# A disk itself, and a partition: loop devices (read-only) over the image
+# where this machine can set them up.
+if loop=$(losetup -f --show -r "$d/disk.raw" 2>/dev/null); then
+  part=$(losetup -f --show -r -o 1048576 --sizelimit $((40960 * 1024)) "$d/disk.raw" 2>/dev/null)
+  "$bin" --print --install 2 --user joe "$loop" >"$work/out" 2>/dev/null
+  check "a disk as a block device: its second installation" "0 1" "$? $(grep -c $'^Registration Code: BCDFG-HJKMP-QRTVW-XY234-6789B\r$' "$work/out")"
+  if [ -n "$part" ]; then
+    "$bin" --print "$part" >"$work/out" 2>/dev/null
+    check "a partition as a block device" "0 1" "$? $(grep -c $'^Registration Code: HQ7WK' "$work/out")"
+    losetup -d "$part"
+  fi
+  losetup -d "$loop"
+else
+  echo "skipped the block device cases: no loop device can be set up here (root and the loop module are needed)"
+fi
+"$bin" --print /dev/null 2>"$work/err"
+check "a character device is refused" "2 1" "$? $(grep -c 'not a regular file' "$work/err")"
 head -c 1000000 /dev/urandom >"$d/broken.img"
 "$bin" --print "$d/broken.img" >/dev/null 2>"$work/err"
 check "a damaged image: a clear error" "2 1" "$? $(grep -c 'broken.img: ' "$work/err")"
