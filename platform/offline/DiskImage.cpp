@@ -3,6 +3,7 @@
 #include <libqcow.h>
 #include <tsk/libtsk.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 
@@ -103,7 +104,16 @@ std::string TskError() {
   return message;
 }
 
-// The names in a folder of the file system, its own "." and ".." left out.
+// Whether a name read from a disk may become a name in the private folder:
+// never "." or "..", nothing with a slash or a control character in it, and
+// nothing longer than a Linux file name may be.
+bool SafeName(std::string_view name) {
+  if (name.empty() || name == "." || name == ".." || name.size() > 255) return false;
+  return std::none_of(name.begin(), name.end(), [](char c) { return c == '/' || static_cast<unsigned char>(c) < 0x20; });
+}
+
+// The names in a folder of the file system that may become names on this
+// system (above), its own "." and ".." left out.
 std::vector<std::string> Names(TSK_FS_INFO* fileSystem, const std::string& folder, bool folders) {
   std::vector<std::string> names;
   const std::unique_ptr<TSK_FS_DIR, DirClose> dir(tsk_fs_dir_open(fileSystem, folder.c_str()));
@@ -115,7 +125,7 @@ std::vector<std::string> Names(TSK_FS_INFO* fileSystem, const std::string& folde
     const std::unique_ptr<TSK_FS_FILE, FileClose> entry(tsk_fs_dir_get(dir.get(), i));
     if (!entry || entry->name == nullptr || entry->name->name == nullptr) continue;
     const std::string name = entry->name->name;
-    if (name == "." || name == ".." || (entry->name->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0) continue;
+    if (!SafeName(name) || (entry->name->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0) continue;
     const bool isFolder = entry->name->type == TSK_FS_NAME_TYPE_DIR;
     if (isFolder == folders) names.push_back(name);
   }
@@ -209,11 +219,29 @@ std::string FileSystemName(TSK_FS_INFO* fileSystem) {
   return upper;
 }
 
-std::string ReadHeadOf(const fs::path& image) {
+std::string ReadHeadOf(const fs::path& image, std::size_t count) {
   std::ifstream in(image, std::ios::binary);
-  char head[4] = {};
-  in.read(head, sizeof head);
-  return std::string(head, static_cast<std::size_t>(in.gcount()));
+  std::string head(count, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(count));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  return head;
+}
+
+// Why a virtual disk cannot be read alone: a QCOW2 or VMDK that holds only
+// its changes to another disk, its backing file, which is never followed (it
+// may be anywhere, under any name the image gives); empty when it can.
+std::string BackingFileProblem(const std::string& head) {
+  if (head.starts_with("QFI\xFB") && head.size() >= 16) {
+    std::uint64_t offset = 0;  // of the backing file's name; big-endian
+    for (std::size_t i = 8; i < 16; ++i) offset = offset << 8 | static_cast<unsigned char>(head[i]);
+    if (offset != 0) return "a QCOW2 disk that refers to a backing file";
+  }
+  // A VMDK's descriptor, in the file itself or near the start of a sparse one.
+  if (const std::size_t at = head.find("parentCID="); at != std::string::npos) {
+    const std::string cid = AsciiLower(head.substr(at + 10, 8));
+    if (cid != "ffffffff") return "a VMDK disk that refers to a parent disk";
+  }
+  return "";
 }
 
 }  // namespace
@@ -230,7 +258,12 @@ bool LooksLikeDiskImage(const fs::path& file, const std::string& head) {
 DiskImage::DiskImage(const fs::path& image) {
   if (folder_.empty()) throw SourceError(image.string() + ": no private folder to read it out to");
   std::string why;
-  const bool qcow = ReadHeadOf(image).starts_with("QFI\xFB");
+  const std::string head = ReadHeadOf(image, 64 << 10);
+  if (const std::string problem = BackingFileProblem(head); !problem.empty()) {
+    throw SourceError(image.string() + ": " + problem + ", which is not followed; convert the two into one "
+                                       "disk first (qemu-img convert -O raw)");
+  }
+  const bool qcow = head.starts_with("QFI\xFB");
   const std::unique_ptr<TSK_IMG_INFO, ImageClose> disk(
       qcow ? OpenQcow(image, why) : tsk_img_open_utf8_sing(image.c_str(), TSK_IMG_TYPE_DETECT, 0));
   if (!disk) {

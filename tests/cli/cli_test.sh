@@ -281,6 +281,13 @@ xp="$work/fixtures/xp"
   "$xp/Documents and Settings/joe/NTUSER.DAT" >"$work/files.json" 2>/dev/null
 check "the hive files themselves: the same JSON" "0 " "$? $(same_json "$work/files.json" "$d/folder.json")"
 contains "the files are named by image and partition" '"partition": "partition 2 (FAT32, at byte 42991616)"' "$work/out"
+# A disk that holds only its changes to another is refused, its backing file never followed.
+qemu-img create -q -f qcow2 -b "$d/disk.qcow2" -F qcow2 "$d/over.qcow2"
+qemu-img create -q -f vmdk -b "$d/disk.vmdk" -F vmdk "$d/over.vmdk"
+for over in qcow2 vmdk; do
+  "$bin" --print "$d/over.$over" >/dev/null 2>"$work/err"
+  check "$over with a backing file: refused, naming the image" "2 1" "$? $(grep -c "over.$over: a .* disk that refers to a" "$work/err")"
+done
 # A disk itself, and a partition: loop devices (read-only) over the image
 # where this machine can set them up.
 if loop=$(losetup -f --show -r "$d/disk.raw" 2>/dev/null); then
