@@ -305,6 +305,22 @@ else
 fi
 "$bin" --print /dev/null 2>"$work/err"
 check "a character device is refused" "2 1" "$? $(grep -c 'not a regular file' "$work/err")"
+# A run that a signal ends, here while it asks which installation, leaves
+# nothing in the temporary folder.
+for sig in INT TERM; do
+  # A background job starts with SIGINT ignored, which the program respects.
+  sleep 20 2>/dev/null | script -qec "env --default-signal=INT '$bin' --print '$d/disk.raw'" /dev/null >/dev/null 2>&1 &
+  pid=""
+  for _ in $(seq 100); do
+    pid=$(pgrep -n -x -f "$bin --print $d/disk.raw") && [ -n "$(ls "$TMPDIR")" ] && break
+    sleep 0.1
+  done
+  [ -n "$pid" ] && kill -"$sig" "$pid"
+  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  check "ended by SIG$sig: nothing left in the temporary folder" "" "$(ls "$TMPDIR")"
+  pkill -P $$ -x sleep 2>/dev/null
+  wait 2>/dev/null
+done
 head -c 1000000 /dev/urandom >"$d/broken.img"
 "$bin" --print "$d/broken.img" >/dev/null 2>"$work/err"
 check "a damaged image: a clear error" "2 1" "$? $(grep -c 'broken.img: ' "$work/err")"
