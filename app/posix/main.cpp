@@ -41,7 +41,7 @@ constexpr std::string_view kUsage =
     "\n"
     "SOURCE is the folder of a Windows installation (a disk's root or its Windows\n"
     "folder), a disk image or virtual disk (raw, MBR or GPT, VHD, VHDX, VMDK, QCOW2,\n"
-    "E01), a disk or partition itself (/dev/sdb, /dev/sdb1), its registry files\n"
+    "VDI, E01), a disk or partition itself (/dev/sdb, /dev/sdb1), its registry files\n"
     "(Windows 95/98/Me SYSTEM.DAT and USER.DAT; Windows NT/2000/XP SOFTWARE and\n"
     "NTUSER.DAT), or .reg exports (64 MiB at most each) merged in order. With no\n"
     "SOURCE, a bundled sample registry of a Windows 98 machine is used. Sources are\n"

@@ -9,6 +9,7 @@
 
 #include "platform/HiveFile.h"
 #include "platform/Unicode.h"
+#include "platform/offline/VdiDisk.h"
 
 namespace taloveric {
 namespace fs = std::filesystem;
@@ -94,6 +95,35 @@ TSK_IMG_INFO* OpenQcow(const fs::path& path, std::string& why) {
   }
   qcow->file = file;
   return tsk_img_open_external(qcow, static_cast<TSK_OFF_T>(size), 512, QcowRead, QcowClose, QcowStat);
+}
+
+// A VirtualBox disk, read by VdiDisk and seen by The Sleuth Kit as an image
+// of its own kind.
+struct VdiImage {
+  TSK_IMG_INFO info;  // first, as The Sleuth Kit requires
+  VdiDisk* disk;
+};
+
+ssize_t VdiRead(TSK_IMG_INFO* image, TSK_OFF_T offset, char* buffer, size_t size) {
+  if (offset < 0) return -1;
+  return static_cast<ssize_t>(reinterpret_cast<VdiImage*>(image)->disk->Read(static_cast<std::uint64_t>(offset), buffer, size));
+}
+
+void VdiClose(TSK_IMG_INFO* image) {
+  delete reinterpret_cast<VdiImage*>(image)->disk;
+  tsk_img_free(image);
+}
+
+void VdiStat(TSK_IMG_INFO*, FILE* out) { std::fputs("VDI\n", out); }
+
+// Opens a VirtualBox disk for The Sleuth Kit; throws SourceError when it cannot.
+TSK_IMG_INFO* OpenVdi(const fs::path& path) {
+  auto disk = std::make_unique<VdiDisk>(path);
+  auto* vdi = static_cast<VdiImage*>(tsk_img_malloc(sizeof(VdiImage)));
+  if (vdi == nullptr) throw SourceError(path.string() + ": out of memory");
+  const auto size = static_cast<TSK_OFF_T>(disk->Size());
+  vdi->disk = disk.release();
+  return tsk_img_open_external(vdi, size, 512, VdiRead, VdiClose, VdiStat);
 }
 
 std::string TskError() {
@@ -248,10 +278,11 @@ std::string BackingFileProblem(const std::string& head) {
 
 bool LooksLikeDiskImage(const fs::path& file, const std::string& head) {
   const std::string extension = AsciiLower(file.extension().string());
-  for (const char* known : {".img", ".dd", ".raw", ".bin", ".vhd", ".vhdx", ".vmdk", ".e01", ".qcow2", ".ima", ".hdd"}) {
+  for (const char* known : {".img", ".dd", ".raw", ".bin", ".vhd", ".vhdx", ".vmdk", ".e01", ".qcow2", ".ima", ".hdd",
+                            ".vdi"}) {
     if (extension == known) return true;
   }
-  return head.starts_with("vhdxfile") || head.starts_with("KDMV") || head.starts_with("QFI\xFB") || head.starts_with("EVF\x09") ||
+  return LooksLikeVdi(head) || head.starts_with("vhdxfile") || head.starts_with("KDMV") || head.starts_with("QFI\xFB") || head.starts_with("EVF\x09") ||
          head.starts_with("conectix") || (head.size() >= 512 && head[510] == '\x55' && head[511] == '\xAA');
 }
 
@@ -265,7 +296,9 @@ DiskImage::DiskImage(const fs::path& image) {
   }
   const bool qcow = head.starts_with("QFI\xFB");
   const std::unique_ptr<TSK_IMG_INFO, ImageClose> disk(
-      qcow ? OpenQcow(image, why) : tsk_img_open_utf8_sing(image.c_str(), TSK_IMG_TYPE_DETECT, 0));
+      LooksLikeVdi(head) ? OpenVdi(image)
+      : qcow             ? OpenQcow(image, why)
+                         : tsk_img_open_utf8_sing(image.c_str(), TSK_IMG_TYPE_DETECT, 0));
   if (!disk) {
     if (why.empty()) why = TskError();
     throw SourceError(image.string() + ": not a disk image or virtual disk that can be read (" + why + ")");

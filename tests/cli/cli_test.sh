@@ -250,11 +250,12 @@ print("" if a == b else "differ")' "$1" "$2"
 printf '2\n' | script -qec "'$bin' --format json --user joe '$d/disk.raw'" /dev/null >"$work/out" 2>&1
 contains "a terminal is asked which installation" "There are several Windows installations on this disk. Which one?" "$work/out"
 contains "and the answer is read" '"email": "joe@example.org"' "$work/out"
-for container in raw vpc vhdx vmdk qcow2 E01; do
+for container in raw vpc vhdx vmdk qcow2 vdi fixed.vdi E01; do
   image="$d/disk.$container"
   case $container in
     raw) ;;
     E01) ewfacquire -q -u -t "$d/disk" -c none -f encase6 "$d/disk.raw" </dev/null >/dev/null 2>&1 ;;
+    fixed.vdi) qemu-img convert -O vdi -o static=on "$d/disk.raw" "$image" ;;
     *) qemu-img convert -O "$container" "$d/disk.raw" "$image" ;;
   esac
   "$bin" --print --install 1 "$image" >"$work/out" 2>"$work/err"
