@@ -1,6 +1,8 @@
 #include "platform/offline/DiskImage.h"
 
 #include <libqcow.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <tsk/libtsk.h>
 
 #include <algorithm>
@@ -184,6 +186,13 @@ bool CopyOut(TSK_FS_INFO* fileSystem, const std::string& path, const fs::path& t
     }
     out.write(buffer, got);
     at += static_cast<std::uint64_t>(got);
+  }
+  out.close();
+  // The copy keeps the file's own date, which says how old a backup is. FAT
+  // keeps local time without a zone; The Sleuth Kit reads it in this system's.
+  if (file->meta->mtime > 0) {
+    const struct timespec times[2] = {{file->meta->mtime, 0}, {file->meta->mtime, 0}};
+    ::utimensat(AT_FDCWD, to.c_str(), times, 0);
   }
   return true;
 }

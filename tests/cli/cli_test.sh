@@ -282,6 +282,15 @@ xp="$work/fixtures/xp"
   "$xp/Documents and Settings/joe/NTUSER.DAT" >"$work/files.json" 2>/dev/null
 check "the hive files themselves: the same JSON" "0 " "$? $(same_json "$work/files.json" "$d/folder.json")"
 contains "the files are named by image and partition" '"partition": "partition 2 (FAT32, at byte 42991616)"' "$work/out"
+# A backup's date is its own on an image too, not the day it was read out.
+truncate -s 64M "$d/backup.raw"
+mkfs.fat -F 32 "$d/backup.raw" >/dev/null
+printf 'damaged' >"$d/SYSTEM.DAT"
+cp "$work/fixtures/win98/WINDOWS/SYSTEM.DAT" "$d/SYSTEM.DA0"
+touch -d '2003-05-01 10:20:00 UTC' "$d/SYSTEM.DA0"
+mmd -i "$d/backup.raw" ::WINDOWS && mcopy -m -i "$d/backup.raw" "$d/SYSTEM.DAT" "$d/SYSTEM.DA0" ::WINDOWS/
+TZ=UTC "$bin" --format json "$d/backup.raw" >"$work/out" 2>/dev/null
+contains "a backup on an image: its own date" '"date": "2003-05-01T10:20:00Z"' "$work/out"
 # A disk that holds only its changes to another is refused, its backing file never followed.
 qemu-img create -q -f qcow2 -b "$d/disk.qcow2" -F qcow2 "$d/over.qcow2"
 qemu-img create -q -f vmdk -b "$d/disk.vmdk" -F vmdk "$d/over.vmdk"
