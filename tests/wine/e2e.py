@@ -253,8 +253,17 @@ class Wine:
             return subprocess.CompletedProcess(result.args, result.returncode, out.read(), err.read())
 
     def drive(self, *args):
-        """Runs one driver step; returns its output, or None when it found nothing."""
-        result = self.wine(str(self.bin_dir / "taloveric_driver.exe"), *args)
+        """Runs one driver step; returns its output, or None when it found nothing.
+        A driver that Wine could not start or that died before answering (an exit
+        status other than the driver's own 0, 1 and 2) is started again, twice at
+        most, and said so: on a busy machine Wine now and then fails a start."""
+        for attempt in range(3):
+            result = self.wine(str(self.bin_dir / "taloveric_driver.exe"), *args)
+            if result.returncode in (0, 1, 2):
+                break
+            print(f"  the driver ({' '.join(args[:2])}) ended with {result.returncode}"
+                  f"{', started again' if attempt < 2 else ''}: "
+                  f"{result.stderr.decode('utf-8', 'replace').strip()[-300:]}", flush=True)
         out = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
         return out if result.returncode == 0 else None
 
