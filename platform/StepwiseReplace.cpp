@@ -16,6 +16,13 @@ void RecoverAside(RenameSteps& steps, const std::string& target) {
   }
 }
 
+void TryRecoverAside(RenameSteps& steps, const std::string& target) {
+  try {
+    RecoverAside(steps, target);
+  } catch (const FileError&) {
+  }
+}
+
 void ReplaceStepwise(RenameSteps& steps, const std::string& fresh, const std::string& target) {
   RecoverAside(steps, target);
   const std::string aside = AsidePath(target);

@@ -43,6 +43,9 @@ std::string AsidePath(const std::string& target);
 // Puts back what a replace interrupted by a crash left: the earlier file under
 // the target's name if the target is missing, otherwise deletes the leftover.
 void RecoverAside(RenameSteps& steps, const std::string& target);
+// The same at the start of any save, on any system: best effort, what cannot
+// be put right is left for the save to meet.
+void TryRecoverAside(RenameSteps& steps, const std::string& target);
 
 // Steps 1 to 3 above, after RecoverAside. Throws FileError; `fresh` is left
 // where it was when the new file could not be moved in.

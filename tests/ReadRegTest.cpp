@@ -252,17 +252,5 @@ INSTANTIATE_TEST_SUITE_P(
                kBlanks, kBlanks, kBlanks, kBlanks, {"ProductId"}, 2}),
     [](const auto& param) { return std::string(param.param.name); });
 
-TEST_F(ReadRegTest, AValueTheWindowsKeyHasIsKeptOnNtToo) {
-  SetWindows("ProductKey", "FROM-THE-WINDOWS-KEY");
-  SetWindows("Version", "Windows NT");
-  registry.store.SetValue(kHkeyLocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion", "DigitalProductId",
-                          {kRegBinary, kXpId});
-  Collected collected;
-  ReadReg(registry, controls, info, Family::WindowsNt, &collected);
-  EXPECT_EQ(info.ProductKey, u"FROM-THE-WINDOWS-KEY");
-  EXPECT_EQ(info.WindowsVersion, u"Windows NT");
-  EXPECT_TRUE(collected.fromNtKey.empty());
-}
-
 }  // namespace
 }  // namespace taloveric

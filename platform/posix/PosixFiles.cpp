@@ -98,10 +98,7 @@ class PosixRenameSteps : public RenameSteps {
 // tidied is left, and the save says so if it is in the way.
 void TidyLeftovers(const std::string& target) {
   PosixRenameSteps steps;
-  try {
-    RecoverAside(steps, target);
-  } catch (const FileError&) {
-  }
+  TryRecoverAside(steps, target);
   RemoveStaleTemporaries(target);
 }
 

@@ -98,10 +98,7 @@ void RemoveStaleTemporaries(const std::string& target) {
 // the save says so if it is in the way.
 void TidyLeftovers(const std::string& target) {
   Win32RenameSteps steps;
-  try {
-    RecoverAside(steps, target);
-  } catch (const FileError&) {
-  }
+  TryRecoverAside(steps, target);
   RemoveStaleTemporaries(target);
 }
 

@@ -13,7 +13,7 @@ import subprocess
 import sys
 import tempfile
 
-from offline_bench import measure
+from offline_bench import measure, win98_disk
 
 
 def run(*command, **kwargs):
@@ -27,14 +27,7 @@ def main():
     taloveric = str(bin_dir / "taloveric")
     with tempfile.TemporaryDirectory() as work:
         work = pathlib.Path(work)
-        run(str(bin_dir / "make_fixtures"), str(work / "fixtures"))
-        windows = work / "fixtures" / "win98" / "WINDOWS"
-        raw = work / "disk.raw"
-        run("truncate", "-s", "2G", str(raw))
-        subprocess.run(["sfdisk", "-q", str(raw)], input="start=2048, type=c\n", text=True, check=True)
-        run("mkfs.fat", "-F", "32", "--offset", "2048", str(raw))
-        run("mmd", "-i", f"{raw}@@1M", "::WINDOWS")
-        run("mcopy", "-i", f"{raw}@@1M", str(windows / "SYSTEM.DAT"), str(windows / "USER.DAT"), "::WINDOWS/")
+        raw, windows = win98_disk(bin_dir, work, "2G")
         vhd = work / "disk.vhd"
         run("qemu-img", "convert", "-O", "vpc", str(raw), str(vhd))
 

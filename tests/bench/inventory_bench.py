@@ -13,11 +13,7 @@ import sys
 import tempfile
 import time
 
-from offline_bench import measure
-
-
-def run(*command, **kwargs):
-    return subprocess.run(command, check=True, capture_output=True, text=True, **kwargs).stdout
+from offline_bench import measure, win98_disk
 
 
 def main():
@@ -27,17 +23,10 @@ def main():
     taloveric = str(bin_dir / "taloveric")
     with tempfile.TemporaryDirectory() as work:
         work = pathlib.Path(work)
-        run(str(bin_dir / "make_fixtures"), str(work / "fixtures"))
-        windows = work / "fixtures" / "win98" / "WINDOWS"
-        image = work / "disk0.img"
-        run("truncate", "-s", "64M", str(image))
-        subprocess.run(["sfdisk", "-q", str(image)], input="start=2048, type=c\n", text=True, check=True)
-        run("mkfs.fat", "-F", "32", "--offset", "2048", str(image))
-        run("mmd", "-i", f"{image}@@1M", "::WINDOWS")
-        run("mcopy", "-i", f"{image}@@1M", str(windows / "SYSTEM.DAT"), str(windows / "USER.DAT"), "::WINDOWS/")
+        image, _ = win98_disk(bin_dir, work, "64M")
         images = [image]
         for n in range(1, 50):
-            copy = work / f"disk{n}.img"
+            copy = work / f"disk{n}.raw"
             shutil.copy(image, copy)
             images.append(copy)
 

@@ -15,6 +15,23 @@ import tempfile
 import time
 
 
+def win98_disk(bin_dir, work, size):
+    """A sparse raw disk of `size` (truncate's form, "2G") with one FAT32
+    partition holding a Windows 98 registry; returns its path and the folder of
+    the same files given directly."""
+    def run(*command, **kwargs):
+        subprocess.run(command, check=True, capture_output=True, text=True, **kwargs)
+    run(str(bin_dir / "make_fixtures"), str(work / "fixtures"))
+    windows = work / "fixtures" / "win98" / "WINDOWS"
+    raw = work / "disk.raw"
+    run("truncate", "-s", size, str(raw))
+    run("sfdisk", "-q", str(raw), input="start=2048, type=c\n")
+    run("mkfs.fat", "-F", "32", "--offset", "2048", str(raw))
+    run("mmd", "-i", f"{raw}@@1M", "::WINDOWS")
+    run("mcopy", "-i", f"{raw}@@1M", str(windows / "SYSTEM.DAT"), str(windows / "USER.DAT"), "::WINDOWS/")
+    return raw, windows
+
+
 def measure(command):
     """Wall time and peak resident memory (bytes) of one run, through GNU time."""
     with tempfile.NamedTemporaryFile("r") as report:
