@@ -243,27 +243,30 @@ class Wine:
                 process.wait()
         self.processes = []
 
-    def wine(self, *args, timeout=2 * WAIT_SECONDS + 30, cwd=None):
+    def wine(self, *args, timeout=2 * WAIT_SECONDS + 30, cwd=None, done=None):
         """Runs a Windows program to its end; its output goes through files, not
-        pipes, which a Wine service started meanwhile would hold open."""
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            result = subprocess.run([WINE64, *args], env=self.env, stdout=out, stderr=err, timeout=timeout, cwd=cwd)
-            out.seek(0)
-            err.seek(0)
-            return subprocess.CompletedProcess(result.args, result.returncode, out.read(), err.read())
-
-    def drive(self, *args):
-        """Runs one driver step; returns its output, or None when it found nothing.
-        A driver that Wine could not start or that died before answering (an exit
-        status other than the driver's own 0, 1 and 2) is started again, twice at
-        most, and said so: on a busy machine Wine now and then fails a start."""
-        for attempt in range(3):
-            result = self.wine(str(self.bin_dir / "taloveric_driver.exe"), *args)
-            if result.returncode in (0, 1, 2):
+        pipes, which a Wine service started meanwhile would hold open. With
+        `done`, the exit statuses the program itself gives: any other means Wine
+        failed to start it or it died early, as Wine now and then does on a busy
+        machine, and it is started again, twice at most, and said so."""
+        for attempt in range(3 if done else 1):
+            with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+                result = subprocess.run([WINE64, *args], env=self.env, stdout=out, stderr=err, timeout=timeout,
+                                        cwd=cwd)
+                out.seek(0)
+                err.seek(0)
+                result = subprocess.CompletedProcess(result.args, result.returncode, out.read(), err.read())
+            if not done or result.returncode in done:
                 break
-            print(f"  the driver ({' '.join(args[:2])}) ended with {result.returncode}"
+            print(f"  {' '.join(map(str, args[:2]))} ended with {result.returncode}"
                   f"{', started again' if attempt < 2 else ''}: "
                   f"{result.stderr.decode('utf-8', 'replace').strip()[-300:]}", flush=True)
+        return result
+
+    def drive(self, *args):
+        """Runs one driver step (its own statuses: 0 done, 1 not found, 2 bad
+        usage); returns its output, or None when it found nothing."""
+        result = self.wine(str(self.bin_dir / "taloveric_driver.exe"), *args, done=(0, 1, 2))
         out = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
         return out if result.returncode == 0 else None
 
@@ -304,7 +307,8 @@ class Wine:
         # Each build reads its own view of the registry (the x86 one is the
         # 32-bit view, as on 64-bit Windows).
         view = "/reg:64" if self.arch == "x64" else "/reg:32"
-        result = self.wine("reg", "import", "Z:" + str(reg).replace("/", "\\"), view)
+        # Importing is the same however often it is done.
+        result = self.wine("reg", "import", "Z:" + str(reg).replace("/", "\\"), view, done=(0,))
         if result.returncode != 0:
             raise RuntimeError("reg import failed: " + result.stderr.decode(errors="replace"))
 
