@@ -4,7 +4,9 @@
 
 #include "collect/ReadReg.h"
 #include "platform/memory/RegFile.h"
-#include "platform/offline/Sources.h"
+#include "platform/posix/HostTree.h"
+#include "rescue/Layout.h"
+#include "rescue/Sources.h"
 #include "support/Fixtures.h"
 #include "support/Query.h"
 #include "ui/console/ConsoleControls.h"
@@ -198,11 +200,12 @@ void Files(const std::filesystem::path& root, const std::vector<std::pair<std::s
 TEST(Installation, FindsTheFilesWithoutRegardToCase) {
   TempFolder disk;
   Files(disk.path(), {{"WinDows/System.Dat", "system"}, {"WinDows/user.DAT", "user"}});
-  for (const auto& start : {disk.path(), disk / "WinDows"}) {
-    const Installation found = FindInstallation(start);
+  HostTree tree(disk.path());
+  for (const std::string start : {"", "WinDows"}) {
+    const Installation found = FindInstallation(tree, start, "disk");
     EXPECT_FALSE(found.nt);
-    EXPECT_EQ(found.machine, disk / "WinDows/System.Dat");
-    EXPECT_EQ(found.defaultUser, disk / "WinDows/user.DAT");
+    EXPECT_EQ(found.machine, "WinDows/System.Dat");
+    EXPECT_EQ(found.defaultUser, "WinDows/user.DAT");
     EXPECT_TRUE(found.profiles.empty());
   }
   // Without profiles, the report is the default user's.
@@ -223,14 +226,15 @@ TEST(Installation, ListsPeopleNotWindowsOwnProfiles) {
   Files(me.path(), {{"WINDOWS/SYSTEM.DAT", "system"}, {"WINDOWS/USER.DAT", "user"},
                     {"WINDOWS/Profiles/anna/USER.DAT", "profile:anna@example.org"},
                     {"WINDOWS/Profiles/bob/user.dat", "profile:bob@example.org"}});
-  const auto names = [](const Installation& found) {
+  const auto names = [](const std::filesystem::path& root, const std::string& start) {
+    HostTree tree(root);
     std::vector<std::string> out;
-    for (const auto& profile : found.profiles) out.push_back(profile.first);
+    for (const auto& profile : FindInstallation(tree, start, root.string()).profiles) out.push_back(profile.first);
     return out;
   };
-  EXPECT_EQ(names(FindInstallation(xp.path())), std::vector<std::string>{"joe"});
-  EXPECT_EQ(names(FindInstallation(vista.path())), (std::vector<std::string>{"kim", "lee"}));
-  EXPECT_EQ(names(FindInstallation(me / "WINDOWS")), (std::vector<std::string>{"anna", "bob"}));
+  EXPECT_EQ(names(xp.path(), ""), std::vector<std::string>{"joe"});
+  EXPECT_EQ(names(vista.path(), "Windows"), (std::vector<std::string>{"kim", "lee"}));
+  EXPECT_EQ(names(me.path(), "WINDOWS"), (std::vector<std::string>{"anna", "bob"}));
 
   // One person: theirs. Several: asked, or named with --user.
   EXPECT_EQ(MailAddress(*Open({xp.path()}).registry), u"Def. e-mail for this user: joe@example.org");

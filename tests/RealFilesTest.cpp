@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "platform/memory/RegFile.h"
-#include "platform/offline/Sources.h"
+#include "rescue/Sources.h"
 #include "support/Fixtures.h"
 #include "support/Query.h"
 #include "ui/console/ConsoleControls.h"

@@ -9,26 +9,6 @@
 namespace taloveric {
 namespace fs = std::filesystem;
 
-std::optional<fs::path> NewestRegistryCabinet(const fs::path& windows) {
-  std::error_code ec;
-  std::optional<fs::path> newest;
-  fs::file_time_type newestTime;
-  for (fs::directory_iterator it(windows, ec), end; !ec && it != end; it.increment(ec)) {
-    if (AsciiLower(it->path().filename().string()) != "sysbckup") continue;
-    for (fs::directory_iterator cab(it->path(), ec); !ec && cab != end; cab.increment(ec)) {
-      const std::string name = AsciiLower(cab->path().filename().string());
-      if (name.size() != 9 || name.rfind("rb", 0) != 0 || !name.ends_with(".cab")) continue;
-      std::error_code timeError;
-      const auto when = fs::last_write_time(cab->path(), timeError);
-      if (!timeError && (!newest || when > newestTime)) {
-        newest = cab->path();
-        newestTime = when;
-      }
-    }
-  }
-  return newest;
-}
-
 std::optional<fs::path> ExtractFromCabinet(const fs::path& cabinet, const std::string& name, const fs::path& to) {
   const std::unique_ptr<mscab_decompressor, void (*)(mscab_decompressor*)> reader(
       mspack_create_cab_decompressor(nullptr), mspack_destroy_cab_decompressor);

@@ -8,9 +8,6 @@
 
 namespace taloveric {
 
-// The newest cabinet (by its date) in `windows`\SYSBCKUP, if any.
-std::optional<std::filesystem::path> NewestRegistryCabinet(const std::filesystem::path& windows);
-
 // Copies the file named `name` (without regard to case) out of `cabinet` into
 // the folder `to`; nullopt when the cabinet cannot be read or lacks it.
 std::optional<std::filesystem::path> ExtractFromCabinet(const std::filesystem::path& cabinet, const std::string& name,

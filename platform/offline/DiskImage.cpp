@@ -1,11 +1,10 @@
 #include "platform/offline/DiskImage.h"
 
 #include <libqcow.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <tsk/libtsk.h>
 
 #include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <memory>
 
@@ -17,20 +16,6 @@ namespace taloveric {
 namespace fs = std::filesystem;
 
 namespace {
-
-// The registry files looked for below each top folder of a partition (its
-// Windows folder) and in the partition's root; the machine's files, or their
-// backups, mark an installation.
-struct Wanted {
-  const char* path;
-  bool machine;
-};
-constexpr Wanted kInWindows[] = {{"SYSTEM.DAT", true},  {"SYSTEM.DA0", true},
-                                 {"USER.DAT", false},   {"USER.DA0", false},
-                                 {"system32/config/SOFTWARE", true}, {"system32/config/SYSTEM", false},
-                                 {"repair/software", true}};
-constexpr const char* kProfileFolders[] = {"Profiles", "Documents and Settings", "Users"};
-constexpr std::uint64_t kLargestHive = 256u << 20;
 
 struct ImageClose {
   void operator()(TSK_IMG_INFO* image) const { tsk_img_close(image); }
@@ -144,111 +129,86 @@ bool SafeName(std::string_view name) {
   return std::none_of(name.begin(), name.end(), [](char c) { return c == '/' || static_cast<unsigned char>(c) < 0x20; });
 }
 
-// The names in a folder of the file system that may become names on this
-// system (above), its own "." and ".." left out.
-std::vector<std::string> Names(TSK_FS_INFO* fileSystem, const std::string& folder, bool folders) {
-  std::vector<std::string> names;
-  const std::unique_ptr<TSK_FS_DIR, DirClose> dir(tsk_fs_dir_open(fileSystem, folder.c_str()));
-  if (!dir) {
-    tsk_error_reset();
-    return names;
-  }
-  for (std::size_t i = 0; i < tsk_fs_dir_getsize(dir.get()); ++i) {
-    const std::unique_ptr<TSK_FS_FILE, FileClose> entry(tsk_fs_dir_get(dir.get(), i));
-    if (!entry || entry->name == nullptr || entry->name->name == nullptr) continue;
-    const std::string name = entry->name->name;
-    if (!SafeName(name) || (entry->name->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0) continue;
-    const bool isFolder = entry->name->type == TSK_FS_NAME_TYPE_DIR;
-    if (isFolder == folders) names.push_back(name);
-  }
-  return names;
-}
+// A file system of the disk as a tree of files. Names that may not become
+// names on this system (above) are left out, as are deleted entries.
+class ImageTree : public FileTree {
+ public:
+  ImageTree(TSK_FS_INFO* fileSystem, std::string image, std::string partition)
+      : fileSystem_(fileSystem), image_(std::move(image)), partition_(std::move(partition)) {}
 
-// Copies `path` of the file system to `to`, if it is there; true when copied.
-bool CopyOut(TSK_FS_INFO* fileSystem, const std::string& path, const fs::path& to) {
-  const std::unique_ptr<TSK_FS_FILE, FileClose> file(tsk_fs_file_open(fileSystem, nullptr, path.c_str()));
-  if (!file || file->meta == nullptr || file->meta->type != TSK_FS_META_TYPE_REG) {
+  std::vector<Entry> List(const std::string& folder, std::string* problem) override {
+    std::vector<Entry> out;
+    const std::unique_ptr<TSK_FS_DIR, DirClose> dir(tsk_fs_dir_open(fileSystem_.get(), Absolute(folder).c_str()));
+    if (!dir) {
+      const std::string why = TskError();
+      if (problem != nullptr && problem->empty()) *problem = image_ + ", " + partition_ + ":" + Shown(folder) + ": " + why;
+      return out;
+    }
+    for (std::size_t i = 0; i < tsk_fs_dir_getsize(dir.get()); ++i) {
+      const std::unique_ptr<TSK_FS_FILE, FileClose> entry(tsk_fs_dir_get(dir.get(), i));
+      if (!entry || entry->name == nullptr || entry->name->name == nullptr) continue;
+      const std::string name = entry->name->name;
+      if (!SafeName(name) || (entry->name->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0) continue;
+      const bool folderEntry = entry->name->type == TSK_FS_NAME_TYPE_DIR;
+      if (std::none_of(out.begin(), out.end(), [&](const Entry& seen) { return seen.name == name; })) {
+        out.push_back({name, folderEntry});
+      }
+    }
     tsk_error_reset();
-    return false;
+    std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    return out;
   }
-  const auto size = static_cast<std::uint64_t>(file->meta->size);
-  if (size > kLargestHive) return false;
-  fs::create_directories(to.parent_path());
-  std::ofstream out(to, std::ios::binary | std::ios::trunc);
-  char buffer[1 << 16];
-  for (std::uint64_t at = 0; at < size;) {
-    const ssize_t got = tsk_fs_file_read(file.get(), static_cast<TSK_OFF_T>(at), buffer,
-                                         static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, size - at)),
-                                         TSK_FS_FILE_READ_FLAG_NONE);
-    if (got <= 0) {
+
+  std::optional<FileInfo> Stat(const std::string& file) override {
+    TSK_FS_FILE* opened = Open(file);
+    if (opened == nullptr) return std::nullopt;
+    // FAT keeps local time without a zone; The Sleuth Kit reads it in this system's.
+    const std::time_t modified = opened->meta->mtime;
+    return FileInfo{static_cast<std::uint64_t>(opened->meta->size),
+                    modified > 0 ? std::optional(modified) : std::nullopt};
+  }
+
+  std::optional<std::size_t> ReadAt(const std::string& file, std::uint64_t offset, char* buffer,
+                                    std::size_t size) override {
+    TSK_FS_FILE* opened = Open(file);
+    if (opened == nullptr) return std::nullopt;
+    const auto length = static_cast<std::uint64_t>(opened->meta->size);
+    if (offset >= length) return 0;
+    size = static_cast<std::size_t>(std::min<std::uint64_t>(size, length - offset));
+    const ssize_t got = tsk_fs_file_read(opened, static_cast<TSK_OFF_T>(offset), buffer, size, TSK_FS_FILE_READ_FLAG_NONE);
+    if (got < 0) {
       tsk_error_reset();
-      break;  // what the disk still gives; the readers judge the rest
+      return std::nullopt;
     }
-    out.write(buffer, got);
-    at += static_cast<std::uint64_t>(got);
+    return static_cast<std::size_t>(got);
   }
-  out.close();
-  // The copy keeps the file's own date, which says how old a backup is. FAT
-  // keeps local time without a zone; The Sleuth Kit reads it in this system's.
-  if (file->meta->mtime > 0) {
-    const struct timespec times[2] = {{file->meta->mtime, 0}, {file->meta->mtime, 0}};
-    ::utimensat(AT_FDCWD, to.c_str(), times, 0);
-  }
-  return true;
-}
 
-// Reads the registry files of one file system out into `to`; true when it holds
-// a Windows registry.
-bool ReadOut(TSK_FS_INFO* fileSystem, const fs::path& to) {
-  bool registry = false;
-  std::vector<std::string> tops = Names(fileSystem, "/", true);
-  tops.insert(tops.begin(), "");
-  for (const std::string& top : tops) {
-    const std::string base = top.empty() ? "/" : "/" + top + "/";
-    for (const Wanted& wanted : kInWindows) {
-      const bool copied = CopyOut(fileSystem, base + wanted.path, to / top / wanted.path);
-      registry = registry || (copied && wanted.machine);
-    }
-    // Windows 98 and Me keep the registry of their last good starts in cabinets.
-    for (const std::string& name : Names(fileSystem, base + "SYSBCKUP", false)) {
-      const std::string lower = AsciiLower(name);
-      if (lower.rfind("rb", 0) == 0 && lower.ends_with(".cab")) {
-        registry = CopyOut(fileSystem, base + "SYSBCKUP/" + name, to / top / "SYSBCKUP" / name) || registry;
+  std::string Shown(const std::string& path) const override { return Absolute(path); }
+  std::string Image() const override { return image_; }
+  std::string Partition() const override { return partition_; }
+
+ private:
+  static std::string Absolute(const std::string& path) { return "/" + path; }
+
+  // The regular file at `file`, kept open for the reads that follow; null
+  // when there is none.
+  TSK_FS_FILE* Open(const std::string& file) {
+    if (!open_ || openPath_ != file) {
+      open_.reset(tsk_fs_file_open(fileSystem_.get(), nullptr, Absolute(file).c_str()));
+      openPath_ = file;
+      if (open_ && (open_->meta == nullptr || open_->meta->type != TSK_FS_META_TYPE_REG || open_->meta->size < 0)) {
+        open_.reset();
       }
+      if (!open_) tsk_error_reset();
     }
+    return open_.get();
   }
-  // The newest of XP's restore points keeps a copy of SOFTWARE.
-  const std::string volume = "/System Volume Information";
-  for (const std::string& restore : Names(fileSystem, volume, true)) {
-    if (AsciiLower(restore).rfind("_restore", 0) != 0) continue;
-    std::string newest;
-    unsigned long newestNumber = 0;
-    for (const std::string& point : Names(fileSystem, volume + "/" + restore, true)) {
-      const auto number = AsciiLower(point).rfind("rp", 0) == 0 ? WholeNumber(point.substr(2)) : std::nullopt;
-      if (number && (newest.empty() || *number > newestNumber)) {
-        newest = point;
-        newestNumber = *number;
-      }
-    }
-    const std::string snapshot = "snapshot/_REGISTRY_MACHINE_SOFTWARE";
-    if (!newest.empty() &&
-        CopyOut(fileSystem, volume + "/" + restore + "/" + newest + "/" + snapshot,
-                to / "System Volume Information" / restore / newest / snapshot)) {
-      registry = true;
-    }
-  }
-  for (const std::string& top : tops) {
-    for (const char* profiles : kProfileFolders) {
-      const std::string folder = (top.empty() ? "/" : "/" + top + "/") + profiles;
-      for (const std::string& person : Names(fileSystem, folder, true)) {
-        for (const char* hive : {"USER.DAT", "NTUSER.DAT"}) {
-          CopyOut(fileSystem, folder + "/" + person + "/" + hive, to / top / profiles / person / hive);
-        }
-      }
-    }
-  }
-  return registry;
-}
+
+  std::unique_ptr<TSK_FS_INFO, FsClose> fileSystem_;
+  std::string image_, partition_;
+  std::unique_ptr<TSK_FS_FILE, FileClose> open_;
+  std::string openPath_;
+};
 
 // "FAT32", "NTFS" ...
 std::string FileSystemName(TSK_FS_INFO* fileSystem) {
@@ -295,8 +255,12 @@ bool LooksLikeDiskImage(const fs::path& file, const std::string& head) {
          head.starts_with("conectix") || (head.size() >= 512 && head[510] == '\x55' && head[511] == '\xAA');
 }
 
-DiskImage::DiskImage(const fs::path& image) {
-  if (folder_.empty()) throw SourceError(image.string() + ": no private folder to read it out to");
+struct DiskImage::Opened {
+  std::unique_ptr<TSK_IMG_INFO, ImageClose> disk;
+  std::unique_ptr<TSK_VS_INFO, VolumesClose> volumes;
+};
+
+DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()) {
   std::string why;
   const std::string head = ReadHeadOf(image, 64 << 10);
   if (const std::string problem = BackingFileProblem(head); !problem.empty()) {
@@ -304,44 +268,38 @@ DiskImage::DiskImage(const fs::path& image) {
                                        "disk first (qemu-img convert -O raw)");
   }
   const bool qcow = head.starts_with("QFI\xFB");
-  const std::unique_ptr<TSK_IMG_INFO, ImageClose> disk(
-      LooksLikeVdi(head) ? OpenVdi(image)
-      : qcow             ? OpenQcow(image, why)
-                         : tsk_img_open_utf8_sing(image.c_str(), TSK_IMG_TYPE_DETECT, 0));
-  if (!disk) {
+  opened_->disk.reset(LooksLikeVdi(head) ? OpenVdi(image)
+                      : qcow             ? OpenQcow(image, why)
+                                         : tsk_img_open_utf8_sing(image.c_str(), TSK_IMG_TYPE_DETECT, 0));
+  if (!opened_->disk) {
     if (why.empty()) why = TskError();
     throw SourceError(image.string() + ": not a disk image or virtual disk that can be read (" + why + ")");
   }
-  const auto tryFileSystem = [&](TSK_FS_INFO* raw, const std::string& where, int number) {
-    const std::unique_ptr<TSK_FS_INFO, FsClose> fileSystem(raw);
-    if (!fileSystem) {
+  const auto addFileSystem = [&](TSK_FS_INFO* fileSystem, const std::string& where) {
+    if (fileSystem == nullptr) {
       tsk_error_reset();
       return;
     }
-    const fs::path to = folder_.path() / ("partition" + std::to_string(number));
-    if (ReadOut(fileSystem.get(), to)) {
-      found_.push_back({where + " (" + FileSystemName(fileSystem.get()) + ", at byte " +
-                            std::to_string(fileSystem->offset) + ")",
-                        to});
-    }
+    const std::string partition =
+        where + " (" + FileSystemName(fileSystem) + ", at byte " + std::to_string(fileSystem->offset) + ")";
+    trees_.push_back(std::make_unique<ImageTree>(fileSystem, image.string(), partition));
   };
-  const std::unique_ptr<TSK_VS_INFO, VolumesClose> volumes(tsk_vs_open(disk.get(), 0, TSK_VS_TYPE_DETECT));
-  if (volumes) {
+  opened_->volumes.reset(tsk_vs_open(opened_->disk.get(), 0, TSK_VS_TYPE_DETECT));
+  if (opened_->volumes) {
     int number = 0;
-    for (TSK_PNUM_T i = 0; i < volumes->part_count; ++i) {
-      const TSK_VS_PART_INFO* part = tsk_vs_part_get(volumes.get(), i);
+    for (TSK_PNUM_T i = 0; i < opened_->volumes->part_count; ++i) {
+      const TSK_VS_PART_INFO* part = tsk_vs_part_get(opened_->volumes.get(), i);
       if (part == nullptr || (part->flags & TSK_VS_PART_FLAG_ALLOC) == 0) continue;
       ++number;
-      tryFileSystem(tsk_fs_open_vol(part, TSK_FS_TYPE_DETECT), "partition " + std::to_string(number), number);
+      addFileSystem(tsk_fs_open_vol(part, TSK_FS_TYPE_DETECT), "partition " + std::to_string(number));
     }
   } else {
     tsk_error_reset();
-    tryFileSystem(tsk_fs_open_img(disk.get(), 0, TSK_FS_TYPE_DETECT), "the disk's file system", 0);
-  }
-  if (found_.empty()) {
-    throw SourceError(image.string() + ": no Windows registry on this disk (looked on every partition for "
-                                       "SYSTEM.DAT and System32\\config\\SOFTWARE)");
+    addFileSystem(tsk_fs_open_img(opened_->disk.get(), 0, TSK_FS_TYPE_DETECT), "the disk's file system");
   }
 }
+
+// The trees go before the volumes and the image they read through.
+DiskImage::~DiskImage() { trees_.clear(); }
 
 }  // namespace taloveric

@@ -1,39 +1,36 @@
 #pragma once
-// A disk image or virtual disk of a machine that no longer boots, read without
-// mounting it and without root: a raw image (dd), a partitioned or
-// unpartitioned disk (MBR or GPT), VHD/VHDX, VMDK or E01, through The Sleuth
-// Kit and libyal's container libraries. Only the registry files of the Windows
-// installations found on its partitions are read out.
+// A disk image or virtual disk of a machine that no longer boots, or a disk
+// itself, read without mounting it and without root: a raw image (dd), a
+// partitioned or unpartitioned disk (MBR or GPT), VHD/VHDX, VMDK, QCOW2, VDI
+// or E01, through The Sleuth Kit and libyal's container libraries. Its file
+// systems are trees of files, read in place and never written.
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/posix/PrivateFolder.h"
+#include "platform/FileTree.h"
 
 namespace taloveric {
 
 class DiskImage {
  public:
-  // Opens the image and copies the registry files of every Windows installation
-  // on it into a private folder, laid out as on the disk. Throws SourceError
-  // naming the image and what is wrong.
+  // Opens the image and each file system on it. Throws SourceError naming
+  // the image and what is wrong.
   explicit DiskImage(const std::filesystem::path& image);
-  // The private folder goes with the object: the registry files stay readable
-  // to whoever already opened them.
+  ~DiskImage();
   DiskImage(const DiskImage&) = delete;
   DiskImage& operator=(const DiskImage&) = delete;
 
-  struct Installation {
-    std::string where;             // "partition 1 (FAT32, at byte 1048576)"
-    std::filesystem::path folder;  // its files, read out
-  };
-  // Each partition that holds a Windows registry, in the disk's order.
-  const std::vector<Installation>& Installations() const { return found_; }
+  // Each file system The Sleuth Kit can read, in the disk's order; each tree's
+  // Partition() says where it is ("partition 1 (FAT32, at byte 1048576)").
+  const std::vector<std::unique_ptr<FileTree>>& FileSystems() const { return trees_; }
 
  private:
-  PrivateFolder folder_{"taloveric-image"};
-  std::vector<Installation> found_;
+  struct Opened;
+  std::unique_ptr<Opened> opened_;  // the image and its volumes, which the trees read through
+  std::vector<std::unique_ptr<FileTree>> trees_;
 };
 
 // Whether a file's first bytes or name say it is a disk image or virtual disk.

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "collect/ReadReg.h"
-#include "platform/offline/Sources.h"
+#include "rescue/Sources.h"
 #include "ui/console/ConsoleControls.h"
 
 namespace taloveric::fuzz {

@@ -21,24 +21,6 @@ std::string Trim(const std::string& s) {
 
 }  // namespace
 
-std::u16string Visible(std::u16string_view text) {
-  std::u16string out;
-  for (const char16_t c : text) {
-    if (c < 0x20) {
-      out += u'^';
-      out += static_cast<char16_t>(c + 0x40);
-    } else if (c == 0x7F) {
-      out += u"^?";
-    } else if (c >= 0x80 && c < 0xA0) {  // C1 controls, as cat -v shows them
-      out += u"M-^";
-      out += static_cast<char16_t>(c - 0x80 + 0x40);
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 void PrintFrame(std::ostream& out, const std::u16string& title, const std::u16string& text) {
   // Lines break at LF and at CR LF; any other control character is shown.
   std::u16string shown;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Dialogs.h"
+#include "report/Forms.h"
 
 namespace taloveric {
 
@@ -22,11 +23,6 @@ class ConsoleDialogs : public Dialogs {
   std::istream& in_;
   std::ostream& out_;
 };
-
-// Text as a terminal may show it: control characters in caret notation (^[,
-// ^M; ^? for DEL, M-^A for the C1 controls), so that a value cannot move the
-// cursor, clear the screen or pass for a line of its own.
-std::u16string Visible(std::u16string_view text);
 
 // Prints a framed console "window" or "box": its title, then its text. Its
 // lines break at LF and CR LF; every other control character is made visible.

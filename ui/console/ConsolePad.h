@@ -11,14 +11,6 @@
 
 namespace taloveric {
 
-// The report as a terminal shows it: a line for each of its lines, control
-// characters made visible.
-std::u16string ShownReport(std::u16string_view text);
-
-// The section under the report on an NT-family installation: the product key
-// NT keeps encoded, decoded, and what NT's own key says of the installation.
-std::u16string NtSection(const NtInstallation& nt);
-
 class ConsolePad {
  public:
   // `appendix`: a section shown under the report, empty for none.

@@ -1,4 +1,4 @@
-#include "app/posix/Output.h"
+#include "report/Forms.h"
 
 #include <array>
 #include <cstdio>
@@ -7,8 +7,6 @@
 #include "platform/CodePage.h"
 #include "platform/Unicode.h"
 #include "report/ReportText.h"
-#include "ui/console/ConsoleDialogs.h"
-#include "ui/console/ConsolePad.h"
 
 namespace taloveric {
 namespace {
@@ -104,6 +102,49 @@ std::string CsvField(const std::string& utf8) {
 }
 
 }  // namespace
+
+std::u16string Visible(std::u16string_view text) {
+  std::u16string out;
+  for (const char16_t c : text) {
+    if (c < 0x20) {
+      out += u'^';
+      out += static_cast<char16_t>(c + 0x40);
+    } else if (c == 0x7F) {
+      out += u"^?";
+    } else if (c >= 0x80 && c < 0xA0) {  // C1 controls, as cat -v shows them
+      out += u"M-^";
+      out += static_cast<char16_t>(c - 0x80 + 0x40);
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::u16string ShownReport(std::u16string_view text) {
+  std::u16string shown;
+  for (const std::u16string& line : ReportLines(text)) shown += (shown.empty() ? u"" : u"\n") + Visible(line);
+  return shown;
+}
+
+std::u16string NtSection(const NtInstallation& nt) {
+  std::u16string out = u"\n-- This is a Windows NT-family installation; its product key is kept encoded:\n";
+  const auto line = [&](std::u16string_view label, const std::string& value) {
+    if (!value.empty()) out += std::u16string(label) + Visible(FromAnsi(value)) + u"\n";
+  };
+  const NtProductKey& key = nt.productKey;
+  line(u"Product key: ", key.key.empty() ? std::string("(none could be decoded)") : key.key);
+  line(u"Decoded from: ", key.source);
+  line(u"Product: ", nt.productName);
+  line(u"Edition: ", nt.editionId);
+  line(u"Version: ", nt.version.version + (nt.version.build.empty() ? "" : ", build " + nt.version.build));
+  line(u"Service pack: ", nt.version.servicePack);
+  line(u"Product ID: ", nt.productId);
+  line(u"Registered owner: ", nt.registeredOwner);
+  line(u"Registered organization: ", nt.registeredOrganization);
+  line(u"Installed on: ", nt.installDate);
+  return out;
+}
 
 std::string TextOutput(const Findings& found) {
   std::string out = ToUtf8(ShownReport(found.info.ReportText)) + "\n";

@@ -1,6 +1,7 @@
 #pragma once
 // Turns what the user names (.reg exports, registry files of a Windows
-// installation, or the installation's folder) into one registry.
+// installation, the installation's folder, or a disk that holds it) into one
+// registry, and says what was read and what the user should know of it.
 
 #include <filesystem>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/MountedRegistry.h"
+#include "report/Findings.h"
 
 namespace taloveric {
 
@@ -20,46 +22,10 @@ enum class FileKind { RegExport, Win9xRegistry, NtHive, DiskImage };
 // other file, and for FIFOs, devices and folders before reading them.
 FileKind DetectKind(const std::filesystem::path& file);
 
-// The registry files found in the folder of a Windows installation.
-struct Installation {
-  bool nt = false;
-  std::filesystem::path machine;      // SYSTEM.DAT or SOFTWARE; empty when only its backup is left
-  // What Windows kept of it: SYSTEM.DA0 (95, 98, Me) or repair\SOFTWARE (XP),
-  // read when the live file is missing or cannot be read.
-  std::filesystem::path machineBackup;
-  std::filesystem::path defaultUser;  // Windows 9x: the Windows folder's USER.DAT
-  std::filesystem::path defaultUserBackup;  // and its USER.DA0
-  // Windows 98 and Me: the newest SYSBCKUP\RB0nn.CAB, tried last.
-  std::optional<std::filesystem::path> cabinet;
-  std::filesystem::path system;       // NT: the SYSTEM hive, which names the code page
-  // Name and USER.DAT or NTUSER.DAT; a profile whose folder cannot be read is
-  // listed too, so that asking for it says why.
-  std::vector<std::pair<std::string, std::filesystem::path>> profiles;
-};
-
-// Looks in `folder` (a disk's root or its Windows folder, however it is named:
-// relative, with a trailing slash), matching names without regard to case;
-// throws SourceError when it holds no registry, saying what could not be read.
-Installation FindInstallation(const std::filesystem::path& folder);
-
 // Asked to pick one of several (user profiles, installations on a disk),
 // `question` saying of what; nullopt when nobody can answer.
 using Chooser =
     std::function<std::optional<std::string>(const std::string& question, const std::vector<std::string>& names)>;
-
-// A file the registry was read from: on the host, or inside a disk image.
-struct SourceFile {
-  std::string file;       // its path; inside an image, its path there
-  std::string image;      // the disk image it is on; empty for a host file
-  std::string partition;  // where on the image: "partition 1 (FAT32, at byte 1048576)"
-};
-
-// A backup Windows kept, read in place of a live file that is missing or damaged.
-struct BackupRead {
-  std::string file;  // as the user knows it
-  std::string date;  // its own last change, "yyyy-mm-ddThh:mm:ssZ"; empty when not known
-  std::string why;   // what was wrong with the files tried before it
-};
 
 struct OpenedSources {
   std::unique_ptr<MountedRegistry> registry;
@@ -74,8 +40,8 @@ struct OpenedSources {
   Family family = Family::Windows9x;
   // The ANSI code page the installation says it used, where it says so.
   std::optional<unsigned> codePage;
-  // How the files read out of a disk image are named to the user: the private
-  // folder they were read into, and the image and partition they came from.
+  // How the files read out of a disk image are named to the user: where in the
+  // private folder they were read out to, and the image and partition they came from.
   std::vector<std::pair<std::string, std::string>> aliases;
   // How many Windows installations the disk image holds (1 for other sources).
   unsigned installations = 1;

@@ -1,5 +1,5 @@
 #pragma once
-// The report in forms other than the Windows program's bytes, for a terminal,
+// The report in forms other than the Windows program's bytes, for a console,
 // a script or an inventory: readable text, JSON (docs/report.schema.json),
 // JSON Lines and CSV, all UTF-8.
 
@@ -7,29 +7,25 @@
 #include <string>
 #include <vector>
 
-#include "collect/InstallInfo.h"
-#include "collect/NtProductKey.h"
-#include "collect/ReadReg.h"
-#include "platform/offline/Sources.h"
+#include "report/Findings.h"
 
 namespace taloveric {
 
 // The JSON documents' schema version; a change that breaks a reader raises it.
 inline constexpr int kSchemaVersion = 1;
 
-// What one run found in one installation, for the forms below.
-struct Findings {
-  std::string named;      // the source as the user named it
-  unsigned install = 1;   // which installation of the source
-  InstallInfo info;
-  Collected collected;
-  Family family = Family::Windows9x;
-  unsigned codePage = 1252;
-  std::optional<NtInstallation> nt;  // NT family only
-  std::vector<SourceFile> files;     // the files read
-  std::vector<BackupRead> backups;
-  std::vector<std::string> warnings;
-};
+// Text as a terminal may show it: control characters in caret notation (^[,
+// ^M; ^? for DEL, M-^A for the C1 controls), so that a value cannot move the
+// cursor, clear the screen or pass for a line of its own.
+std::u16string Visible(std::u16string_view text);
+
+// The report as a terminal shows it: a line for each of its lines, control
+// characters made visible.
+std::u16string ShownReport(std::u16string_view text);
+
+// The section under the report on an NT-family installation: the product key
+// NT keeps encoded, decoded, and what NT's own key says of the installation.
+std::u16string NtSection(const NtInstallation& nt);
 
 // The report's lines and, on an NT-family installation, NT's section: UTF-8,
 // LF line ends, control characters made visible.

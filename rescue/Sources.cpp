@@ -1,4 +1,4 @@
-#include "platform/offline/Sources.h"
+#include "rescue/Sources.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <map>
 
 #include "platform/Unicode.h"
@@ -15,8 +16,10 @@
 #include "platform/offline/CregFile.h"
 #include "platform/offline/DiskImage.h"
 #include "platform/offline/NtHiveFile.h"
+#include "platform/posix/HostTree.h"
 #include "platform/posix/PrivateFolder.h"
 #include "platform/posix/RegularFile.h"
+#include "rescue/Layout.h"
 
 namespace taloveric {
 namespace fs = std::filesystem;
@@ -24,69 +27,6 @@ namespace fs = std::filesystem;
 namespace {
 
 bool NameIs(const fs::path& path, std::string_view name) { return AsciiLower(path.filename().string()) == name; }
-
-// A folder's entries, sorted; what could not be read of it goes to `problem`.
-std::vector<fs::path> Entries(const fs::path& folder, std::string* problem = nullptr) {
-  std::vector<fs::path> out;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) out.push_back(it->path());
-  if (ec && problem != nullptr && problem->empty()) *problem = folder.string() + ": " + ec.message();
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-// The entry of `folder` named `name` without regard to case, if there is one.
-std::optional<fs::path> Entry(const fs::path& folder, std::string_view name, std::string* problem = nullptr) {
-  for (const fs::path& entry : Entries(folder, problem)) {
-    if (NameIs(entry, name)) return entry;
-  }
-  return std::nullopt;
-}
-
-std::optional<fs::path> FileAt(const fs::path& folder, std::initializer_list<std::string_view> names,
-                               std::string* problem = nullptr) {
-  fs::path at = folder;
-  for (std::string_view name : names) {
-    const auto next = Entry(at, name, problem);
-    if (!next) return std::nullopt;
-    at = *next;
-  }
-  std::error_code ec;
-  return fs::is_regular_file(at, ec) ? std::optional(at) : std::nullopt;
-}
-
-std::vector<fs::path> SubFolders(const fs::path& folder, std::string* problem = nullptr) {
-  std::vector<fs::path> out;
-  for (const fs::path& entry : Entries(folder, problem)) {
-    std::error_code ec;
-    if (fs::is_directory(entry, ec)) out.push_back(entry);
-  }
-  return out;
-}
-
-// Profiles of Windows itself rather than of a person.
-bool IsSystemProfile(const std::string& name) {
-  static const char* const kSystem[] = {"all users", "default", "default user", "public", "localservice",
-                                        "networkservice"};
-  for (const char* system : kSystem) {
-    if (AsciiLower(name) == system) return true;
-  }
-  return false;
-}
-
-void AddProfiles(Installation& found, const fs::path& profilesFolder, std::string_view hiveName) {
-  for (const fs::path& profile : SubFolders(profilesFolder)) {
-    const std::string name = profile.filename().string();
-    if (IsSystemProfile(name)) continue;
-    std::string unreadable;
-    if (const auto hive = FileAt(profile, {hiveName}, &unreadable)) {
-      found.profiles.emplace_back(name, *hive);
-    } else if (!unreadable.empty()) {
-      // Listed all the same: reading it then says why it cannot be read.
-      found.profiles.emplace_back(name, profile / (hiveName == "user.dat" ? "USER.DAT" : "NTUSER.DAT"));
-    }
-  }
-}
 
 std::string Join(const std::vector<std::string>& names) {
   std::string out;
@@ -137,6 +77,16 @@ bool HasNtBuild(Registry& registry) {
   ScopedRegKey key(registry);
   return key.Open(kHkeyLocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion") == kErrorSuccess &&
          !ReadValueText(registry, key.get(), "CurrentBuildNumber").empty();
+}
+
+// `text` with the private folder's paths named as the user knows them.
+std::string Aliased(std::string text, const std::vector<std::pair<std::string, std::string>>& aliases) {
+  for (const auto& [from, to] : aliases) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+      text.replace(at, from.size(), to);
+    }
+  }
+  return text;
 }
 
 // Builds the one registry the sources make: .reg exports into a tree in
@@ -195,6 +145,9 @@ class Builder {
   }
 
   void Warn(std::string warning) { warnings_.push_back(std::move(warning)); }
+  // Files read out of a disk image are in `readOut.file`: the user knows
+  // them by the image and partition.
+  void ReadOut(SourceFile readOut) { readOut_ = std::move(readOut); }
   void Backup(BackupRead backup, std::string warning) {
     backups_.push_back(std::move(backup));
     Warn(std::move(warning));
@@ -231,6 +184,17 @@ class Builder {
     opened.notes = std::move(notes);
     opened.warnings = std::move(warnings_);
     opened.backups = std::move(backups_);
+    for (const std::string& file : opened.files) {
+      if (readOut_ && file.starts_with(readOut_->file + "/")) {
+        opened.sourceFiles.push_back({file.substr(readOut_->file.size()), readOut_->image, readOut_->partition});
+      } else {
+        opened.sourceFiles.push_back({file, "", ""});
+      }
+    }
+    if (readOut_) opened.aliases.emplace_back(readOut_->file, readOut_->image + ", " + readOut_->partition + ":");
+    for (std::string& text : opened.notes) text = Aliased(text, opened.aliases);
+    for (std::string& file : opened.files) file = Aliased(file, opened.aliases);
+    for (BackupRead& backup : opened.backups) backup.file = Aliased(backup.file, opened.aliases);
     return opened;
   }
 
@@ -270,59 +234,88 @@ class Builder {
   std::vector<std::string> warnings_;
   std::vector<std::string> files_;
   Role lastRole_ = Role::User;
+  std::optional<SourceFile> readOut_;
 };
 
-// The SOFTWARE hive of the newest of XP's restore points on a disk:
-// System Volume Information\_restore{...}\RPnnn\snapshot\_REGISTRY_MACHINE_SOFTWARE.
-std::optional<fs::path> NewestRestorePoint(const fs::path& root) {
-  std::optional<fs::path> newest;
-  unsigned long newestNumber = 0;
-  const auto volume = Entry(root, "system volume information");
-  if (!volume) return std::nullopt;
-  for (const fs::path& restore : SubFolders(*volume)) {
-    if (AsciiLower(restore.filename().string()).rfind("_restore", 0) != 0) continue;
-    for (const fs::path& point : SubFolders(restore)) {
-      const std::string name = AsciiLower(point.filename().string());
-      const auto number = name.rfind("rp", 0) == 0 ? WholeNumber(name.substr(2)) : std::nullopt;
-      const auto snapshot = number ? FileAt(point, {"snapshot", "_registry_machine_software"}) : std::nullopt;
-      if (snapshot && (!newest || *number > newestNumber)) {
-        newest = snapshot;
-        newestNumber = *number;
-      }
-    }
-  }
-  return newest;
-}
-
-// A file's last change in `format` (UTC); empty when not known.
-std::string Written(const fs::path& file, const char* format) {
-  struct stat info {};
-  if (::stat(file.c_str(), &info) != 0) return "";
+// A moment as a backup's date is given, in `format` (UTC); empty when not known.
+std::string Written(const std::optional<std::time_t>& when, const char* format) {
+  if (!when) return "";
   std::tm utc{};
   char text[32] = {};
-  const std::time_t when = info.st_mtime;
-  if (::gmtime_r(&when, &utc) == nullptr || std::strftime(text, sizeof text, format, &utc) == 0) return "";
+  if (::gmtime_r(&*when, &utc) == nullptr || std::strftime(text, sizeof text, format, &utc) == 0) return "";
   return text;
 }
 
+// The largest file read out of an image: far more than any registry holds.
+constexpr std::uint64_t kLargestHive = 256u << 20;
+
+// The files of a tree as the format libraries open them, by a name on this
+// machine: a folder's files in place, an image's read out into a private
+// folder, laid out as on the disk, once each.
+class LocalFiles {
+ public:
+  explicit LocalFiles(FileTree& tree) : tree_(tree) {}
+
+  std::filesystem::path Get(const std::string& file) {
+    if (auto here = tree_.HostPath(file)) return *here;
+    if (!folder_) folder_ = std::make_unique<PrivateFolder>("taloveric-image");
+    if (folder_->empty()) throw SourceError(Named(file) + ": no private folder to read it out to");
+    const fs::path to = Copies() / file;
+    if (std::find(copied_.begin(), copied_.end(), file) != copied_.end()) return to;
+    const auto info = tree_.Stat(file);
+    if (!info) throw SourceError(Named(file) + ": cannot be read");
+    if (info->size > kLargestHive) throw SourceError(Named(file) + ": larger than any registry file");
+    std::error_code ec;
+    fs::create_directories(to.parent_path(), ec);
+    std::ofstream out(to, std::ios::binary | std::ios::trunc);
+    if (ec || !out) throw SourceError(Named(file) + ": cannot be read out to " + to.string());
+    std::vector<char> buffer(1 << 16);
+    for (std::uint64_t at = 0; at < info->size;) {
+      const auto got = tree_.ReadAt(file, at, buffer.data(), buffer.size());
+      if (!got || *got == 0) break;  // what the disk still gives; the readers judge the rest
+      out.write(buffer.data(), static_cast<std::streamsize>(*got));
+      at += *got;
+    }
+    out.close();
+    copied_.push_back(file);
+    return to;
+  }
+
+  // Where the copies are, and the image and partition they came from;
+  // nullopt when nothing was read out.
+  std::optional<SourceFile> ReadOut() const {
+    if (!folder_ || folder_->empty()) return std::nullopt;
+    return SourceFile{Copies().string(), tree_.Image(), tree_.Partition()};
+  }
+
+ private:
+  fs::path Copies() const { return folder_->path() / "disk"; }
+  std::string Named(const std::string& file) const { return tree_.Image() + ", " + tree_.Partition() + ":" + tree_.Shown(file); }
+
+  FileTree& tree_;
+  std::unique_ptr<PrivateFolder> folder_;  // made on the first copy
+  std::vector<std::string> copied_;
+};
+
 // A file to read for one part of the registry: the live one or a backup.
 struct Candidate {
-  fs::path file;     // where it is read from
-  std::string name;  // how the user knows it
-  fs::path dated;    // the file whose date is the backup's
+  std::string file;     // its path in the tree; empty for a copy out of a cabinet
+  fs::path extracted;   // that copy
+  std::string name;     // how the user knows it
+  std::optional<std::time_t> date;  // the backup's own
 };
 
 // Reads the first of `candidates` that can be read (the live file first,
 // then the backups Windows kept) and says which file the report comes from.
-void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, std::vector<Candidate> candidates,
-                      bool liveFirst, FileKind kind, Role role) {
+void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, LocalFiles& local,
+                      const std::vector<Candidate>& candidates, bool liveFirst, FileKind kind, Role role) {
   std::string why = liveFirst ? "" : "no live file beside it";
   for (std::size_t i = 0; i < candidates.size(); ++i) {
     const Candidate& candidate = candidates[i];
     const bool last = i + 1 == candidates.size();
     try {
       const std::size_t warnings = builder.WarningCount();
-      builder.AddHive(candidate.file, kind, role);
+      builder.AddHive(candidate.file.empty() ? candidate.extracted : local.Get(candidate.file), kind, role);
       if (builder.WarningCount() != warnings && !last) {
         why = builder.TakeLastWarning();  // a user file that could not be read
         continue;
@@ -335,8 +328,8 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, std::ve
     if (i == 0 && liveFirst) {
       notes.push_back("found " + candidate.name);
     } else {
-      const std::string written = Written(candidate.dated, "%Y-%m-%d %H:%M UTC");
-      builder.Backup({candidate.name, Written(candidate.dated, "%Y-%m-%dT%H:%M:%SZ"), why},
+      const std::string written = Written(candidate.date, "%Y-%m-%d %H:%M UTC");
+      builder.Backup({candidate.name, Written(candidate.date, "%Y-%m-%dT%H:%M:%SZ"), why},
                      "read the backup " + candidate.name + ", written " +
                          (written.empty() ? "on an unknown date" : written) + " (" + why + ")");
     }
@@ -344,16 +337,25 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, std::ve
   }
 }
 
-// The live file, its backup beside it and, on Windows 98 and Me, the copy in
-// the newest registry cabinet, in the order they are tried.
-std::vector<Candidate> Candidates(const fs::path& live, const fs::path& backup, const std::optional<fs::path>& cabinet,
+// The live file, the backups Windows kept of it and, on Windows 98 and Me,
+// the copy in the newest registry cabinet, in the order they are tried.
+std::vector<Candidate> Candidates(FileTree& tree, LocalFiles& local, const std::string& live,
+                                  const std::vector<std::string>& backups, const std::optional<std::string>& cabinet,
                                   const std::string& name, const PrivateFolder& scratch) {
   std::vector<Candidate> out;
-  if (!live.empty()) out.push_back({live, live.string(), live});
-  if (!backup.empty()) out.push_back({backup, backup.string(), backup});
+  const auto date = [&](const std::string& file) {
+    const auto info = tree.Stat(file);
+    return info ? info->modified : std::nullopt;
+  };
+  if (!live.empty()) out.push_back({live, {}, tree.Shown(live), date(live)});
+  for (const std::string& backup : backups) out.push_back({backup, {}, tree.Shown(backup), date(backup)});
   if (cabinet && !scratch.empty()) {
-    if (const auto extracted = ExtractFromCabinet(*cabinet, name, scratch.path())) {
-      out.push_back({*extracted, cabinet->string() + "\\" + name, *cabinet});
+    try {
+      if (const auto extracted = ExtractFromCabinet(local.Get(*cabinet), name, scratch.path())) {
+        out.push_back({"", *extracted, tree.Shown(*cabinet) + "\\" + name, date(*cabinet)});
+      }
+    } catch (const SourceError&) {
+      // A cabinet that cannot be read out is no backup.
     }
   }
   return out;
@@ -362,25 +364,25 @@ std::vector<Candidate> Candidates(const fs::path& live, const fs::path& backup, 
 // The files of an installation to read: the machine's, and the chosen user's
 // (the only profile, the one named, or the one picked among several), or on
 // Windows 9x without profiles the default user's.
-void AddInstallation(Builder& builder, std::vector<std::string>& notes, const fs::path& folder,
-                     const std::optional<std::string>& user, const Chooser& choose) {
-  const Installation found = FindInstallation(folder);
+void AddInstallation(Builder& builder, std::vector<std::string>& notes, FileTree& tree, const Installation& found,
+                     const std::string& named, const std::optional<std::string>& user, const Chooser& choose) {
   const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
+  LocalFiles local(tree);
   const PrivateFolder scratch("taloveric-cab");
-  AddFirstReadable(builder, notes,
-                   Candidates(found.machine, found.machineBackup, found.cabinet, "SYSTEM.DAT", scratch),
+  AddFirstReadable(builder, notes, local,
+                   Candidates(tree, local, found.machine, found.machineBackups, found.cabinet, "SYSTEM.DAT", scratch),
                    !found.machine.empty(), kind, Role::Machine);
-  if (!found.system.empty()) builder.AddHive(found.system, kind, Role::System);
+  if (!found.system.empty()) builder.AddHive(local.Get(found.system), kind, Role::System);
   std::vector<std::string> names;
   for (const auto& profile : found.profiles) names.push_back(profile.first);
   std::optional<std::string> chosen = user;
   if (!chosen && names.size() == 1) chosen = names[0];
-  fs::path userFile = found.defaultUser, userBackup = found.defaultUserBackup;
+  std::string userFile = found.defaultUser, userBackup = found.defaultUserBackup;
   if (!chosen && names.size() > 1) {
     chosen = choose("Several people use this installation. Whose report?", names);
     if (!chosen) {
       // The machine's values, the product key among them, do not wait on it.
-      builder.Warn(folder.string() + ": several user profiles (" + Join(names) +
+      builder.Warn(named + ": several user profiles (" + Join(names) +
                    ") and none picked: the e-mail line is left empty; pick one with --user NAME");
       return;
     }
@@ -392,21 +394,24 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, const fs
     if (it == found.profiles.end()) {
       const auto sameName = [&](const auto& profile) { return AsciiLower(profile.first) == AsciiLower(*chosen); };
       if (std::count_if(found.profiles.begin(), found.profiles.end(), sameName) > 1) {
-        throw SourceError(folder.string() + ": several user profiles are named \"" + *chosen +
+        throw SourceError(named + ": several user profiles are named \"" + *chosen +
                           "\" but for case (there are: " + Join(names) + "); give the name exactly");
       }
       it = std::find_if(found.profiles.begin(), found.profiles.end(), sameName);
     }
     if (it == found.profiles.end()) {
-      throw SourceError(folder.string() + ": no user profile \"" + *chosen + "\"" +
+      throw SourceError(named + ": no user profile \"" + *chosen + "\"" +
                         (names.empty() ? std::string(" (there are none)") : " (there are: " + Join(names) + ")"));
     }
     userFile = it->second;
     userBackup.clear();
   }
   const auto userCabinet = userBackup.empty() && userFile != found.defaultUser ? std::nullopt : found.cabinet;
-  const auto users = Candidates(userFile, userBackup, userCabinet, "USER.DAT", scratch);
-  if (!users.empty()) AddFirstReadable(builder, notes, users, !userFile.empty(), kind, Role::User);
+  std::vector<std::string> userBackups;
+  if (!userBackup.empty()) userBackups.push_back(userBackup);
+  const auto users = Candidates(tree, local, userFile, userBackups, userCabinet, "USER.DAT", scratch);
+  if (!users.empty()) AddFirstReadable(builder, notes, local, users, !userFile.empty(), kind, Role::User);
+  if (const auto readOut = local.ReadOut()) builder.ReadOut(*readOut);
 }
 
 }  // namespace
@@ -421,18 +426,6 @@ std::optional<unsigned> ReadAnsiCodePage(Registry& registry) {
   return static_cast<unsigned>(*number);
 }
 
-namespace {
-
-std::string Aliased(std::string text, const std::vector<std::pair<std::string, std::string>>& aliases) {
-  for (const auto& [from, to] : aliases) {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-      text.replace(at, from.size(), to);
-    }
-  }
-  return text;
-}
-
-}  // namespace
 
 std::vector<std::string> OpenedSources::AllWarnings() const {
   std::vector<std::string> all = warnings;
@@ -463,78 +456,51 @@ FileKind DetectKind(const fs::path& file) {
   throw SourceError(file.string() + ": neither a .reg export nor a Windows registry file nor a disk image");
 }
 
-Installation FindInstallation(const fs::path& given) {
-  const fs::path folder = Normal(given);
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) {
-    throw SourceError(given.string() + ": " + (ec ? ec.message() : std::string("is not a folder")));
-  }
-  std::string unreadable;
-  std::vector<fs::path> candidates{folder};
-  for (const fs::path& sub : SubFolders(folder, &unreadable)) candidates.push_back(sub);
-  for (const fs::path& windows : candidates) {
-    Installation found;
-    const auto system = FileAt(windows, {"system.dat"}, &unreadable);
-    const auto systemBackup = FileAt(windows, {"system.da0"});
-    const auto cabinet = NewestRegistryCabinet(windows);
-    if (system || systemBackup || cabinet) {
-      found.cabinet = cabinet;
-      found.machine = system.value_or(fs::path());
-      found.machineBackup = systemBackup.value_or(fs::path());
-      found.defaultUser = FileAt(windows, {"user.dat"}).value_or(fs::path());
-      found.defaultUserBackup = FileAt(windows, {"user.da0"}).value_or(fs::path());
-      if (const auto profiles = Entry(windows, "profiles")) AddProfiles(found, *profiles, "user.dat");
-      return found;
-    }
-    const auto software = FileAt(windows, {"system32", "config", "software"}, &unreadable);
-    const fs::path root = windows == folder ? folder.parent_path() : folder;
-    // The newest restore point's copy, else the copy setup left in repair.
-    auto softwareBackup = NewestRestorePoint(root);
-    if (!softwareBackup) softwareBackup = FileAt(windows, {"repair", "software"});
-    if (software || softwareBackup) {
-      found.nt = true;
-      found.machine = software.value_or(fs::path());
-      found.machineBackup = softwareBackup.value_or(fs::path());
-      found.system = FileAt(windows, {"system32", "config", "system"}).value_or(fs::path());
-      for (std::string_view profiles : {"documents and settings", "users"}) {
-        if (const auto at = Entry(root, profiles)) AddProfiles(found, *at, "ntuser.dat");
-      }
-      return found;
-    }
-  }
-  throw SourceError(given.string() +
-                    ": no Windows registry here (looked for SYSTEM.DAT and System32\\config\\SOFTWARE in it and "
-                    "in its folders)" + (unreadable.empty() ? "" : "; could not read " + unreadable));
-}
-
 OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optional<std::string>& user,
                           const Chooser& choose, std::optional<unsigned> install) {
   Builder builder;
   std::vector<std::string> notes;
-  std::unique_ptr<DiskImage> image;  // its files stay readable once opened
-  std::vector<std::pair<std::string, std::string>> aliases;
   std::optional<fs::path> firstExport, firstHive;
-  bool folder = false;
+  bool folder = false, image = false;
   unsigned installations = 1;
-  SourceFile onImage;  // the image's folder as read out, the image, the partition
   for (const fs::path& source : sources) {
     std::error_code ec;
     if (fs::is_directory(source, ec)) {
       if (sources.size() > 1) throw SourceError(source.string() + ": a Windows folder must be the only source");
       folder = true;
-      AddInstallation(builder, notes, source, user, choose);
+      // Read from the folder above it, where an NT installation keeps its
+      // profiles and restore points beside its Windows folder.
+      const fs::path at = Normal(source);
+      const bool top = !at.has_relative_path();
+      HostTree tree(top ? at : at.parent_path());
+      const std::string start = top ? "" : at.filename().string();
+      AddInstallation(builder, notes, tree, FindInstallation(tree, start, source.string()), source.string(), user,
+                      choose);
       continue;
     }
     const FileKind kind = DetectKind(source);
     if (kind == FileKind::DiskImage) {
       if (sources.size() > 1) throw SourceError(source.string() + ": a disk image must be the only source");
-      image = std::make_unique<DiskImage>(source);
-      const auto& found = image->Installations();
+      folder = image = true;
+      const DiskImage disk(source);
+      // Each file system that holds a Windows registry, in the disk's order.
+      std::vector<std::pair<FileTree*, Installation>> found;
+      for (const auto& tree : disk.FileSystems()) {
+        try {
+          found.emplace_back(tree.get(), FindInstallation(*tree, "", source.string()));
+        } catch (const SourceError&) {
+          // no Windows here
+        }
+      }
+      if (found.empty()) {
+        throw SourceError(source.string() + ": no Windows registry on this disk (looked on every partition for "
+                                            "SYSTEM.DAT and System32\\config\\SOFTWARE)");
+      }
       std::string list;
       std::vector<std::string> places;
       for (std::size_t i = 0; i < found.size(); ++i) {
-        list += (i ? "; " : "") + std::to_string(i + 1) + ". " + found[i].where;
-        places.push_back(found[i].where);
+        list += (i ? "; " : "") + std::to_string(i + 1) + ". " + found[i].first->Partition();
+        places.push_back(found[i].first->Partition());
       }
       if (!install && found.size() > 1) {
         const auto picked = choose("There are several Windows installations on this disk. Which one?", places);
@@ -550,10 +516,9 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       if (pick < 1 || pick > found.size()) {
         throw SourceError(source.string() + ": no installation " + std::to_string(pick) + " (there are: " + list + ")");
       }
-      folder = true;
-      aliases.emplace_back(found[pick - 1].folder.string(), source.string() + ", " + found[pick - 1].where + ":");
-      onImage = {found[pick - 1].folder.string(), source.string(), found[pick - 1].where};
-      AddInstallation(builder, notes, found[pick - 1].folder, user, choose);
+      FileTree& tree = *found[pick - 1].first;
+      AddInstallation(builder, notes, tree, found[pick - 1].second, source.string() + ", " + tree.Partition(), user,
+                      choose);
       continue;
     }
     (kind == FileKind::RegExport ? firstExport : firstHive).emplace(source);
@@ -571,18 +536,7 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
   }
   if (install && !image) throw SourceError("--install picks an installation on a disk image; name the image");
   OpenedSources opened = builder.Finish(std::move(notes));
-  for (const std::string& file : opened.files) {
-    if (!onImage.image.empty() && file.starts_with(onImage.file)) {
-      opened.sourceFiles.push_back({file.substr(onImage.file.size()), onImage.image, onImage.partition});
-    } else {
-      opened.sourceFiles.push_back({file, "", ""});
-    }
-  }
-  for (BackupRead& backup : opened.backups) backup.file = Aliased(backup.file, aliases);
   opened.installations = installations;
-  for (std::string& note : opened.notes) note = Aliased(note, aliases);
-  for (std::string& file : opened.files) file = Aliased(file, aliases);
-  opened.aliases = std::move(aliases);
   return opened;
 }
 

@@ -1,0 +1,53 @@
+#pragma once
+// A tree of files that a Windows installation left behind, only ever read: a
+// folder on this machine, or a file system inside a disk image. What Windows
+// keeps where is known once, above this seam, and read through it on every
+// route.
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace taloveric {
+
+class FileTree {
+ public:
+  // A path in the tree is its names joined by '/', "" for the tree's top.
+  struct Entry {
+    std::string name;
+    bool folder = false;
+  };
+  struct FileInfo {
+    std::uint64_t size = 0;
+    std::optional<std::time_t> modified;  // its own last change, when the file system keeps one
+  };
+
+  virtual ~FileTree() = default;
+
+  // The entries of `folder` in the order of their names (bytewise); when it
+  // cannot be read, none, and the reason goes to `problem` if that is empty.
+  virtual std::vector<Entry> List(const std::string& folder, std::string* problem = nullptr) = 0;
+  // A regular file's size and date; nullopt for anything else or nothing.
+  virtual std::optional<FileInfo> Stat(const std::string& file) = 0;
+  // Up to `size` bytes of `file` from `offset`; fewer at its end, nullopt when
+  // it cannot be read there.
+  virtual std::optional<std::size_t> ReadAt(const std::string& file, std::uint64_t offset, char* buffer,
+                                            std::size_t size) = 0;
+
+  // How the user knows a path: on this machine its path here; in an image,
+  // its path on that file system ("/WINDOWS/SYSTEM.DAT").
+  virtual std::string Shown(const std::string& path) const = 0;
+  // The disk image and the place on it ("partition 1 (FAT32, at byte 1048576)")
+  // that the tree is; both empty for a folder on this machine.
+  virtual std::string Image() const { return ""; }
+  virtual std::string Partition() const { return ""; }
+  // The file's own path on this machine, for libraries that open files by
+  // name; nullopt when it has none and must be read out first.
+  virtual std::optional<std::filesystem::path> HostPath(const std::string&) const { return std::nullopt; }
+};
+
+}  // namespace taloveric

@@ -1,0 +1,42 @@
+#pragma once
+// Where a Windows installation keeps its registry, its users' and the backups
+// of them, on whatever tree of files it is read from.
+
+#include <ctime>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/FileTree.h"
+
+namespace taloveric {
+
+// The registry files of one Windows installation, as paths in its tree.
+struct Installation {
+  bool nt = false;
+  std::string machine;  // SYSTEM.DAT or SOFTWARE; empty when only its backups are left
+  // What Windows kept of it, in the order they are tried when the live file is
+  // missing or cannot be read: SYSTEM.DA0 (95, 98, Me); the newest restore
+  // point's snapshot that has one, then repair\SOFTWARE (XP).
+  std::vector<std::string> machineBackups;
+  std::string defaultUser;        // Windows 9x: the Windows folder's USER.DAT
+  std::string defaultUserBackup;  // and its USER.DA0
+  // Windows 98 and Me: the newest SYSBCKUP\RB0nn.CAB by its own date, tried last.
+  std::optional<std::string> cabinet;
+  std::string system;  // NT: the SYSTEM hive, which names the code page
+  // Name and USER.DAT or NTUSER.DAT; a profile whose folder cannot be read is
+  // listed too, so that asking for it says why.
+  std::vector<std::pair<std::string, std::string>> profiles;
+};
+
+// Looks in `start` (a disk's root or its Windows folder) and in its folders,
+// matching names without regard to case; an NT installation's profiles are
+// beside its Windows folder. Throws SourceError when there is no registry,
+// saying what could not be read; `named` is how the user named `start`.
+Installation FindInstallation(FileTree& tree, const std::string& start, const std::string& named);
+
+// A path of the tree joined to a name in it.
+std::string TreePath(const std::string& folder, const std::string& name);
+
+}  // namespace taloveric
