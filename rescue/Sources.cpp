@@ -101,14 +101,16 @@ class Builder {
     unicodeExport_ = LoadRegText(text, name, Memory()) || unicodeExport_;
   }
 
-  // `role` is known for the files found in a Windows folder.
-  void AddHive(const fs::path& file, FileKind kind, std::optional<Role> role = std::nullopt) {
+  // `role` is known for the files found in a Windows folder; `listed` is
+  // the file as the files read list it, when that is not `file` itself.
+  void AddHive(const fs::path& file, FileKind kind, std::optional<Role> role = std::nullopt,
+               const std::string& listed = "") {
     if (family_ && *family_ != kind) {
       throw SourceError(file.string() + ": Windows 95/98/Me files and NT hives cannot be read together");
     }
     family_ = kind;
     if (!role) role = RoleByName(file, kind);
-    files_.push_back(file.string());
+    files_.push_back(listed.empty() ? file.string() : listed);
     std::shared_ptr<HiveFile> hive;
     try {
       hive = kind == FileKind::Win9xRegistry ? OpenCregFile(file) : OpenNtHiveFile(file);
@@ -194,7 +196,10 @@ class Builder {
     if (readOut_) opened.aliases.emplace_back(readOut_->file, readOut_->image + ", " + readOut_->partition + ":");
     for (std::string& text : opened.notes) text = Aliased(text, opened.aliases);
     for (std::string& file : opened.files) file = Aliased(file, opened.aliases);
-    for (BackupRead& backup : opened.backups) backup.file = Aliased(backup.file, opened.aliases);
+    for (BackupRead& backup : opened.backups) {
+      backup.file = Aliased(backup.file, opened.aliases);
+      backup.why = Aliased(backup.why, opened.aliases);
+    }
     return opened;
   }
 
@@ -281,6 +286,12 @@ class LocalFiles {
     return to;
   }
 
+  // How the user knows a file of the tree: on an image, by the image and
+  // partition too ("disk.img, partition 1 (FAT32, at byte 1048576):/WINDOWS/SYSTEM.DAT").
+  std::string Named(const std::string& file) const {
+    return tree_.Image().empty() ? tree_.Shown(file) : tree_.Image() + ", " + tree_.Partition() + ":" + tree_.Shown(file);
+  }
+
   // Where the copies are, and the image and partition they came from;
   // nullopt when nothing was read out.
   std::optional<SourceFile> ReadOut() const {
@@ -290,7 +301,6 @@ class LocalFiles {
 
  private:
   fs::path Copies() const { return folder_->path() / "disk"; }
-  std::string Named(const std::string& file) const { return tree_.Image() + ", " + tree_.Partition() + ":" + tree_.Shown(file); }
 
   FileTree& tree_;
   std::unique_ptr<PrivateFolder> folder_;  // made on the first copy
@@ -301,6 +311,7 @@ class LocalFiles {
 struct Candidate {
   std::string file;     // its path in the tree; empty for a copy out of a cabinet
   fs::path extracted;   // that copy
+  std::string listed;   // and how the files read list it: the cabinet, then its name in it
   std::string name;     // how the user knows it
   std::optional<std::time_t> date;  // the backup's own
 };
@@ -315,7 +326,11 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, LocalFi
     const bool last = i + 1 == candidates.size();
     try {
       const std::size_t warnings = builder.WarningCount();
-      builder.AddHive(candidate.file.empty() ? candidate.extracted : local.Get(candidate.file), kind, role);
+      if (candidate.file.empty()) {
+        builder.AddHive(candidate.extracted, kind, role, candidate.listed);
+      } else {
+        builder.AddHive(local.Get(candidate.file), kind, role);
+      }
       if (builder.WarningCount() != warnings && !last) {
         why = builder.TakeLastWarning();  // a user file that could not be read
         continue;
@@ -347,12 +362,14 @@ std::vector<Candidate> Candidates(FileTree& tree, LocalFiles& local, const std::
     const auto info = tree.Stat(file);
     return info ? info->modified : std::nullopt;
   };
-  if (!live.empty()) out.push_back({live, {}, tree.Shown(live), date(live)});
-  for (const std::string& backup : backups) out.push_back({backup, {}, tree.Shown(backup), date(backup)});
+  if (!live.empty()) out.push_back({live, {}, {}, local.Named(live), date(live)});
+  for (const std::string& backup : backups) out.push_back({backup, {}, {}, local.Named(backup), date(backup)});
   if (cabinet && !scratch.empty()) {
     try {
       if (const auto extracted = ExtractFromCabinet(local.Get(*cabinet), name, scratch.path())) {
-        out.push_back({"", *extracted, tree.Shown(*cabinet) + "\\" + name, date(*cabinet)});
+        const std::string inCabinet = "\\" + name;
+        out.push_back({"", *extracted, local.Get(*cabinet).string() + inCabinet, local.Named(*cabinet) + inCabinet,
+                       date(*cabinet)});
       }
     } catch (const SourceError&) {
       // A cabinet that cannot be read out is no backup.
@@ -368,6 +385,14 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, FileTree
                      const std::string& named, const std::optional<std::string>& user, const Chooser& choose) {
   const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
   LocalFiles local(tree);
+  // However this ends, the files read out are named as the user knows them.
+  struct NameReadOut {
+    Builder& builder;
+    const LocalFiles& local;
+    ~NameReadOut() {
+      if (const auto readOut = local.ReadOut()) builder.ReadOut(*readOut);
+    }
+  } naming{builder, local};
   const PrivateFolder scratch("taloveric-cab");
   AddFirstReadable(builder, notes, local,
                    Candidates(tree, local, found.machine, found.machineBackups, found.cabinet, "SYSTEM.DAT", scratch),
@@ -411,7 +436,6 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, FileTree
   if (!userBackup.empty()) userBackups.push_back(userBackup);
   const auto users = Candidates(tree, local, userFile, userBackups, userCabinet, "USER.DAT", scratch);
   if (!users.empty()) AddFirstReadable(builder, notes, local, users, !userFile.empty(), kind, Role::User);
-  if (const auto readOut = local.ReadOut()) builder.ReadOut(*readOut);
 }
 
 }  // namespace

@@ -15,14 +15,15 @@
 
 #include "Version.h"
 #include "app/ReadFirst.h"
-#include "report/Forms.h"
 #include "app/posix/SampleRegistry.h"
 #include "collect/NtProductKey.h"
 #include "collect/ReadReg.h"
 #include "platform/CodePage.h"
 #include "platform/Unicode.h"
-#include "rescue/Sources.h"
 #include "platform/posix/PosixFiles.h"
+#include "report/Forms.h"
+#include "rescue/Findings.h"
+#include "rescue/Sources.h"
 #include "ui/console/ConsoleDialogs.h"
 #include "ui/console/ConsolePad.h"
 
@@ -244,45 +245,6 @@ int Emit(const Options& options, const std::string& bytes) {
   }
 }
 
-// Reads the registry's bytes in the code page the installation used, unless
-// --codepage names one.
-void UseCodePage(const Options& options, OpenedSources& opened) {
-  if (options.codePage) return;
-  const unsigned codePage = opened.codePage.value_or(1252);
-  if (codePage == AnsiCodePage()) return;
-  try {
-    SetAnsiCodePage(codePage);
-    if (opened.codePage) opened.notes.push_back("the installation's code page is " + std::to_string(codePage));
-  } catch (const std::invalid_argument& error) {
-    opened.warnings.push_back(std::string(error.what()) + "; Windows-1252 stands for it");
-    SetAnsiCodePage(1252);
-  }
-}
-
-// What the collection found in `opened`, with what the sources said.
-Findings Collect(OpenedSources& opened, std::string named, unsigned install) {
-  Findings found;
-  found.named = std::move(named);
-  found.install = install;
-  found.family = opened.family;
-  found.codePage = AnsiCodePage();
-  ConsoleControls controls;
-  ReadReg(*opened.registry, controls, found.info, found.family, &found.collected);
-  if (found.family == Family::WindowsNt) found.nt = ReadNtInstallation(*opened.registry);
-  found.files = opened.sourceFiles;
-  found.backups = opened.backups;
-  found.warnings = opened.AllWarnings();
-  const Collected& collected = found.collected;
-  if (!collected.fromNtKey.empty()) {
-    std::string names;
-    for (const std::string& name : collected.fromNtKey) names += (names.empty() ? "" : ", ") + name;
-    found.warnings.push_back("read from Windows NT's own key, as the report's key lacks them: " + names);
-  }
-  if (!collected.keySource.empty()) found.warnings.push_back("the product key was decoded from " + collected.keySource);
-  found.warnings.insert(found.warnings.end(), collected.problems.begin(), collected.problems.end());
-  return found;
-}
-
 // --inventory: each source read on its own, each installation on a line; a
 // source that cannot be read gets a line with its error and the run goes on.
 int Inventory(const Options& options) {
@@ -301,7 +263,7 @@ int Inventory(const Options& options) {
         OpenedSources opened = OpenSources({source}, std::nullopt, nobody,
                                            image ? std::optional<unsigned>(install) : std::nullopt);
         count = opened.installations;
-        UseCodePage(options, opened);
+        UseCodePage(options.codePage, opened);
         const Findings found = Collect(opened, named, install);
         out += csv ? CsvRow(found) : JsonOutput(found, true);
       } catch (const std::exception& error) {  // SourceError, RegFileError, an unknown code page
@@ -335,7 +297,7 @@ int Run(const Options& options) {
     std::cerr << "taloveric: " << error.what() << '\n';
     return 2;
   }
-  UseCodePage(options, opened);
+  UseCodePage(options.codePage, opened);
   for (const std::string& note : opened.notes) std::cerr << "taloveric: " << note << '\n';
 
   // Messages name the files by their full paths.

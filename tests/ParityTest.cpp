@@ -1,0 +1,203 @@
+// One installation, one answer: the same files read as a folder, from a FAT32
+// disk image and from a VirtualBox disk give the same report, backups,
+// dates and warnings, apart from how the files are named.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/CodePage.h"
+#include "report/Forms.h"
+#include "rescue/Findings.h"
+#include "rescue/Sources.h"
+#include "support/Fixtures.h"
+
+namespace taloveric {
+namespace {
+
+using testing::TempFolder;
+
+// A file of a layout: its path under the disk's root, what it holds, and its
+// date (seconds since 1970, even, as FAT keeps them).
+struct LaidOut {
+  std::string path;
+  std::string holds;
+  std::time_t date = 1'000'000'000;  // 2001-09-09
+};
+
+struct Layout {
+  const char* name;
+  std::vector<LaidOut> files;
+  std::optional<std::string> user;
+  const char* expect;  // in the JSON on every route, so that agreeing says something
+};
+
+constexpr std::time_t kMay2003 = 1051784400;   // 2003-05-01 10:20:00 UTC
+constexpr std::time_t kJune2003 = 1054635600;  // 2003-06-03 10:20:00 UTC
+
+testing::FixtureKey Win98OwnedBy(const std::string& owner) { return testing::Win98SystemIn("1252", owner); }
+
+testing::FixtureKey XpOwnedBy(const std::string& owner) {
+  testing::FixtureKey root = testing::XpSoftware();
+  for (testing::FixtureValue& value : testing::Path(root, "Microsoft\\Windows\\CurrentVersion").values) {
+    if (value.name == "RegisteredOwner") value = testing::Utf16("RegisteredOwner", owner);
+  }
+  return root;
+}
+
+bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+std::string Quote(const std::string& text) {
+  std::string out = "'";
+  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+void SetDate(const std::filesystem::path& file, std::time_t date) {
+  const struct timespec times[2] = {{date, 0}, {date, 0}};
+  ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+}
+
+// Writes a file of a layout: "system:OWNER", "user:ADDRESS", "profile:ADDRESS",
+// "software:OWNER", "ntuser:ADDRESS", "junk" (a damaged file), or
+// "cab:OWNER:ADDRESS" (a registry cabinet of SYSTEM.DAT and USER.DAT).
+void Write(const std::filesystem::path& file, const std::string& holds, const TempFolder& scratch) {
+  const std::string kind = holds.substr(0, holds.find(':'));
+  const std::string value = holds.find(':') == std::string::npos ? "" : holds.substr(holds.find(':') + 1);
+  std::filesystem::create_directories(file.parent_path());
+  if (kind == "system") testing::WriteCregFile(file, Win98OwnedBy(value));
+  if (kind == "user") testing::WriteCregFile(file, testing::Win98User(value));
+  if (kind == "profile") testing::WriteCregFile(file, testing::Win98Profile(value));
+  if (kind == "software") testing::WriteRegfFile(file, XpOwnedBy(value), "SOFTWARE");
+  if (kind == "ntuser") testing::WriteRegfFile(file, testing::XpUser(value), "ntuser.dat");
+  if (kind == "junk") testing::WriteBytes(file, "CREG and then nothing a registry holds");
+  if (kind == "cab") {
+    const std::filesystem::path in = scratch / file.filename().string();
+    std::filesystem::create_directories(in);
+    testing::WriteCregFile(in / "SYSTEM.DAT", Win98OwnedBy(value.substr(0, value.find(':'))));
+    testing::WriteCregFile(in / "USER.DAT", testing::Win98User(value.substr(value.find(':') + 1)));
+    ASSERT_TRUE(Shell("cd " + Quote(in.string()) + " && gcab -c " + Quote(file.string()) + " SYSTEM.DAT USER.DAT"));
+  }
+}
+
+// The report's JSON, with the files named alike on every route: `disk`, how
+// the route names the disk's root, becomes "<disk>".
+std::string Answer(const std::filesystem::path& source, const std::optional<std::string>& user,
+                   const std::string& disk) {
+  const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
+  OpenedSources opened = OpenSources({source}, user, nobody);
+  UseCodePage(std::nullopt, opened);
+  Findings found = Collect(opened, "<source>", 1);
+  for (SourceFile& file : found.files) {
+    if (!file.image.empty()) file = {"<disk>" + file.file, "", ""};
+  }
+  std::string json = JsonOutput(found);
+  // On an image, "disk.raw, partition ...:/WINDOWS/SYSTEM.DAT" and "disk.raw, partition ...: several ...".
+  for (const std::string& named : {disk + ":/", disk + ":", disk}) {
+    const std::string as = named == disk + ":/" ? "<disk>/" : named == disk + ":" ? "<disk>:" : "<disk>";
+    for (std::size_t at = json.find(named); at != std::string::npos; at = json.find(named, at)) {
+      json.replace(at, named.size(), as);
+    }
+  }
+  return json;
+}
+
+const Layout kLayouts[] = {
+    {"LiveFiles",
+     {{"WINDOWS/SYSTEM.DAT", "system:Ana Live"}, {"WINDOWS/USER.DAT", "user:ana@example.org"}},
+     {},
+     R"("registeredOwner": "Ana Live")"},
+    {"DamagedSystemDatWithItsBackup",
+     {{"WINDOWS/SYSTEM.DAT", "junk"}, {"WINDOWS/SYSTEM.DA0", "system:Ben Backup", kMay2003},
+      {"WINDOWS/USER.DAT", "user:ben@example.org"}},
+     {},
+     R"("date": "2003-05-01T10:20:00Z")"},
+    // The cabinets' numbers go round: the newest is told by its date.
+    {"OnlyCabinetsWhoseDatesDisagreeWithTheirNumbers",
+     {{"WINDOWS/SYSBCKUP/RB000.CAB", "cab:Cy Newest:cy@example.org", kJune2003},
+      {"WINDOWS/SYSBCKUP/RB004.CAB", "cab:Cy Older:old@example.org", kMay2003}},
+     {},
+     R"("registeredOwner": "Cy Newest")"},
+    {"SeveralProfilesOneNamed",
+     {{"WINDOWS/SYSTEM.DAT", "system:Di Shared"}, {"WINDOWS/USER.DAT", "user:default@example.org"},
+      {"WINDOWS/Profiles/anna/USER.DAT", "profile:anna@example.org"},
+      {"WINDOWS/Profiles/bob/USER.DAT", "profile:bob@example.org"}},
+     "bob",
+     R"("email": "bob@example.org")"},
+    {"SeveralProfilesNonePicked",
+     {{"WINDOWS/SYSTEM.DAT", "system:Di Shared"}, {"WINDOWS/Profiles/anna/USER.DAT", "profile:anna@example.org"},
+      {"WINDOWS/Profiles/bob/USER.DAT", "profile:bob@example.org"}},
+     {},
+     "several user profiles (anna, bob) and none picked"},
+    // The newest restore point lacks its snapshot: the one before it is read.
+    {"DamagedSoftwareWithRestorePoints",
+     {{"WINDOWS/system32/config/SOFTWARE", "junk"},
+      {"System Volume Information/_restore{1A2B}/RP3/snapshot/_REGISTRY_MACHINE_SOFTWARE", "software:Eve Old", kMay2003},
+      {"System Volume Information/_restore{1A2B}/RP7/snapshot/_REGISTRY_MACHINE_SOFTWARE", "software:Eve Newer",
+       kJune2003},
+      {"System Volume Information/_restore{1A2B}/RP9/change.log", "junk"},
+      {"Documents and Settings/eve/NTUSER.DAT", "ntuser:eve@example.org"}},
+     {},
+     R"("date": "2003-06-03T10:20:00Z")"},
+    {"RepairSoftwareOnly",
+     {{"WINDOWS/repair/software", "software:Flo Repair", kMay2003}},
+     {},
+     R"("registeredOwner": "Flo Repair")"},
+    {"NamesInOddCase",
+     {{"wInDoWs/sYsTeM.dAt", "system:Gus Case"}, {"wInDoWs/UsEr.DaT", "user:gus@example.org"},
+      {"wInDoWs/SysBckUp/rB001.cAb", "cab:Gus Cab:cab@example.org"}},
+     {},
+     R"("registeredOwner": "Gus Case")"},
+    // Two Windows folders on one file system: the first by name, on every route.
+    {"TwoInstallationsOnOneFileSystem",
+     {{"WIN98/SYSTEM.DAT", "system:Hal Ninety-Eight"}, {"WIN98/USER.DAT", "user:hal@example.org"},
+      {"WINXP/system32/config/SOFTWARE", "software:Hal XP"}},
+     {},
+     R"("registeredOwner": "Hal Ninety-Eight")"},
+};
+
+class ParityTest : public ::testing::TestWithParam<Layout> {
+ protected:
+  void SetUp() override {
+    for (const char* tool : {"mkfs.fat", "mcopy", "gcab"}) {
+      if (!Shell(std::string("command -v ") + tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+  }
+  void TearDown() override { SetAnsiCodePage(1252); }
+};
+
+TEST_P(ParityTest, EveryRouteGivesTheSameAnswer) {
+  const Layout& layout = GetParam();
+  TempFolder work, scratch;
+  const std::filesystem::path root = work / "disk";
+  for (const LaidOut& file : layout.files) {
+    Write(root / file.path, file.holds, scratch);
+    SetDate(root / file.path, file.date);
+  }
+  // FAT32 needs 65525 clusters at least: 40 MiB in 512-byte clusters.
+  const std::string raw = (work / "disk.raw").string();
+  ASSERT_TRUE(Shell("mkfs.fat -F 32 -S 512 -s 1 -C " + Quote(raw) + " 40960"));
+  for (const auto& top : std::filesystem::directory_iterator(root)) {
+    ASSERT_TRUE(Shell("mcopy -s -m -i " + Quote(raw) + " " + Quote(top.path().string()) + " ::/"));
+  }
+  const std::string onImage = "the disk's file system (FAT32, at byte 0)";
+  const std::string folder = Answer(root, layout.user, root.string());
+  EXPECT_NE(folder.find(layout.expect), std::string::npos) << folder;
+  EXPECT_EQ(Answer(raw, layout.user, raw + ", " + onImage), folder);
+  const std::string vdi = (work / "disk.vdi").string();
+  if (Shell("qemu-img convert -O vdi " + Quote(raw) + " " + Quote(vdi))) {
+    EXPECT_EQ(Answer(vdi, layout.user, vdi + ", " + onImage), folder);
+  } else {
+    std::cout << "qemu-img cannot make a VDI disk here: the VirtualBox route is not compared\n";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, ParityTest, ::testing::ValuesIn(kLayouts),
+                         [](const auto& each) { return std::string(each.param.name); });
+
+}  // namespace
+}  // namespace taloveric
