@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <ctime>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include "platform/HiveFile.h"
@@ -137,25 +138,15 @@ class ImageTree : public FileTree {
       : fileSystem_(fileSystem), image_(std::move(image)), partition_(std::move(partition)) {}
 
   std::vector<Entry> List(const std::string& folder, std::string* problem) override {
-    std::vector<Entry> out;
-    const std::unique_ptr<TSK_FS_DIR, DirClose> dir(tsk_fs_dir_open(fileSystem_.get(), Absolute(folder).c_str()));
-    if (!dir) {
-      const std::string why = TskError();
-      if (problem != nullptr && problem->empty()) *problem = image_ + ", " + partition_ + ":" + Shown(folder) + ": " + why;
-      return out;
+    // Each folder is read once: finding an installation asks for the same ones often.
+    if (const auto seen = listed_.find(folder); seen != listed_.end()) {
+      if (problem != nullptr && problem->empty()) *problem = seen->second.second;
+      return seen->second.first;
     }
-    for (std::size_t i = 0; i < tsk_fs_dir_getsize(dir.get()); ++i) {
-      const std::unique_ptr<TSK_FS_FILE, FileClose> entry(tsk_fs_dir_get(dir.get(), i));
-      if (!entry || entry->name == nullptr || entry->name->name == nullptr) continue;
-      const std::string name = entry->name->name;
-      if (!SafeName(name) || (entry->name->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0) continue;
-      const bool folderEntry = entry->name->type == TSK_FS_NAME_TYPE_DIR;
-      if (std::none_of(out.begin(), out.end(), [&](const Entry& seen) { return seen.name == name; })) {
-        out.push_back({name, folderEntry});
-      }
-    }
-    tsk_error_reset();
-    std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    std::string why;
+    std::vector<Entry> out = Read(folder, why);
+    if (problem != nullptr && problem->empty()) *problem = why;
+    listed_.emplace(folder, std::pair(out, why));
     return out;
   }
 
@@ -190,6 +181,29 @@ class ImageTree : public FileTree {
  private:
   static std::string Absolute(const std::string& path) { return "/" + path; }
 
+  // A folder's entries as the file system gives them.
+  std::vector<Entry> Read(const std::string& folder, std::string& problem) {
+    std::vector<Entry> out;
+    const std::unique_ptr<TSK_FS_DIR, DirClose> dir(tsk_fs_dir_open(fileSystem_.get(), Absolute(folder).c_str()));
+    if (!dir) {
+      problem = image_ + ", " + partition_ + ":" + Shown(folder) + ": " + TskError();
+      return out;
+    }
+    for (std::size_t i = 0; i < tsk_fs_dir_getsize(dir.get()); ++i) {
+      const std::unique_ptr<TSK_FS_FILE, FileClose> entry(tsk_fs_dir_get(dir.get(), i));
+      if (!entry || entry->name == nullptr || entry->name->name == nullptr) continue;
+      const std::string name = entry->name->name;
+      if (!SafeName(name) || (entry->name->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0) continue;
+      out.push_back({name, entry->name->type == TSK_FS_NAME_TYPE_DIR});
+    }
+    tsk_error_reset();
+    // A name the file system lists twice (NTFS keeps some so) counts once.
+    std::stable_sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    out.erase(std::unique(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name == b.name; }),
+              out.end());
+    return out;
+  }
+
   // The regular file at `file`, kept open for the reads that follow; null
   // when there is none.
   TSK_FS_FILE* Open(const std::string& file) {
@@ -208,6 +222,7 @@ class ImageTree : public FileTree {
   std::string image_, partition_;
   std::unique_ptr<TSK_FS_FILE, FileClose> open_;
   std::string openPath_;
+  std::map<std::string, std::pair<std::vector<Entry>, std::string>> listed_;
 };
 
 // "FAT32", "NTFS" ...
