@@ -309,34 +309,51 @@ class LocalFiles {
 
 // A file to read for one part of the registry: the live one or a backup.
 struct Candidate {
-  std::string file;     // its path in the tree; empty for a copy out of a cabinet
-  fs::path extracted;   // that copy
-  std::string listed;   // and how the files read list it: the cabinet, then its name in it
-  std::string name;     // how the user knows it
+  std::string file;       // its path in the tree, or the cabinet's
+  std::string inCabinet;  // the name in that cabinet; empty for a file of its own
+  std::string name;       // how the user knows it
   std::optional<std::time_t> date;  // the backup's own
+  fs::path extracted;     // the copy out of the cabinet, once taken out
 };
 
 // Reads the first of `candidates` that can be read (the live file first,
 // then the backups Windows kept) and says which file the report comes from.
+// A cabinet is opened only when every file before it failed.
 void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, LocalFiles& local,
-                      const std::vector<Candidate>& candidates, bool liveFirst, FileKind kind, Role role) {
+                      std::vector<Candidate>& candidates, bool liveFirst, FileKind kind, Role role,
+                      const PrivateFolder* scratch) {
+  // Whether the candidate is there to be read: a cabinet that cannot be read
+  // or lacks the file is no backup.
+  const auto there = [&](Candidate& candidate) {
+    if (candidate.inCabinet.empty() || !candidate.extracted.empty()) return true;
+    if (scratch == nullptr || scratch->empty()) return false;
+    try {
+      candidate.extracted =
+          ExtractFromCabinet(local.Get(candidate.file), candidate.inCabinet, scratch->path()).value_or(fs::path());
+    } catch (const SourceError&) {
+    }
+    return !candidate.extracted.empty();
+  };
   std::string why = liveFirst ? "" : "no live file beside it";
   for (std::size_t i = 0; i < candidates.size(); ++i) {
-    const Candidate& candidate = candidates[i];
-    const bool last = i + 1 == candidates.size();
+    Candidate& candidate = candidates[i];
+    if (!there(candidate)) continue;
+    const auto last = [&] {
+      return std::none_of(candidates.begin() + static_cast<std::ptrdiff_t>(i) + 1, candidates.end(), there);
+    };
     try {
       const std::size_t warnings = builder.WarningCount();
-      if (candidate.file.empty()) {
-        builder.AddHive(candidate.extracted, kind, role, candidate.listed);
-      } else {
+      if (candidate.inCabinet.empty()) {
         builder.AddHive(local.Get(candidate.file), kind, role);
+      } else {
+        builder.AddHive(candidate.extracted, kind, role, local.Get(candidate.file).string() + "\\" + candidate.inCabinet);
       }
-      if (builder.WarningCount() != warnings && !last) {
+      if (builder.WarningCount() != warnings && !last()) {
         why = builder.TakeLastWarning();  // a user file that could not be read
         continue;
       }
     } catch (const SourceError& error) {
-      if (last) throw;
+      if (last()) throw;
       why = error.what();
       continue;
     }
@@ -354,27 +371,18 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, LocalFi
 
 // The live file, the backups Windows kept of it and, on Windows 98 and Me,
 // the copy in the newest registry cabinet, in the order they are tried.
-std::vector<Candidate> Candidates(FileTree& tree, LocalFiles& local, const std::string& live,
+std::vector<Candidate> Candidates(FileTree& tree, const LocalFiles& local, const std::string& live,
                                   const std::vector<std::string>& backups, const std::optional<std::string>& cabinet,
-                                  const std::string& name, const PrivateFolder& scratch) {
+                                  const std::string& name) {
   std::vector<Candidate> out;
-  const auto date = [&](const std::string& file) {
+  const auto add = [&](const std::string& file, const std::string& inCabinet) {
     const auto info = tree.Stat(file);
-    return info ? info->modified : std::nullopt;
+    out.push_back({file, inCabinet, local.Named(file) + (inCabinet.empty() ? "" : "\\" + inCabinet),
+                   info ? info->modified : std::nullopt, {}});
   };
-  if (!live.empty()) out.push_back({live, {}, {}, local.Named(live), date(live)});
-  for (const std::string& backup : backups) out.push_back({backup, {}, {}, local.Named(backup), date(backup)});
-  if (cabinet && !scratch.empty()) {
-    try {
-      if (const auto extracted = ExtractFromCabinet(local.Get(*cabinet), name, scratch.path())) {
-        const std::string inCabinet = "\\" + name;
-        out.push_back({"", *extracted, local.Get(*cabinet).string() + inCabinet, local.Named(*cabinet) + inCabinet,
-                       date(*cabinet)});
-      }
-    } catch (const SourceError&) {
-      // A cabinet that cannot be read out is no backup.
-    }
-  }
+  if (!live.empty()) add(live, "");
+  for (const std::string& backup : backups) add(backup, "");
+  if (cabinet) add(*cabinet, name);
   return out;
 }
 
@@ -393,10 +401,10 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, FileTree
       if (const auto readOut = local.ReadOut()) builder.ReadOut(*readOut);
     }
   } naming{builder, local};
-  const PrivateFolder scratch("taloveric-cab");
-  AddFirstReadable(builder, notes, local,
-                   Candidates(tree, local, found.machine, found.machineBackups, found.cabinet, "SYSTEM.DAT", scratch),
-                   !found.machine.empty(), kind, Role::Machine);
+  // Where a cabinet's files are taken out, when there is a cabinet.
+  const auto scratch = found.cabinet ? std::make_unique<PrivateFolder>("taloveric-cab") : nullptr;
+  auto machine = Candidates(tree, local, found.machine, found.machineBackups, found.cabinet, "SYSTEM.DAT");
+  AddFirstReadable(builder, notes, local, machine, !found.machine.empty(), kind, Role::Machine, scratch.get());
   if (!found.system.empty()) builder.AddHive(local.Get(found.system), kind, Role::System);
   std::vector<std::string> names;
   for (const auto& profile : found.profiles) names.push_back(profile.first);
@@ -434,8 +442,8 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, FileTree
   const auto userCabinet = userBackup.empty() && userFile != found.defaultUser ? std::nullopt : found.cabinet;
   std::vector<std::string> userBackups;
   if (!userBackup.empty()) userBackups.push_back(userBackup);
-  const auto users = Candidates(tree, local, userFile, userBackups, userCabinet, "USER.DAT", scratch);
-  if (!users.empty()) AddFirstReadable(builder, notes, local, users, !userFile.empty(), kind, Role::User);
+  auto users = Candidates(tree, local, userFile, userBackups, userCabinet, "USER.DAT");
+  if (!users.empty()) AddFirstReadable(builder, notes, local, users, !userFile.empty(), kind, Role::User, scratch.get());
 }
 
 }  // namespace
