@@ -39,7 +39,8 @@ class FileTree {
                                             std::size_t size) = 0;
 
   // How the user knows a path: on this machine its path here; in an image,
-  // its path on that file system ("/WINDOWS/SYSTEM.DAT").
+  // the image, the place on it and the path on that file system
+  // ("disk.img, partition 1 (FAT32, at byte 1048576):/WINDOWS/SYSTEM.DAT").
   virtual std::string Shown(const std::string& path) const = 0;
   // The disk image and the place on it ("partition 1 (FAT32, at byte 1048576)")
   // that the tree is; both empty for a folder on this machine.

@@ -6,6 +6,11 @@
 namespace taloveric {
 namespace {
 
+// A path of the tree joined to a name in it.
+std::string TreePath(const std::string& folder, const std::string& name) {
+  return folder.empty() ? name : folder + "/" + name;
+}
+
 // The entry of `folder` named `name` without regard to case, if there is one.
 std::optional<FileTree::Entry> Find(FileTree& tree, const std::string& folder, std::string_view name,
                                     std::string* problem = nullptr) {
@@ -154,10 +159,6 @@ std::string Parent(const std::string& path) {
 }
 
 }  // namespace
-
-std::string TreePath(const std::string& folder, const std::string& name) {
-  return folder.empty() ? name : folder + "/" + name;
-}
 
 Installation FindInstallation(FileTree& tree, const std::string& start, const std::string& named) {
   std::string unreadable;

@@ -36,7 +36,4 @@ struct Installation {
 // saying what could not be read; `named` is how the user named `start`.
 Installation FindInstallation(FileTree& tree, const std::string& start, const std::string& named);
 
-// A path of the tree joined to a name in it.
-std::string TreePath(const std::string& folder, const std::string& name);
-
 }  // namespace taloveric

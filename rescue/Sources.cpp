@@ -147,9 +147,12 @@ class Builder {
   }
 
   void Warn(std::string warning) { warnings_.push_back(std::move(warning)); }
-  // Files read out of a disk image are in `readOut.file`: the user knows
-  // them by the image and partition.
-  void ReadOut(SourceFile readOut) { readOut_ = std::move(readOut); }
+  // Files read out of a disk image are in `readOut.file`, on the image and
+  // partition it names; the user knows that folder as `shown`.
+  void ReadOut(SourceFile readOut, std::string shown) {
+    readOut_ = std::move(readOut);
+    readOutShown_ = std::move(shown);
+  }
   void Backup(BackupRead backup, std::string warning) {
     backups_.push_back(std::move(backup));
     Warn(std::move(warning));
@@ -193,7 +196,7 @@ class Builder {
         opened.sourceFiles.push_back({file, "", ""});
       }
     }
-    if (readOut_) opened.aliases.emplace_back(readOut_->file, readOut_->image + ", " + readOut_->partition + ":");
+    if (readOut_) opened.aliases.emplace_back(readOut_->file + "/", readOutShown_);
     for (std::string& text : opened.notes) text = Aliased(text, opened.aliases);
     for (std::string& file : opened.files) file = Aliased(file, opened.aliases);
     for (BackupRead& backup : opened.backups) {
@@ -240,6 +243,7 @@ class Builder {
   std::vector<std::string> files_;
   Role lastRole_ = Role::User;
   std::optional<SourceFile> readOut_;
+  std::string readOutShown_;
 };
 
 // A moment as a backup's date is given, in `format` (UTC); empty when not known.
@@ -264,16 +268,16 @@ class LocalFiles {
   std::filesystem::path Get(const std::string& file) {
     if (auto here = tree_.HostPath(file)) return *here;
     if (!folder_) folder_ = std::make_unique<PrivateFolder>("taloveric-image");
-    if (folder_->empty()) throw SourceError(Named(file) + ": no private folder to read it out to");
+    if (folder_->empty()) throw SourceError(tree_.Shown(file) + ": no private folder to read it out to");
     const fs::path to = Copies() / file;
     if (std::find(copied_.begin(), copied_.end(), file) != copied_.end()) return to;
     const auto info = tree_.Stat(file);
-    if (!info) throw SourceError(Named(file) + ": cannot be read");
-    if (info->size > kLargestHive) throw SourceError(Named(file) + ": larger than any registry file");
+    if (!info) throw SourceError(tree_.Shown(file) + ": cannot be read");
+    if (info->size > kLargestHive) throw SourceError(tree_.Shown(file) + ": larger than any registry file");
     std::error_code ec;
     fs::create_directories(to.parent_path(), ec);
     std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    if (ec || !out) throw SourceError(Named(file) + ": cannot be read out to " + to.string());
+    if (ec || !out) throw SourceError(tree_.Shown(file) + ": cannot be read out to " + to.string());
     std::vector<char> buffer(1 << 16);
     for (std::uint64_t at = 0; at < info->size;) {
       const auto got = tree_.ReadAt(file, at, buffer.data(), buffer.size());
@@ -286,17 +290,14 @@ class LocalFiles {
     return to;
   }
 
-  // How the user knows a file of the tree: on an image, by the image and
-  // partition too ("disk.img, partition 1 (FAT32, at byte 1048576):/WINDOWS/SYSTEM.DAT").
-  std::string Named(const std::string& file) const {
-    return tree_.Image().empty() ? tree_.Shown(file) : tree_.Image() + ", " + tree_.Partition() + ":" + tree_.Shown(file);
-  }
+  FileTree& Tree() const { return tree_; }
 
-  // Where the copies are, and the image and partition they came from;
-  // nullopt when nothing was read out.
-  std::optional<SourceFile> ReadOut() const {
-    if (!folder_ || folder_->empty()) return std::nullopt;
-    return SourceFile{Copies().string(), tree_.Image(), tree_.Partition()};
+  // Tells `builder` where the copies are, if any were made, so that the
+  // files read are named as the user knows them.
+  void NameCopies(Builder& builder) const {
+    if (folder_ && !folder_->empty()) {
+      builder.ReadOut({Copies().string(), tree_.Image(), tree_.Partition()}, tree_.Shown(""));
+    }
   }
 
  private:
@@ -371,13 +372,13 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, LocalFi
 
 // The live file, the backups Windows kept of it and, on Windows 98 and Me,
 // the copy in the newest registry cabinet, in the order they are tried.
-std::vector<Candidate> Candidates(FileTree& tree, const LocalFiles& local, const std::string& live,
+std::vector<Candidate> Candidates(FileTree& tree, const std::string& live,
                                   const std::vector<std::string>& backups, const std::optional<std::string>& cabinet,
                                   const std::string& name) {
   std::vector<Candidate> out;
   const auto add = [&](const std::string& file, const std::string& inCabinet) {
     const auto info = tree.Stat(file);
-    out.push_back({file, inCabinet, local.Named(file) + (inCabinet.empty() ? "" : "\\" + inCabinet),
+    out.push_back({file, inCabinet, tree.Shown(file) + (inCabinet.empty() ? "" : "\\" + inCabinet),
                    info ? info->modified : std::nullopt, {}});
   };
   if (!live.empty()) add(live, "");
@@ -389,21 +390,13 @@ std::vector<Candidate> Candidates(FileTree& tree, const LocalFiles& local, const
 // The files of an installation to read: the machine's, and the chosen user's
 // (the only profile, the one named, or the one picked among several), or on
 // Windows 9x without profiles the default user's.
-void AddInstallation(Builder& builder, std::vector<std::string>& notes, FileTree& tree, const Installation& found,
+void AddInstallation(Builder& builder, std::vector<std::string>& notes, LocalFiles& local, const Installation& found,
                      const std::string& named, const std::optional<std::string>& user, const Chooser& choose) {
   const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
-  LocalFiles local(tree);
-  // However this ends, the files read out are named as the user knows them.
-  struct NameReadOut {
-    Builder& builder;
-    const LocalFiles& local;
-    ~NameReadOut() {
-      if (const auto readOut = local.ReadOut()) builder.ReadOut(*readOut);
-    }
-  } naming{builder, local};
+  FileTree& tree = local.Tree();
   // Where a cabinet's files are taken out, when there is a cabinet.
   const auto scratch = found.cabinet ? std::make_unique<PrivateFolder>("taloveric-cab") : nullptr;
-  auto machine = Candidates(tree, local, found.machine, found.machineBackups, found.cabinet, "SYSTEM.DAT");
+  auto machine = Candidates(tree, found.machine, found.machineBackups, found.cabinet, "SYSTEM.DAT");
   AddFirstReadable(builder, notes, local, machine, !found.machine.empty(), kind, Role::Machine, scratch.get());
   if (!found.system.empty()) builder.AddHive(local.Get(found.system), kind, Role::System);
   std::vector<std::string> names;
@@ -442,7 +435,7 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, FileTree
   const auto userCabinet = userBackup.empty() && userFile != found.defaultUser ? std::nullopt : found.cabinet;
   std::vector<std::string> userBackups;
   if (!userBackup.empty()) userBackups.push_back(userBackup);
-  auto users = Candidates(tree, local, userFile, userBackups, userCabinet, "USER.DAT");
+  auto users = Candidates(tree, userFile, userBackups, userCabinet, "USER.DAT");
   if (!users.empty()) AddFirstReadable(builder, notes, local, users, !userFile.empty(), kind, Role::User, scratch.get());
 }
 
@@ -495,6 +488,11 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
   std::optional<fs::path> firstExport, firstHive;
   bool folder = false, image = false;
   unsigned installations = 1;
+  const auto addInstallation = [&](FileTree& tree, const Installation& found, const std::string& named) {
+    LocalFiles local(tree);
+    AddInstallation(builder, notes, local, found, named, user, choose);
+    local.NameCopies(builder);
+  };
   for (const fs::path& source : sources) {
     std::error_code ec;
     if (fs::is_directory(source, ec)) {
@@ -506,8 +504,7 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       const bool top = !at.has_relative_path();
       HostTree tree(top ? at : at.parent_path());
       const std::string start = top ? "" : at.filename().string();
-      AddInstallation(builder, notes, tree, FindInstallation(tree, start, source.string()), source.string(), user,
-                      choose);
+      addInstallation(tree, FindInstallation(tree, start, source.string()), source.string());
       continue;
     }
     const FileKind kind = DetectKind(source);
@@ -549,8 +546,7 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
         throw SourceError(source.string() + ": no installation " + std::to_string(pick) + " (there are: " + list + ")");
       }
       FileTree& tree = *found[pick - 1].first;
-      AddInstallation(builder, notes, tree, found[pick - 1].second, source.string() + ", " + tree.Partition(), user,
-                      choose);
+      addInstallation(tree, found[pick - 1].second, source.string() + ", " + tree.Partition());
       continue;
     }
     (kind == FileKind::RegExport ? firstExport : firstHive).emplace(source);

@@ -174,7 +174,7 @@ class ImageTree : public FileTree {
     return static_cast<std::size_t>(got);
   }
 
-  std::string Shown(const std::string& path) const override { return Absolute(path); }
+  std::string Shown(const std::string& path) const override { return image_ + ", " + partition_ + ":" + Absolute(path); }
   std::string Image() const override { return image_; }
   std::string Partition() const override { return partition_; }
 
@@ -186,7 +186,7 @@ class ImageTree : public FileTree {
     std::vector<Entry> out;
     const std::unique_ptr<TSK_FS_DIR, DirClose> dir(tsk_fs_dir_open(fileSystem_.get(), Absolute(folder).c_str()));
     if (!dir) {
-      problem = image_ + ", " + partition_ + ":" + Shown(folder) + ": " + TskError();
+      problem = Shown(folder) + ": " + TskError();
       return out;
     }
     for (std::size_t i = 0; i < tsk_fs_dir_getsize(dir.get()); ++i) {

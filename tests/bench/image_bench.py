@@ -7,13 +7,10 @@ One run each, through GNU time.
 
 usage: image_bench.py BUILD_BIN_DIR
 """
-import pathlib
 import re
 import subprocess
-import sys
-import tempfile
 
-from offline_bench import measure, win98_disk
+from offline_bench import bench_run, measure, win98_disk
 
 
 def run(*command, **kwargs):
@@ -21,12 +18,7 @@ def run(*command, **kwargs):
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit(__doc__)
-    bin_dir = pathlib.Path(sys.argv[1])
-    taloveric = str(bin_dir / "taloveric")
-    with tempfile.TemporaryDirectory() as work:
-        work = pathlib.Path(work)
+    with bench_run(__doc__) as (bin_dir, taloveric, work):
         raw, windows = win98_disk(bin_dir, work, "2G")
         vhd = work / "disk.vhd"
         run("qemu-img", "convert", "-O", "vpc", str(raw), str(vhd))

@@ -6,23 +6,15 @@ memory over 1, 10 and 50 copies, which must stay flat.
 
 usage: inventory_bench.py BUILD_BIN_DIR
 """
-import pathlib
 import shutil
 import subprocess
-import sys
-import tempfile
 import time
 
-from offline_bench import measure, win98_disk
+from offline_bench import bench_run, measure, win98_disk
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit(__doc__)
-    bin_dir = pathlib.Path(sys.argv[1])
-    taloveric = str(bin_dir / "taloveric")
-    with tempfile.TemporaryDirectory() as work:
-        work = pathlib.Path(work)
+    with bench_run(__doc__) as (bin_dir, taloveric, work):
         image, _ = win98_disk(bin_dir, work, "64M")
         images = [image]
         for n in range(1, 50):

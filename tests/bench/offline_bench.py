@@ -8,11 +8,24 @@ file too (so that the collection goes on to read the user's file).
 
 usage: offline_bench.py TALOVERIC ARG...
 """
+import contextlib
 import os
+import pathlib
 import subprocess
 import sys
 import tempfile
 import time
+
+
+@contextlib.contextmanager
+def bench_run(doc):
+    """The build's bin folder (the one argument), the program in it and a
+    scratch folder for the run; the usage, `doc`, without the argument."""
+    if len(sys.argv) != 2:
+        sys.exit(doc)
+    bin_dir = pathlib.Path(sys.argv[1])
+    with tempfile.TemporaryDirectory() as work:
+        yield bin_dir, str(bin_dir / "taloveric"), pathlib.Path(work)
 
 
 def win98_disk(bin_dir, work, size):

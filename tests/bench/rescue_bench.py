@@ -7,11 +7,8 @@ image against files under 1.5, 32 GiB against 64 MiB under 1.2.
 
 usage: rescue_bench.py BUILD_BIN_DIR
 """
-import pathlib
-import sys
-import tempfile
 
-from offline_bench import measure, win98_disk
+from offline_bench import bench_run, measure, win98_disk
 
 
 def best(command, runs=5):
@@ -20,12 +17,7 @@ def best(command, runs=5):
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit(__doc__)
-    bin_dir = pathlib.Path(sys.argv[1])
-    taloveric = str(bin_dir / "taloveric")
-    with tempfile.TemporaryDirectory() as work:
-        work = pathlib.Path(work)
+    with bench_run(__doc__) as (bin_dir, taloveric, work):
         (work / "small").mkdir()
         (work / "large").mkdir()
         small, windows = win98_disk(bin_dir, work / "small", "64M")
