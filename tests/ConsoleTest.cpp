@@ -2,6 +2,8 @@
 // answers it accepts.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "report/ReportText.h"
 #include "ui/console/ConsoleDialogs.h"
 #include "ui/console/ConsolePad.h"
@@ -29,6 +31,74 @@ TEST(Console, AProfileIsAWholeNumberInRange) {
       {"2", 2}, {" 1 ", 1}, {"3", std::nullopt}, {"0", std::nullopt}, {"1abc", std::nullopt},
       {"-1", std::nullopt}, {"", std::nullopt}, {"99999999999999999999", std::nullopt}};
   for (const auto& [line, pick] : cases) EXPECT_EQ(ChoiceNumber(line, 2), pick) << line;
+}
+
+}  // namespace
+}  // namespace taloveric
+
+namespace taloveric {
+namespace {
+
+// What a console box answers for what is typed, for each button set: a button
+// by its name or first letter, the default for an empty line, and for the end
+// of input or five answers that are no button, what closing the box means.
+TEST(ConsoleDialogs, AnswerEachButtonSetAsItsBoxWould) {
+  const std::string fiveWrong = "x\nmaybe\n?\nokay\nyess\nok\n";  // the OK after them is never read
+  const struct {
+    Buttons buttons;
+    int defaultButton;
+    std::string typed;
+    Answer answer;
+  } cases[] = {
+      {Buttons::Ok, 1, "ok\n", Answer::Ok},
+      {Buttons::Ok, 1, "\n", Answer::Ok},
+      {Buttons::Ok, 1, "", Answer::Ok},  // closed: OK alone
+      {Buttons::OkCancel, 1, "OK\n", Answer::Ok},
+      {Buttons::OkCancel, 1, "o\n", Answer::Ok},
+      {Buttons::OkCancel, 1, "\n", Answer::Ok},
+      {Buttons::OkCancel, 2, "\n", Answer::Cancel},
+      {Buttons::OkCancel, 1, "c\n", Answer::Cancel},
+      {Buttons::OkCancel, 1, " Cancel \n", Answer::Cancel},
+      {Buttons::OkCancel, 1, "", Answer::Cancel},  // the "Error i01" box closed: no retry
+      {Buttons::OkCancel, 1, fiveWrong, Answer::Cancel},
+      {Buttons::OkCancel, 1, "retry\nok\n", Answer::Ok},
+      {Buttons::YesNo, 1, "yes\n", Answer::Yes},
+      {Buttons::YesNo, 1, "\n", Answer::Yes},
+      {Buttons::YesNo, 1, "N\n", Answer::No},
+      {Buttons::YesNo, 1, "", Answer::No},  // nothing is saved unasked
+      {Buttons::YesNo, 1, fiveWrong, Answer::No},
+  };
+  for (const auto& c : cases) {
+    std::istringstream in(c.typed);
+    std::ostringstream out;
+    ConsoleDialogs dialogs(in, out);
+    const Answer answer = dialogs.Show({u"Prompt", u"Title", c.buttons, Icon::None, c.defaultButton});
+    EXPECT_EQ(answer, c.answer) << "typed \"" << c.typed << "\" to buttons " << static_cast<int>(c.buttons);
+    EXPECT_NE(out.str().find("== Title "), std::string::npos) << out.str();
+  }
+}
+
+TEST(ConsoleDialogs, SayWhatTheyAcceptAndGiveUpAfterFiveWrongAnswers) {
+  std::istringstream in("x\nx\nx\nx\nx\nok\n");
+  std::ostringstream out;
+  ConsoleDialogs dialogs(in, out);
+  EXPECT_EQ(dialogs.Show({u"p", u"t", Buttons::OkCancel, Icon::Information, 1}), Answer::Cancel);
+  const std::string said = out.str();
+  EXPECT_NE(said.find("(i) p"), std::string::npos) << said;
+  EXPECT_NE(said.find("Please answer with a button's name or its first letter: OK (o), Cancel (c); an empty line for OK."),
+            std::string::npos) << said;
+  EXPECT_NE(said.find("No button was chosen; the window is closed."), std::string::npos) << said;
+  std::string rest;
+  std::getline(in, rest);
+  EXPECT_EQ(rest, "ok") << "nothing is read after the fifth wrong answer";
+}
+
+TEST(ConsoleDialogs, UnattendedBoxesTakeTheirFirstButton) {
+  std::ostringstream out;
+  UnattendedDialogs dialogs(out);
+  EXPECT_EQ(dialogs.Show({u"p", u"t", Buttons::YesNo, Icon::None, 1}), Answer::Yes);
+  EXPECT_EQ(dialogs.Show({u"p", u"t", Buttons::OkCancel, Icon::None, 1}), Answer::Ok);
+  EXPECT_NE(out.str().find("[Yes]"), std::string::npos);
 }
 
 }  // namespace

@@ -45,5 +45,25 @@ TEST(NtProductKey, ReadsWhatNtKeepsAboutItself) {
   EXPECT_EQ(read->productKey.problem, "") << "the value that decodes is what counts";
 }
 
+// Seconds since 1970 as the day they fall on, at the edges of months, years
+// and leap days; the last second of a day is still that day.
+TEST(NtProductKey, InstallDatesAtMonthAndYearEdges) {
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0, "1970-01-01"},          {946598400, "1999-12-31"},        {946684799, "1999-12-31"},
+      {946684800, "2000-01-01"},  {949276800, "2000-01-31"},        {949363200, "2000-02-01"},
+      {951782400, "2000-02-29"},  {951868800, "2000-03-01"},        {983318400, "2001-02-28"},
+      {983404800, "2001-03-01"},  {1104451200, "2004-12-31"},       {4107456000u, "2100-02-28"},
+      {4107542400u, "2100-03-01"}, {4294967295u, "2106-02-07"},
+  };
+  MemoryRegistry registry;
+  for (const auto& [seconds, date] : cases) {
+    registry.SetValue(kHkeyLocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion", "InstallDate",
+                      DwordValue(seconds));
+    const auto read = ReadNtInstallation(registry);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->installDate, date) << seconds;
+  }
+}
+
 }  // namespace
 }  // namespace taloveric

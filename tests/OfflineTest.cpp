@@ -261,5 +261,77 @@ TEST(Installation, AFolderWithoutARegistryIsNamed) {
   EXPECT_NE(OpenFails({empty / "missing"}).find("cannot be opened for reading"), std::string::npos);
 }
 
+// A Windows 9x registry file whose keys link in a loop inside the key block:
+// the last of the root's sub keys links on to the first. Each link is an
+// offset into the key block (RGKN), which starts at 0x20: a key's entry holds
+// its first sub key at +16 and its next sibling at +20.
+std::string LoopedCreg(std::string bytes) {
+  const auto at = [&](std::size_t offset) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 4; i-- > 0;) v = v << 8 | static_cast<unsigned char>(bytes[0x20 + offset + i]);
+    return v;
+  };
+  const std::uint32_t first = at(at(8) + 16);
+  std::uint32_t last = first;
+  while (at(last + 20) != 0xFFFFFFFF) last = at(last + 20);
+  for (std::size_t i = 0; i < 4; ++i) bytes[0x20 + last + 20 + i] = static_cast<char>(first >> (8 * i));
+  return bytes;
+}
+
+// Files that are damaged, each beside what the program should read in its
+// stead: the report still comes, and a warning says what was passed over.
+TEST(DamagedFiles, AreNamedAndPassedOverForWhatStandsIn) {
+  const std::string looped = LoopedCreg(testing::WriteCreg(testing::Win98System()));
+  {
+    TempFolder folder;
+    testing::WriteBytes(folder / "SYSTEM.DAT", looped);
+    EXPECT_NE(OpenFails({folder / "SYSTEM.DAT"}).find("SYSTEM.DAT: not a readable Windows 95/98/Me registry file "
+                                                       "(the keys link back to themselves)"),
+              std::string::npos);
+  }
+  {
+    TempFolder disk;
+    Files(disk.path(), {{"WINDOWS/SYSTEM.DA0", "system"}, {"WINDOWS/USER.DAT", "user"}});
+    testing::WriteBytes(disk / "WINDOWS/SYSTEM.DAT", looped);
+    const OpenedSources opened = Open({disk.path()});
+    EXPECT_NE(Report(*opened.registry).find(u"Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN"), std::u16string::npos);
+    ASSERT_EQ(opened.backups.size(), 1u);
+    EXPECT_NE(opened.backups[0].file.find("SYSTEM.DA0"), std::string::npos);
+    EXPECT_NE(opened.backups[0].why.find("the keys link back to themselves"), std::string::npos) << opened.backups[0].why;
+  }
+  {
+    // NT's SYSTEM hive is read for the code page alone.
+    TempFolder disk;
+    Files(disk.path(), {{"WINDOWS/system32/config/SOFTWARE", "software"},
+                        {"Documents and Settings/joe/NTUSER.DAT", "ntuser:joe@example.org"}});
+    testing::WriteBytes(disk / "WINDOWS/system32/config/SYSTEM",
+                        testing::WriteRegf(testing::XpSystem("1253"), "SYSTEM").substr(0, 6000));
+    const OpenedSources opened = Open({disk.path()});
+    EXPECT_NE(Report(*opened.registry).find(u"Registration ID: 76487-OEM-0011903-00102"), std::u16string::npos);
+    EXPECT_EQ(MailAddress(*opened.registry), u"Def. e-mail for this user: joe@example.org");
+    EXPECT_EQ(opened.codePage, std::nullopt);
+    ASSERT_EQ(opened.warnings.size(), 1u);
+    EXPECT_NE(opened.warnings[0].find("SYSTEM: not a readable Windows NT registry hive"), std::string::npos);
+    EXPECT_NE(opened.warnings[0].find("its code page is not known"), std::string::npos);
+  }
+}
+
+// NT's SYSTEM hive names its code page in the control set that Select's
+// "Current" names, by its number in three digits.
+TEST(NtHives, TheCodePageIsTheCurrentControlSets) {
+  for (const std::uint32_t current : {1u, 2u, 10u}) {
+    FixtureKey system{"SYSTEM", {}, {}};
+    Path(system, "Select").values = {testing::Dword("Current", current), testing::Dword("Default", 1)};
+    Path(system, "ControlSet001\\Control\\Nls\\CodePage").values = {testing::Utf16("ACP", "1250")};
+    Path(system, "ControlSet002\\Control\\Nls\\CodePage").values = {testing::Utf16("ACP", "1251")};
+    Path(system, "ControlSet010\\Control\\Nls\\CodePage").values = {testing::Utf16("ACP", "1253")};
+    TempFolder folder;
+    testing::WriteRegfFile(folder / "SOFTWARE", testing::XpSoftware(), "SOFTWARE");
+    testing::WriteRegfFile(folder / "SYSTEM", system, "SYSTEM");
+    const OpenedSources opened = Open({folder / "SOFTWARE", folder / "SYSTEM"});
+    EXPECT_EQ(opened.codePage, current == 1 ? 1250u : current == 2 ? 1251u : 1253u) << current;
+  }
+}
+
 }  // namespace
 }  // namespace taloveric

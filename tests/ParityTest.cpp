@@ -216,5 +216,56 @@ TEST_P(ParityTest, EveryRouteGivesTheSameAnswer) {
 INSTANTIATE_TEST_SUITE_P(Layouts, ParityTest, ::testing::ValuesIn(kLayouts),
                          [](const auto& each) { return std::string(each.param.name); });
 
+// A disk of two FAT32 partitions, Windows 98 on the first and XP on the
+// second, behind the gap before the first partition and the partition table,
+// which are no partitions: both installations are offered by the partitions'
+// numbers and places, and the one picked is read.
+TEST(Disks, OfferEachInstallationByItsPartitionAndReadThePickedOne) {
+  for (const char* tool : {"sfdisk", "mkfs.fat", "mcopy"}) {
+    if (!Shell(std::string("command -v ") + tool)) GTEST_SKIP() << tool << " is not installed";
+  }
+  TempFolder work, scratch;
+  const std::string raw = (work / "disk.raw").string();
+  ASSERT_TRUE(Shell("truncate -s 90M " + Quote(raw) + " && printf 'start=2048, size=81920, type=c\\n"
+                    "start=83968, size=81920, type=c\\n' | sfdisk -q " + Quote(raw)));
+  const std::pair<long, std::vector<LaidOut>> partitions[] = {
+      {2048, {{"WINDOWS/SYSTEM.DAT", "system:Ann Ninety-Eight"}, {"WINDOWS/USER.DAT", "user:ann@example.org"}}},
+      {83968, {{"WINDOWS/system32/config/SOFTWARE", "software:Ann XP"},
+               {"Documents and Settings/ann/NTUSER.DAT", "ntuser:ann@xp.example"}}}};
+  for (const auto& [sector, files] : partitions) {
+    const std::filesystem::path root = work / std::to_string(sector);
+    for (const LaidOut& file : files) Write(root / file.path, file.holds, scratch);
+    const std::string at = Quote(raw + "@@" + std::to_string(sector * 512));
+    ASSERT_TRUE(Shell("mkfs.fat -F 32 --offset " + std::to_string(sector) + " " + Quote(raw) + " 40960"));
+    for (const auto& top : std::filesystem::directory_iterator(root)) {
+      ASSERT_TRUE(Shell("mcopy -s -m -i " + at + " " + Quote(top.path().string()) + " ::/"));
+    }
+  }
+  std::vector<std::string> offered;
+  const auto pickSecond = [&](const std::string&, const std::vector<std::string>& places) {
+    offered = places;
+    return places.size() > 1 ? std::optional<std::string>(places[1]) : std::nullopt;
+  };
+  OpenedSources opened = OpenSources({raw}, std::nullopt, pickSecond);
+  EXPECT_EQ(offered, (std::vector<std::string>{"partition 1 (FAT32, at byte 1048576)",
+                                               "partition 2 (FAT32, at byte 42991616)"}));
+  EXPECT_EQ(opened.installations, 2u);
+  const Findings found = Collect(opened, raw, 2);
+  EXPECT_EQ(found.family, Family::WindowsNt);
+  EXPECT_EQ(found.info.MailAddress, u"ann@xp.example");
+  ASSERT_FALSE(found.files.empty());
+  EXPECT_EQ(found.files[0].partition, "partition 2 (FAT32, at byte 42991616)");
+
+  // Nobody to ask: the first, with a warning naming both.
+  const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
+  OpenedSources first = OpenSources({raw}, std::nullopt, nobody);
+  EXPECT_EQ(Collect(first, raw, 1).family, Family::Windows9x);
+  ASSERT_EQ(first.warnings.size(), 1u);
+  EXPECT_NE(first.warnings[0].find("several Windows installations (1. partition 1 (FAT32, at byte 1048576); "
+                                   "2. partition 2 (FAT32, at byte 42991616)) and none picked"),
+            std::string::npos)
+      << first.warnings[0];
+}
+
 }  // namespace
 }  // namespace taloveric

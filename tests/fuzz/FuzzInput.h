@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "collect/ReadReg.h"
+#include "platform/Unicode.h"
 #include "rescue/Sources.h"
 #include "ui/console/ConsoleControls.h"
 
@@ -44,18 +45,20 @@ inline std::filesystem::path Place(const std::string& name, std::string_view byt
   return file;
 }
 
-// Opens the sources and collects from them, as the program does.
-inline void Collect(const std::vector<std::filesystem::path>& sources) {
+// Opens the sources and collects from them, as the program does. Returns the
+// error the program would end with, or the report it would show.
+inline std::string Collect(const std::vector<std::filesystem::path>& sources) {
   OpenedSources opened;
   try {
     opened = OpenSources(sources, std::nullopt, [](const auto&, const auto&) { return std::nullopt; });
-  } catch (const std::exception&) {
-    return;  // the program says what is wrong and ends with status 2
+  } catch (const std::exception& error) {
+    return error.what();  // the program says what is wrong and ends with status 2
   }
   ConsoleControls controls;
   InstallInfo info;
   ReadReg(*opened.registry, controls, info);
   opened.AllWarnings();
+  return "report: " + ToUtf8(info.ReportText);
 }
 
 inline std::string_view Bytes(const std::uint8_t* data, std::size_t size) {
@@ -63,8 +66,8 @@ inline std::string_view Bytes(const std::uint8_t* data, std::size_t size) {
 }
 
 // The input as the one file named `name`.
-inline void CollectFromFile(const std::uint8_t* data, std::size_t size, const std::string& name) {
-  Collect({Place(name, Bytes(data, size))});
+inline std::string CollectFromFile(const std::uint8_t* data, std::size_t size, const std::string& name) {
+  return Collect({Place(name, Bytes(data, size))});
 }
 
 }  // namespace taloveric::fuzz

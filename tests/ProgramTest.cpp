@@ -1,0 +1,114 @@
+// The Linux program as a script or a person runs it: each way a run can end
+// and the exit status it gives, with what it wrote.
+
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "support/Fixtures.h"
+
+namespace taloveric {
+namespace {
+
+using testing::TempFolder;
+
+std::string Quote(const std::string& text) {
+  std::string out = "'";
+  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+struct Ran {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs the program in `folder` with `arguments` (given to the shell as they
+// stand) and `typed` as its standard input, which is no terminal.
+Ran Program(const TempFolder& folder, const std::string& arguments, const std::string& typed = "") {
+  testing::WriteBytes(folder / "typed", typed);
+  const std::string command = "cd " + Quote(folder.path().string()) + " && " + Quote(TALOVERIC_PROGRAM) + " " +
+                              arguments + " <typed >stdout 2>stderr";
+  const int status = std::system(command.c_str());
+  Ran run;
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  run.out = testing::ReadBytes(folder / "stdout");
+  run.err = testing::ReadBytes(folder / "stderr");
+  return run;
+}
+
+bool Exists(const std::filesystem::path& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
+
+TEST(Program, EachWayARunEndsHasItsExitStatus) {
+  TempFolder folder;
+  testing::WriteCregFile(folder / "win98/WINDOWS/SYSTEM.DAT", testing::Win98System());
+  testing::WriteCregFile(folder / "win98/WINDOWS/USER.DAT", testing::Win98User());
+  testing::WriteBytes(folder / "nokey.reg",
+                      "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n"
+                      "\"RegisteredOwner\"=\"Ann\"\r\n");
+  testing::WriteBytes(folder / "junk.bin", std::string(4096, '\x5A'));
+  std::filesystem::create_directories(folder / "taken/Taloveric.log");  // a folder where the report goes
+  std::filesystem::create_directories(folder / "save");
+  const struct {
+    const char* what;
+    std::string arguments, typed;
+    int status;
+    const char* says;  // in standard output or standard error
+  } cases[] = {
+      {"the sample printed", "--print", "", 0, "Registration Code: HQ7WK"},
+      {"files printed", "--print win98/WINDOWS/SYSTEM.DAT win98/WINDOWS/USER.DAT", "", 0, "marta@quiroga.example"},
+      {"read, but no product key", "--print nokey.reg", "", 3, "Registered Owner: Ann"},
+      {"no product key, as JSON", "--format json nokey.reg", "", 3, "\"registrationCode\": null"},
+      {"a source that is not there", "--print absent.reg", "", 2, "absent.reg: cannot be opened for reading"},
+      {"a source with no registry", "--print junk.bin", "", 2, "junk.bin: no Windows registry"},
+      {"an unknown option", "--bogus", "", 2, "unknown option '--bogus'"},
+      {"options that exclude each other", "--print --save", "", 2, "exclude each other"},
+      {"--save of the sample", "--save", "", 2, "add --sample to do so"},
+      {"an inventory with a bad source", "--inventory jsonl win98 junk.bin", "", 2, "\"error\""},
+      {"--output where it cannot be written", "--print --output absent/out.txt", "", 1, "absent/out.txt"},
+      {"the read-first window closed", "--folder save win98", "", 0, "Read First"},
+      {"the report window closed", "--folder save win98", "c\n", 0, "[Save and Exit]  [Exit] > "},
+      {"Exit answered No", "--folder save win98", "c\ne\nn\n", 0, "Would you like to save this information?"},
+      {"a save that fails, Cancel", "--folder taken win98", "c\ns\ncancel\n", 1, "Error accessing disk drive"},
+      {"a save whose retry fails", "--folder taken win98", "c\ns\nok\n", 1, "The report was not saved."},
+      {"--save that cannot write", "--save --folder taken win98", "", 1, "The report was not saved."},
+  };
+  for (const auto& c : cases) {
+    const Ran run = Program(folder, c.arguments, c.typed);
+    EXPECT_EQ(run.status, c.status) << c.what << "\n" << run.out << run.err;
+    EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << c.what << "\n" << run.out << run.err;
+    EXPECT_FALSE(Exists(folder / "save/Taloveric.log")) << c.what << ": nothing was asked to be saved";
+  }
+  // And the runs that save.
+  for (const char* typed : {"c\ns\n\n", "c\ne\ny\nok\n"}) {
+    std::filesystem::remove_all(folder / "save");
+    std::filesystem::create_directories(folder / "save");
+    const Ran run = Program(folder, "--folder save win98", typed);
+    EXPECT_EQ(run.status, 0) << typed << run.out << run.err;
+    EXPECT_NE(testing::ReadBytes(folder / "save/Taloveric-WinCode.txt").find("HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN"),
+              std::string::npos);
+  }
+}
+
+// The code page the installation names, else the one given: --codepage wins.
+TEST(Program, TheCodePageGivenOverridesTheOneTheRegistryNames) {
+  TempFolder folder;
+  testing::WriteCregFile(folder / "ru/WINDOWS/SYSTEM.DAT", testing::Win98SystemIn("1251", "\xC8\xE2\xE0\xED"));
+  const Ran named = Program(folder, "--format text ru");
+  EXPECT_NE(named.out.find("Registered Owner: Иван"), std::string::npos) << named.out;
+  EXPECT_NE(named.err.find("the installation's code page is 1251"), std::string::npos) << named.err;
+  const Ran given = Program(folder, "--format text --codepage 1253 ru");
+  EXPECT_NE(given.out.find("Registered Owner: Θβΰν"), std::string::npos) << given.out;
+  const Ran printed = Program(folder, "--print --codepage 1253 ru");
+  EXPECT_NE(printed.out.find("Registered Owner: \xC8\xE2\xE0\xED\r\n"), std::string::npos)
+      << "--print keeps the registry's bytes";
+  EXPECT_EQ(Program(folder, "--codepage 77777 --print").status, 2);
+}
+
+}  // namespace
+}  // namespace taloveric
