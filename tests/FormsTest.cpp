@@ -29,6 +29,8 @@ TEST(Json, EscapesEachCharacterClass) {
       {"a line break", u"a\r\nb", "\"a\\u000d\\u000ab\""},
       {"a tab and NUL", std::u16string(u"\tx\0y", 4), "\"\\u0009x\\u0000y\""},
       {"escape", u"\x1B[2J", "\"\\u001b[2J\""},
+      {"the last control character", u"\x1F", "\"\\u001f\""},
+      {"the first that is none", u" ", "\" \""},
       {"DEL", u"\x7F", "\"\\u007f\""},
       {"Latin-1", u"Zo\u00EB", "\"Zo\xC3\xAB\""},
       {"beyond the BMP", u"\U0001F600", "\"\xF0\x9F\x98\x80\""},

@@ -161,7 +161,7 @@ check "--folder without a value status" 2 $?
 h="$work/hostile"
 mkdir -p "$h/xp" "$h/caf"$'\xe9'
 cp -r "$work/fixtures/xp/." "$h/xp/"
-{ printf 'REGEDIT4\r\n[HKEY_LOCAL_MACHINE'; for _ in $(seq 1000); do printf '%0.s\\a' $(seq 100); done; printf ']\r\n[-HKEY_LOCAL_MACHINE\\a]\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n"ProductKey"="DEEP-OK"\r\n'; } >"$h/deep.reg"
+{ printf 'REGEDIT4\r\n[HKEY_LOCAL_MACHINE'; printf '%.0s\\a' $(seq 100000); printf ']\r\n[-HKEY_LOCAL_MACHINE\\a]\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n"ProductKey"="DEEP-OK"\r\n'; } >"$h/deep.reg"
 mkfifo "$h/fifo"
 ln -s /dev/zero "$h/zero.reg"
 truncate -s 65M "$h/large.reg"

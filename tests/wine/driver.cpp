@@ -339,8 +339,14 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"click" || command == L"answer") {
     HWND button = FindControl(window, arg);
     if (!button || ClassOf(button) != L"Button") return Fail("button " + Escape(arg));
-    // Posted, so that a message box the press opens does not hold the driver.
-    ::PostMessageW(button, BM_CLICK, 0, 0);
+    // The press is posted as the notice a button gives its parent once
+    // pressed, so that a message box it opens does not hold the driver.
+    // BM_CLICK is no press to rely on here: it plays a mouse press, which
+    // needs the button to take the capture and the focus, and Windows says it
+    // may fail while its window is not the active one, as a box just opened
+    // on a busy machine may not be yet: the press was then lost.
+    ::PostMessageW(::GetParent(button), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
     return 0;
   }
   if (command == L"text") {
