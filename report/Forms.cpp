@@ -121,6 +121,19 @@ std::u16string Visible(std::u16string_view text) {
   return out;
 }
 
+std::string VisibleBytes(std::string_view bytes) {
+  std::u16string shown;
+  for (const char16_t c : Visible(PathFromBytes(bytes))) {
+    if (c >= 0xDC80 && c < 0xDCA0) {  // a byte 0x80 to 0x9F that is no UTF-8: a C1 control to some terminals
+      shown += u"M-^";
+      shown += static_cast<char16_t>(c - 0xDC80 + 0x40);
+    } else {
+      shown += c;
+    }
+  }
+  return PathToBytes(shown);
+}
+
 std::u16string ShownReport(std::u16string_view text) {
   std::u16string shown;
   for (const std::u16string& line : ReportLines(text)) shown += (shown.empty() ? u"" : u"\n") + Visible(line);

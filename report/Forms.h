@@ -19,6 +19,11 @@ inline constexpr int kSchemaVersion = 1;
 // cursor, clear the screen or pass for a line of its own.
 std::u16string Visible(std::u16string_view text);
 
+// A message or a name read from a disk (a path's bytes, UTF-8 or not) as a
+// terminal may show it: control characters as Visible shows them, the bytes
+// 0x80 to 0x9F that are not UTF-8 as M-^@ to M-^_; every other byte as it is.
+std::string VisibleBytes(std::string_view bytes);
+
 // The report as a terminal shows it: a line for each of its lines, control
 // characters made visible.
 std::u16string ShownReport(std::u16string_view text);

@@ -60,8 +60,8 @@ std::u16string BackupPath(const std::u16string& systemRootDir, Files& files) {
 }
 
 bool SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs) {
+  Attempt first;
   try {
-    Attempt first;
     SaveOnce(info, files, dialogs, first);
     return true;
   } catch (const std::exception&) {
@@ -75,10 +75,15 @@ bool SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs) {
     SaveOnce(info, files, dialogs, retry);
     return true;
   } catch (const std::exception& error) {
-    // Which file holds what: the log may be saved while its copy is not.
-    const std::u16string what = retry.logSaved ? u"The report was saved on " + retry.logPath +
-                                                     u", but its copy was not placed on " + retry.backupPath + u"."
-                                               : u"The report was not saved.";
+    // Which file holds the whole report: a log is only ever replaced whole,
+    // so one that either attempt saved still holds it, while the copy, made
+    // last, was not placed.
+    const bool logSaved = retry.logSaved || first.logSaved;
+    const std::u16string& logPath = retry.logSaved || first.logPath.empty() ? retry.logPath : first.logPath;
+    const std::u16string& backupPath = first.backupPath.empty() ? retry.backupPath : first.backupPath;
+    const std::u16string what = logSaved ? u"The report was saved on " + logPath +
+                                               u", but its copy was not placed on " + backupPath + u"."
+                                         : u"The report was not saved.";
     dialogs.Show({what + u"\r\n" + FromUtf8(error.what()), u"Error i01", Buttons::Ok, Icon::None});
     return false;
   }

@@ -16,6 +16,7 @@
 #include "platform/offline/CregFile.h"
 #include "platform/offline/DiskImage.h"
 #include "platform/offline/NtHiveFile.h"
+#include "platform/posix/FileIdentity.h"
 #include "platform/posix/HostTree.h"
 #include "platform/posix/PrivateFolder.h"
 #include "platform/posix/RegularFile.h"
@@ -451,6 +452,14 @@ std::optional<unsigned> ReadAnsiCodePage(Registry& registry) {
   return static_cast<unsigned>(*number);
 }
 
+
+std::optional<fs::path> SourceWrittenOnto(const std::vector<fs::path>& sources, const fs::path& target) {
+  for (const fs::path& source : sources) {
+    const auto id = IdOf(source);
+    if (id && IsWithin(target, *id)) return source;
+  }
+  return std::nullopt;
+}
 
 std::vector<std::string> OpenedSources::AllWarnings() const {
   std::vector<std::string> all = warnings;

@@ -59,6 +59,12 @@ struct OpenedSources {
 OpenedSources OpenSources(const std::vector<std::filesystem::path>& sources, const std::optional<std::string>& user,
                           const Chooser& choose, std::optional<unsigned> install = std::nullopt);
 
+// The source among `sources` that writing `target` would write onto: the
+// source it is, however named, or the folder source it lies in (a file that
+// need not exist yet, or a folder). Nullopt when it is none.
+std::optional<std::filesystem::path> SourceWrittenOnto(const std::vector<std::filesystem::path>& sources,
+                                                       const std::filesystem::path& target);
+
 // The ANSI code page an installation's registry names
 // (HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Nls\CodePage "ACP").
 std::optional<unsigned> ReadAnsiCodePage(Registry& registry);

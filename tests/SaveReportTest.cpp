@@ -174,6 +174,22 @@ TEST_P(SaveFailureTest, ARetryThatFailsTooSaysWhichFileWasNotSaved) {
   EXPECT_EQ(FileCount(), 2u);
 }
 
+// The first attempt saves the log and fails on its copy; the retry cannot
+// even write the log. The first attempt's log still holds the whole report,
+// and the last word says so.
+TEST_F(SaveReportTest, TheLastWordNamesTheLogAnEarlierAttemptSaved) {
+  files.FailAt(Step::Copy);
+  files.ThenFailAt(Step::Create);
+  dialogs.answers = {Answer::Ok};
+  EXPECT_FALSE(SaveReport(info, files, dialogs));
+  ASSERT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_TRUE(dialogs.shown[1].prompt.starts_with(u"The report was saved on " + FromUtf8(Where("Taloveric.log")) +
+                                                  u", but its copy was not placed on " +
+                                                  FromUtf8(Where("Taloveric-WinCode.txt")) + u".\r\n"))
+      << ToUtf8(dialogs.shown[1].prompt);
+  EXPECT_EQ(Log(), kNewLog);
+}
+
 INSTANTIATE_TEST_SUITE_P(EachStep, SaveFailureTest,
                          ::testing::Values(FailureCase{"ProgramFolder", Step::ProgramFolder, 1},
                                            FailureCase{"Create", Step::Create, 1},

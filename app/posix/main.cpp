@@ -97,6 +97,7 @@ struct Options {
   Format format = Format::Text;
   std::optional<std::filesystem::path> output;
   std::filesystem::path folder = ".";
+  bool folderGiven = false;  // --folder, rather than the current folder
   std::optional<std::string> user;
   bool sample = false;  // --sample: the bundled sample may be saved
   std::optional<unsigned> codePage;  // --codepage: the installation's ANSI code page
@@ -104,9 +105,14 @@ struct Options {
   std::vector<std::filesystem::path> sources;
 };
 
+// A line on standard error. What it names may come from a disk, whose names
+// can hold anything: control characters are shown, never sent.
+void Say(const std::string& text) { std::cerr << "taloveric: " << VisibleBytes(text) << '\n'; }
+
 // A usage error: one line and a hint, as Linux tools give it.
 int Usage(const std::string& problem) {
-  std::cerr << "taloveric: " << problem << "\nTry 'taloveric --help' for more information.\n";
+  Say(problem);
+  std::cerr << "Try 'taloveric --help' for more information.\n";
   return 2;
 }
 
@@ -152,7 +158,10 @@ std::optional<int> Parse(int argc, char** argv, Options& options) {
         options.format = value == "csv" ? Format::Csv : Format::JsonLines;
         break;
       case 'o': options.output = value; break;
-      case 'd': options.folder = value; break;
+      case 'd':
+        options.folder = value;
+        options.folderGiven = true;
+        break;
       case 'u': options.user = value; break;
       case kSample: options.sample = true; break;
       case kCodePage:
@@ -191,7 +200,7 @@ std::optional<std::string> AskOnTerminal(const std::string& question, const std:
   std::fstream tty("/dev/tty", std::ios::in | std::ios::out);
   if (!tty) return std::nullopt;
   tty << question << '\n';
-  for (std::size_t i = 0; i < names.size(); ++i) tty << "  " << i + 1 << ". " << names[i] << '\n';
+  for (std::size_t i = 0; i < names.size(); ++i) tty << "  " << i + 1 << ". " << VisibleBytes(names[i]) << '\n';
   for (int wrong = 0; wrong < 5; ++wrong) {
     tty << "Number > " << std::flush;
     std::string line;
@@ -230,19 +239,52 @@ int Interactive(Registry& registry, Files& files, const std::u16string& appendix
 // Whether the report holds a product key.
 bool KeyFound(const InstallInfo& info) { return info.ProductKey.find_first_not_of(u' ') != std::u16string::npos; }
 
-// Writes --print's, --format's or --inventory's output, to the screen or safely into a file.
+// Writes --print's, --format's or --inventory's output, to standard output
+// or safely into a file; what could not be written is said.
 int Emit(const Options& options, const std::string& bytes) {
-  if (!options.output) {
-    std::cout << bytes << std::flush;
-    return std::cout ? 0 : 1;
-  }
   try {
-    WriteFileSafely(*options.output, bytes);
+    std::cout.flush();
+    if (options.output) {
+      WriteFileSafely(*options.output, bytes);
+    } else {
+      WriteStandardOutput(bytes);
+    }
     return 0;
   } catch (const std::exception& error) {
-    std::cerr << "taloveric: " << error.what() << '\n';
+    Say(std::string("the report was not written: ") + error.what());
     return 1;
   }
+}
+
+// Refuses, before anything is read, an output or a save that would write onto
+// one of the sources: a dead machine's only copy of its registry or disk.
+std::optional<int> RefuseWritingOntoSources(const Options& options) {
+  const auto onto = [&](const std::filesystem::path& target) -> std::optional<std::string> {
+    const auto source = SourceWrittenOnto(options.sources, target);
+    if (!source) return std::nullopt;
+    std::error_code ec;
+    return (std::filesystem::is_directory(*source, ec) ? "into the source folder " : "onto the source ") +
+           source->string() + ", which is only ever read";
+  };
+  if (options.output) {
+    if (const auto source = onto(*options.output)) {
+      Say("--output " + options.output->string() + " would write " + *source + "; name a file elsewhere");
+      return 2;
+    }
+  }
+  if (options.mode == Mode::Save || options.mode == Mode::Interactive) {
+    for (const char* name : {"Taloveric.log", "Taloveric-WinCode.txt"}) {
+      const auto source = onto(options.folder / name);
+      if (!source) continue;
+      std::error_code ec;
+      const std::string folder = options.folderGiven
+                                     ? "--folder " + options.folder.string()
+                                     : "the current folder " + std::filesystem::current_path(ec).string();
+      Say(folder + " would put " + name + " " + *source + "; name a folder elsewhere with --folder DIR");
+      return 2;
+    }
+  }
+  return std::nullopt;
 }
 
 // --inventory: each source read on its own, each installation on a line; a
@@ -280,13 +322,14 @@ int Run(const Options& options) {
   if (options.mode == Mode::Save && options.sources.empty() && !options.sample) {
     return Usage("--save without a source would save the bundled sample's made-up key; add --sample to do so");
   }
+  if (const auto refused = RefuseWritingOntoSources(options)) return *refused;
   if (options.mode == Mode::Inventory) return Inventory(options);
   // Where the files go is checked before any window or box is shown.
   std::error_code folderError;
   const bool writes = options.mode == Mode::Save || options.mode == Mode::Interactive;
   if (writes && !std::filesystem::is_directory(options.folder, folderError)) {
-    std::cerr << "taloveric: --folder " << options.folder.string() << ": "
-              << (folderError ? folderError.message() : std::string("is not a folder")) << '\n';
+    Say("--folder " + options.folder.string() + ": " +
+        (folderError ? folderError.message() : std::string("is not a folder")));
     return 2;
   }
   OpenedSources opened;
@@ -294,11 +337,11 @@ int Run(const Options& options) {
     if (options.codePage) SetAnsiCodePage(*options.codePage);
     opened = Open(options);
   } catch (const std::exception& error) {  // SourceError, RegFileError, an unknown code page
-    std::cerr << "taloveric: " << error.what() << '\n';
+    Say(error.what());
     return 2;
   }
   UseCodePage(options.codePage, opened);
-  for (const std::string& note : opened.notes) std::cerr << "taloveric: " << note << '\n';
+  for (const std::string& note : opened.notes) Say(note);
 
   // Messages name the files by their full paths.
   std::error_code ec;
@@ -332,7 +375,12 @@ int Run(const Options& options) {
     status = Interactive(*opened.registry, files, appendix, found.family, shown);
   }
   if (status == 0 && shown && !KeyFound(*shown)) status = kNoKeyFound;
-  for (const std::string& problem : found.warnings) std::cerr << "taloveric: warning: " << problem << '\n';
+  for (const std::string& problem : found.warnings) Say("warning: " + problem);
+  // What the console's windows printed, too, must have reached their reader.
+  if (!(std::cout << std::flush) && status != 1) {
+    Say("the console's windows could not be written to standard output");
+    status = 1;
+  }
   return status;
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <optional>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -183,6 +184,9 @@ void PosixFiles::Copy(const std::u16string& from, const std::u16string& to) {
 std::shared_ptr<void> PosixFiles::HoldForSave() {
   // An advisory lock on the folder, which holds both files here.
   auto folder = std::make_shared<UniqueFd>(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  // A folder one may write into but not list cannot be held; its files are
+  // saved all the same.
+  if (folder->get() < 0 && errno == EACCES) return nullptr;
   if (folder->get() < 0) throw FileError(Describe(folder_.string(), "cannot open", errno));
   while (::flock(folder->get(), LOCK_EX) != 0) {
     if (errno != EINTR) throw FileError(Describe(folder_.string(), "cannot lock", errno));
@@ -190,11 +194,52 @@ std::shared_ptr<void> PosixFiles::HoldForSave() {
   return folder;  // closing it releases the lock
 }
 
+namespace {
+
+// The descriptor this process already has that `path` names: /dev/stdout,
+// /dev/stderr, /dev/fd/N and /proc/self/fd/N. Written through it, a
+// redirection's file is appended to or replaced as the shell opened it.
+std::optional<int> InheritedDescriptor(const std::string& path) {
+  std::optional<unsigned long> fd;
+  if (path == "/dev/stdout") fd = STDOUT_FILENO;
+  if (path == "/dev/stderr") fd = STDERR_FILENO;
+  for (const std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (path.starts_with(prefix)) fd = WholeNumber(std::string_view(path).substr(prefix.size()), 6);
+  }
+  if (!fd || ::fcntl(static_cast<int>(*fd), F_GETFD) < 0) return std::nullopt;
+  return static_cast<int>(*fd);
+}
+
+}  // namespace
+
 void WriteFileSafely(const std::filesystem::path& path, std::string_view bytes) {
-  ReplacingFile file(path.string());
+  const std::string name = path.string();
+  if (const auto fd = InheritedDescriptor(name)) {
+    WriteAll(*fd, bytes, name);
+    return;
+  }
+  struct stat info {};
+  if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+    // A FIFO, a terminal or a device such as /dev/null is written into,
+    // never replaced; a disk is never written onto.
+    if (S_ISBLK(info.st_mode)) throw FileError("cannot write " + name + ": it is a disk, which is never written onto");
+    UniqueFd fd(::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) throw FileError(Describe(name, "cannot open", errno));
+    WriteAll(fd.get(), bytes, name);
+    if (!fd.Reset()) throw FileError(Describe(name, "cannot write", errno));
+    return;
+  }
+  // A link to a regular file: the file it names is replaced, and the link kept.
+  struct stat link {};
+  std::error_code ec;
+  const bool linked = ::lstat(name.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && S_ISREG(info.st_mode);
+  const std::filesystem::path target = linked ? std::filesystem::canonical(path, ec) : path;
+  ReplacingFile file(ec ? name : target.string());
   file.Write(bytes);
   file.Commit();
 }
+
+void WriteStandardOutput(std::string_view bytes) { WriteAll(STDOUT_FILENO, bytes, "to standard output"); }
 
 std::filesystem::path ExecutableFolder() {
   std::error_code ec;

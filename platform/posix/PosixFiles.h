@@ -25,8 +25,14 @@ class PosixFiles : public Files {
 };
 
 // Writes `bytes` as `path` the way a save writes: into a new file that replaces
-// the old one only once complete. Throws FileError.
+// the old one only once complete. What is not a regular file (a FIFO, a
+// terminal, /dev/null, /dev/stdout) is written into instead, never replaced;
+// a link to a regular file keeps pointing to it; a disk is refused. Throws
+// FileError.
 void WriteFileSafely(const std::filesystem::path& path, std::string_view bytes);
+
+// Writes `bytes` to standard output, all of them or a FileError saying why not.
+void WriteStandardOutput(std::string_view bytes);
 
 // The folder of the running executable.
 std::filesystem::path ExecutableFolder();

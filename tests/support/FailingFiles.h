@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/posix/PosixFiles.h"
 
@@ -20,6 +21,8 @@ class FailingFiles : public Files {
     countdown_ = nth;
     times_ = times;
   }
+  // And, once that is done, `step` on its next call.
+  void ThenFailAt(Step step) { then_ = step; }
 
   std::u16string ProgramFolder() override {
     Hit(Step::ProgramFolder);
@@ -64,6 +67,7 @@ class FailingFiles : public Files {
   };
 
   void Hit(Step step) {
+    if (times_ == 0 && then_ != Step::None) FailAt(std::exchange(then_, Step::None));
     if (step != step_ || times_ == 0) return;
     if (--countdown_ > 0) return;
     countdown_ = 1;
@@ -74,6 +78,7 @@ class FailingFiles : public Files {
   PosixFiles real_;
   std::weak_ptr<void> held_;
   Step step_ = Step::None;
+  Step then_ = Step::None;
   int countdown_ = 0;
   int times_ = 0;
 };
