@@ -110,5 +110,69 @@ TEST(Program, TheCodePageGivenOverridesTheOneTheRegistryNames) {
   EXPECT_EQ(Program(folder, "--codepage 77777 --print").status, 2);
 }
 
+TEST(Program, NeverWritesOntoASource) {
+  TempFolder folder;
+  testing::WriteCregFile(folder / "win98/WINDOWS/SYSTEM.DAT", testing::Win98System());
+  testing::WriteCregFile(folder / "win98/WINDOWS/USER.DAT", testing::Win98User());
+  testing::WriteBytes(folder / "disk.img", std::string(1 << 16, '\0'));
+  const std::string system = testing::ReadBytes(folder / "win98/WINDOWS/SYSTEM.DAT");
+  const struct {
+    const char* what;
+    std::string arguments;
+    const char* says;
+  } cases[] = {
+      {"JSON over a registry file",
+       "--format json --output win98/WINDOWS/SYSTEM.DAT win98/WINDOWS/SYSTEM.DAT win98/WINDOWS/USER.DAT",
+       "--output win98/WINDOWS/SYSTEM.DAT would write onto the source win98/WINDOWS/SYSTEM.DAT"},
+      {"an inventory over its disk", "--inventory csv --output disk.img disk.img", "onto the source disk.img"},
+      {"JSON into a folder source", "--format json --output win98/WINDOWS/r.json win98",
+       "would write into the source folder win98"},
+      {"a save into the Windows folder", "--save --folder win98/WINDOWS win98",
+       "--folder win98/WINDOWS would put Taloveric.log into the source folder win98"},
+      {"a save into the current folder, the source", "--save .", "name a folder elsewhere with --folder DIR"},
+  };
+  for (const auto& c : cases) {
+    const Ran run = Program(folder, c.arguments);
+    EXPECT_EQ(run.status, 2) << c.what << "\n" << run.err;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << c.what << "\n" << run.err;
+    EXPECT_EQ(run.out, "") << c.what << ": nothing is read";
+  }
+  EXPECT_EQ(testing::ReadBytes(folder / "win98/WINDOWS/SYSTEM.DAT"), system);
+  EXPECT_EQ(testing::ReadBytes(folder / "disk.img"), std::string(1 << 16, '\0'));
+  EXPECT_FALSE(Exists(folder / "win98/WINDOWS/Taloveric.log"));
+  EXPECT_FALSE(Exists(folder / "win98/WINDOWS/r.json"));
+  EXPECT_FALSE(Exists(folder / "Taloveric.log"));
+}
+
+// Standard output that cannot take the report: a full disk, or closed.
+TEST(Program, SaysWhatItCouldNotWrite) {
+  TempFolder folder;
+  for (const char* redirect : {">/dev/full", ">&-"}) {
+    const std::string command = "cd " + Quote(folder.path().string()) + " && " + Quote(TALOVERIC_PROGRAM) +
+                                " --print " + redirect + " 2>stderr";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1) << redirect;
+    EXPECT_NE(testing::ReadBytes(folder / "stderr").find("the report was not written: cannot write to standard output"),
+              std::string::npos)
+        << redirect << testing::ReadBytes(folder / "stderr");
+  }
+}
+
+// Folder names on a disk can hold anything; none reaches the terminal raw.
+TEST(Program, ShowsTheControlCharactersOfNamesFromADisk) {
+  TempFolder folder;
+  testing::WriteRegfFile(folder / "xp/WINDOWS/system32/config/SOFTWARE", testing::XpSoftware(), "SOFTWARE");
+  for (const std::string name : {"a\x1B]0;pwned\x07", "b\x1B[2J"}) {
+    testing::WriteRegfFile(folder / "xp/Documents and Settings" / name / "NTUSER.DAT", testing::XpUser("x@y"), "n");
+  }
+  const Ran run = Program(folder, "--print xp");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("several user profiles (a^[]0;pwned^G, b^[[2J)"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find('\x1B'), std::string::npos) << run.err;
+  const Ran asked = Program(folder, "--print --user 'c\x1B[31m' xp");
+  EXPECT_EQ(asked.status, 2);
+  EXPECT_EQ(asked.err.find('\x1B'), std::string::npos) << asked.err;
+}
+
 }  // namespace
 }  // namespace taloveric

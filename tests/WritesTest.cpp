@@ -1,0 +1,187 @@
+// What the Linux program writes, and what it never writes onto: a source, a
+// device, a FIFO or a link replaced by a file; and the parts of a disk image
+// that would hold it or be read as the disk.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include "platform/offline/DiskImage.h"
+#include "platform/posix/PosixFiles.h"
+#include "rescue/Sources.h"
+#include "support/TempFolder.h"
+
+namespace taloveric {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadBytes;
+using testing::TempFolder;
+using testing::WriteBytes;
+
+std::string Kind(const fs::path& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return "absent";
+  return S_ISREG(info.st_mode) ? "file" : S_ISLNK(info.st_mode) ? "link" : S_ISFIFO(info.st_mode) ? "fifo"
+         : S_ISCHR(info.st_mode) ? "character device" : S_ISBLK(info.st_mode) ? "block device" : "other";
+}
+
+TEST(Writes, OntoASourceAreFoundHoweverTheTargetIsSpelt) {
+  TempFolder root;
+  fs::create_directories(root / "disk/WINDOWS");
+  fs::create_directories(root / "elsewhere");
+  WriteBytes(root / "SYSTEM.DAT", "CREG");
+  fs::create_hard_link(root / "SYSTEM.DAT", root / "elsewhere/hard.dat");
+  fs::create_symlink(root / "SYSTEM.DAT", root / "elsewhere/soft.dat");
+  fs::create_directory_symlink(root / "disk", root / "elsewhere/disk-link");
+  const std::vector<fs::path> sources = {root / "SYSTEM.DAT", root / "disk"};
+  const struct {
+    fs::path target;
+    std::optional<fs::path> source;
+  } cases[] = {
+      {root / "SYSTEM.DAT", root / "SYSTEM.DAT"},
+      {root / "elsewhere/../SYSTEM.DAT", root / "SYSTEM.DAT"},
+      {root / "elsewhere/hard.dat", root / "SYSTEM.DAT"},
+      {root / "elsewhere/soft.dat", root / "SYSTEM.DAT"},
+      {root / "disk", root / "disk"},
+      {root / "disk/WINDOWS/Taloveric.log", root / "disk"},
+      {root / "disk/not/yet/made.json", root / "disk"},
+      {root / "elsewhere/disk-link/WINDOWS/x.json", root / "disk"},
+      {root / "elsewhere/report.json", std::nullopt},
+      {root / "SYSTEM.DAT.json", std::nullopt},
+      {root / "Taloveric.log", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SourceWrittenOnto(sources, c.target), c.source) << c.target;
+}
+
+TEST(Writes, WhatIsNoRegularFileIsWrittenIntoNeverReplaced) {
+  TempFolder folder;
+  // A FIFO, read as it is written.
+  ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+  auto read = std::async(std::launch::async, [&] { return ReadBytes(folder / "fifo"); });
+  WriteFileSafely(folder / "fifo", "report\n");
+  EXPECT_EQ(read.get(), "report\n");
+  EXPECT_EQ(Kind(folder / "fifo"), "fifo");
+  // A descriptor of this process, as /dev/fd/N names it.
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  WriteFileSafely("/dev/fd/" + std::to_string(pipe[1]), "through the pipe");
+  ::close(pipe[1]);
+  char got[32] = {};
+  EXPECT_EQ(::read(pipe[0], got, sizeof got), 16);
+  ::close(pipe[0]);
+  EXPECT_EQ(std::string(got), "through the pipe");
+  // A link to a regular file: the file is replaced, the link kept.
+  WriteBytes(folder / "real.json", "earlier");
+  fs::create_symlink("real.json", folder / "link.json");
+  WriteFileSafely(folder / "link.json", "new");
+  EXPECT_EQ(Kind(folder / "link.json"), "link");
+  EXPECT_EQ(ReadBytes(folder / "real.json"), "new");
+  // A regular file is replaced whole.
+  WriteFileSafely(folder / "real.json", "newer");
+  EXPECT_EQ(ReadBytes(folder / "real.json"), "newer");
+}
+
+// Device nodes made in the test's own folder, never in /dev: as root only.
+TEST(Writes, ADeviceIsWrittenIntoAndADiskNever) {
+  if (::geteuid() != 0) GTEST_SKIP() << "making device nodes needs root";
+  TempFolder folder;
+  ASSERT_EQ(::mknod((folder / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)), 0);
+  WriteFileSafely(folder / "null", "into the void");
+  EXPECT_EQ(Kind(folder / "null"), "character device");
+  ASSERT_EQ(::mknod((folder / "disk").c_str(), S_IFBLK | 0600, ::makedev(7, 200)), 0);
+  try {
+    WriteFileSafely(folder / "disk", "onto a disk");
+    ADD_FAILURE() << "a disk was written onto";
+  } catch (const FileError& error) {
+    EXPECT_NE(std::string(error.what()).find("it is a disk, which is never written onto"), std::string::npos);
+  }
+  EXPECT_EQ(Kind(folder / "disk"), "block device");
+}
+
+// A folder one may write into but not list (mode 733): its save cannot hold
+// it, and goes on without. Root reads every folder, so the save runs as nobody.
+TEST(Writes, AFolderThatCannotBeListedTakesASave) {
+  TempFolder root;
+  fs::create_directories(root / "dropbox");
+  fs::permissions(root.path(), fs::perms::owner_all | fs::perms::others_exec);
+  fs::permissions(root / "dropbox", static_cast<fs::perms>(0733));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+    try {
+      PosixFiles files(root / "dropbox");
+      const auto hold = files.HoldForSave();
+      files.CreateText(files.Locate(u"C:\\Taloveric.log"))->Close();
+      ::_exit(0);
+    } catch (...) {
+      ::_exit(1);
+    }
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_NE(WEXITSTATUS(status), 3) << "cannot become nobody here";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(Kind(root / "dropbox/Taloveric.log"), "file");
+}
+
+// The parts of a disk image that the libraries would open by name: each must
+// be a regular file beside it, and a parent disk is never followed.
+TEST(DiskImageParts, ThatAreNoFilesBesideItAreRefusedAtOnce) {
+  TempFolder folder;
+  const std::string descriptor =
+      "# Disk DescriptorFile\nversion=1\nCID=42dda69b\nparentCID=ffffffff\ncreateType=\"twoGbMaxExtentSparse\"\n"
+      "# Extent description\nRW 80000 SPARSE \"disk-s001.vmdk\"\n# The Disk Data Base\n#DDB\n";
+  const auto fifo = [&](const std::string& name) { ASSERT_EQ(::mkfifo((folder / name).c_str(), 0600), 0); };
+  const struct {
+    const char* what;
+    std::function<void()> lay;
+    const char* image;
+    const char* says;
+  } cases[] = {
+      {"a VMDK extent that is a FIFO", [&] { WriteBytes(folder / "a.vmdk", descriptor); fifo("disk-s001.vmdk"); },
+       "a.vmdk", "its part \"disk-s001.vmdk\" is not a regular file beside it"},
+      {"a VMDK extent that is a link to /dev/zero",
+       [&] {
+         WriteBytes(folder / "b.vmdk", std::string(descriptor).replace(descriptor.find("disk-s001"), 9, "zero-link"));
+         fs::create_symlink("/dev/zero", folder / "zero-link.vmdk");
+       },
+       "b.vmdk", "its part \"zero-link.vmdk\" is not a regular file"},
+      {"a VMDK extent elsewhere",
+       [&] { WriteBytes(folder / "c.vmdk", std::string(descriptor).replace(descriptor.find("disk-s001"), 9, "/etc/passwd")); },
+       "c.vmdk", "its part \"/etc/passwd.vmdk\" is not a regular file"},
+      {"a VMDK whose parent is spelt with blanks",
+       [&] {
+         WriteBytes(folder / "d.vmdk", std::string(descriptor).replace(descriptor.find("parentCID=ffffffff"), 18,
+                                                                      "parentCID = 0badcafe"));
+       },
+       "d.vmdk", "a VMDK disk that refers to a parent disk"},
+      {"an E01 set whose next segment is a FIFO",
+       [&] { WriteBytes(folder / "set.E01", "EVF\x09\x0D\x0A\xFF"); fifo("set.E02"); },
+       "set.E01", "its part \"set.E02\" is not a regular file"},
+      {"a split raw image whose second part is a FIFO",
+       [&] { WriteBytes(folder / "split.001", std::string(4096, '\0')); fifo("split.002"); },
+       "split.001", "its part \"split.002\" is not a regular file"},
+  };
+  for (const auto& c : cases) {
+    c.lay();
+    std::string said = "opened";
+    try {
+      DiskImage image(folder / c.image);
+    } catch (const std::exception& error) {
+      said = error.what();
+    }
+    EXPECT_NE(said.find(c.says), std::string::npos) << c.what << ": " << said;
+  }
+}
+
+}  // namespace
+}  // namespace taloveric
