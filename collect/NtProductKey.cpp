@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 
+#include "collect/PublishedKeys.h"
 #include "platform/RegValue.h"
+#include "platform/Unicode.h"
 
 namespace taloveric {
 namespace {
@@ -43,7 +45,8 @@ std::optional<std::string> DecodeProductKey(std::string_view id, std::size_t off
     any = any || key[i] != 0;
   }
   if (!any) return std::nullopt;
-  const bool windows8 = ((key[14] / 6) & 1) != 0;
+  // Windows 8 and later mark their form in bit 3 of the last key byte.
+  const bool windows8 = (key[14] & 0x08) != 0;
   key[14] &= 0xF7;
   std::string digits(25, ' ');
   unsigned last = 0;
@@ -66,6 +69,32 @@ std::optional<std::string> DecodeProductKey(std::string_view id, std::size_t off
   return out;
 }
 
+const char* KeyKindName(KeyKind kind) {
+  switch (kind) {
+    case KeyKind::Installed: return "installed";
+    case KeyKind::Generic: return "generic";
+    case KeyKind::Removed: return "removed";
+    case KeyKind::None: break;
+  }
+  return "";
+}
+
+std::string KeyKindNote(const NtProductKey& key) {
+  switch (key.kind) {
+    case KeyKind::Generic:
+      return "the product key " + key.key + " is a generic key (" + key.generic +
+             "): it installs the edition but does not activate it; the computer's own key may be in its "
+             "firmware, or activation may rest on a digital licence";
+    case KeyKind::Removed:
+      return key.source + " keeps no product key (its key bytes are zero): Windows was most likely activated by "
+                          "a digital licence, tied to the computer's hardware or to the owner's Microsoft "
+                          "account, which activates a reinstallation of the same edition without a key";
+    case KeyKind::Installed:
+    case KeyKind::None: break;
+  }
+  return "";
+}
+
 NtProductKey ReadNtProductKey(Registry& registry, RegKey ntKey) {
   NtProductKey found;
   // Vista and later keep the key in DigitalProductId4 as well.
@@ -77,15 +106,40 @@ NtProductKey ReadNtProductKey(Registry& registry, RegKey ntKey) {
       found.key = *decoded;
       found.source = name;
       found.problem.clear();
+      const PublishedKey* published = FindPublishedKey(found.key);
+      found.kind = published != nullptr ? KeyKind::Generic : KeyKind::Installed;
+      if (published != nullptr) found.generic = std::string(published->edition) + "; " + published->source;
       return found;
+    }
+    const bool longEnough = id->size() >= offset + 15;
+    if (longEnough && id->find_first_not_of('\0', offset) >= offset + 15) {
+      if (found.kind != KeyKind::Removed) found.source = name;
+      found.kind = KeyKind::Removed;
+      continue;
     }
     if (found.problem.empty()) {
       found.problem = std::string(name) + " holds no product key that can be decoded (" +
-                      (id->size() < offset + 15 ? std::to_string(id->size()) + " bytes, too short"
-                                                : std::string("not a key's digits")) + ")";
+                      (longEnough ? std::string("not a key's digits") : std::to_string(id->size()) + " bytes, too short") +
+                      ")";
     }
   }
+  if (found.kind == KeyKind::Removed) found.problem.clear();  // no key is kept: that is no damage
   return found;
+}
+
+std::string NtVersion::Name() const {
+  static constexpr std::pair<const char*, const char*> kNames[] = {
+      {"4.0", "Windows NT 4.0"}, {"5.0", "Windows 2000"},  {"5.1", "Windows XP"}, {"5.2", "Windows XP x64 or Server 2003"},
+      {"6.0", "Windows Vista"},  {"6.1", "Windows 7"},     {"6.2", "Windows 8"},  {"6.3", "Windows 8.1"},
+      {"10.0", "Windows 10"}};
+  if (version == "10.0") {
+    const auto number = WholeNumber(build, 9);
+    return number && *number >= 22000 ? "Windows 11" : "Windows 10";
+  }
+  for (const auto& [number, name] : kNames) {
+    if (version == number) return name;
+  }
+  return "";
 }
 
 NtVersion ReadNtVersion(Registry& registry, RegKey ntKey) {
@@ -110,6 +164,7 @@ std::optional<NtInstallation> ReadNtInstallation(Registry& registry) {
   nt.registeredOwner = ReadValueText(registry, key.get(), "RegisteredOwner");
   nt.registeredOrganization = ReadValueText(registry, key.get(), "RegisteredOrganization");
   nt.editionId = ReadValueText(registry, key.get(), "EditionID");
+  nt.systemRoot = ReadValueText(registry, key.get(), "SystemRoot");
   if (const auto seconds = ReadDword(registry, key.get(), "InstallDate")) nt.installDate = DateOf(*seconds);
   return nt;
 }

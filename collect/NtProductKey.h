@@ -26,13 +26,29 @@ inline constexpr std::size_t kDigitalProductId4Key = 808;  // DigitalProductId4 
 // and for a number too large for 25 digits (not a key at all).
 std::optional<std::string> DecodeProductKey(std::string_view value, std::size_t offset = kDigitalProductIdKey);
 
+// What kind of key an installation keeps: its own; a published key many
+// installations share (an edition's default or a KMS client key), which
+// installs the edition but does not activate it; or none at all, its bytes
+// zero, as Windows 8 and later keep it when a digital licence, tied to the
+// computer or to a Microsoft account, activates them.
+enum class KeyKind { None, Installed, Generic, Removed };
+
+// "installed", "generic", "removed"; empty for None.
+const char* KeyKindName(KeyKind kind);
+
 // The product key decoded from the open NT key's DigitalProductId, else its
 // DigitalProductId4.
 struct NtProductKey {
   std::string key;      // empty when none decodes
-  std::string source;   // the value it came from
-  std::string problem;  // why a value that is there gave no key; empty when none is there
+  std::string source;   // the value it came from (for a removed key too)
+  std::string problem;  // why a value that is there gave no key, when it is damaged
+  KeyKind kind = KeyKind::None;
+  std::string generic;  // for a generic key: what it installs and who publishes it
 };
+
+// What the kind of key means to whoever wants to reinstall; empty for an
+// installed key and for none.
+std::string KeyKindNote(const NtProductKey& key);
 NtProductKey ReadNtProductKey(Registry& registry, RegKey ntKey);
 
 // The version as users know it, from the open NT key: "5.1.2600" from
@@ -44,6 +60,10 @@ struct NtVersion {
   std::string build;        // "2600"
   std::string servicePack;  // "Service Pack 2"
   std::string Number() const { return build.empty() || version.empty() ? version : version + "." + build; }
+  // The Windows its version and build make it, as users call it: "Windows
+  // XP", "Windows 7"; 10.0 is Windows 11 from build 22000 on, whatever its
+  // ProductName says. Empty for a version it does not know.
+  std::string Name() const;
 };
 NtVersion ReadNtVersion(Registry& registry, RegKey ntKey);
 
@@ -51,7 +71,7 @@ NtVersion ReadNtVersion(Registry& registry, RegKey ntKey);
 struct NtInstallation {
   NtProductKey productKey;
   NtVersion version;
-  std::string productId, productName, registeredOwner, registeredOrganization, editionId;
+  std::string productId, productName, registeredOwner, registeredOrganization, editionId, systemRoot;
   std::string installDate;  // as yyyy-mm-dd (UTC), from seconds since 1970
 };
 

@@ -22,10 +22,12 @@ void Read(Registry& registry, RegKey key, std::u16string& field, std::u16string_
 // value missing under the Windows key is taken from NT's key, by the same name
 // or, for the version lines and the product key, from what NT has in their
 // stead. A value the Windows key has is kept as it is; one found nowhere keeps
-// what the Windows key's read left in its field.
+// what the Windows key's read left in its field. NT's key is read once, and
+// kept for what else it says of the installation.
 void ReadFromNtKey(Registry& registry, InstallInfo& info, Collected& collected) {
-  ScopedRegKey key(registry);
-  if (key.Open(kHkeyLocalMachine, kNtKeyPath) != kErrorSuccess) return;
+  collected.nt = ReadNtInstallation(registry);
+  if (!collected.nt) return;
+  const NtInstallation& nt = *collected.nt;
   const auto missing = [&](std::u16string_view name) { return !collected.read.contains(name); };
   const auto take = [&](std::u16string& field, std::u16string_view name, const std::string& ntName,
                         const std::string& text) {
@@ -38,20 +40,16 @@ void ReadFromNtKey(Registry& registry, InstallInfo& info, Collected& collected) 
     collected.read.emplace(name);
     collected.fromNtKey.push_back(ntName);
   };
-  for (const auto& [field, name] : {std::pair{&info.ProductId, "ProductId"}, std::pair{&info.ProductName, "ProductName"},
-                                    std::pair{&info.RegisteredOwner, "RegisteredOwner"},
-                                    std::pair{&info.RegisteredOrg, "RegisteredOrganization"},
-                                    std::pair{&info.SystemRootDir, "SystemRoot"}}) {
-    take(*field, FromAnsi(name), name, ReadValueText(registry, key.get(), name));
-  }
-  if (missing(u"Version") || missing(u"VersionNumber") || missing(u"SubVersionNumber")) {
-    const NtVersion version = ReadNtVersion(registry, key.get());
-    take(info.WindowsVersion, u"Version", "CurrentVersion", version.version.empty() ? "" : "Windows NT " + version.version);
-    take(info.VersionNumber, u"VersionNumber", "CurrentBuildNumber", version.Number());
-    take(collected.extras.SubVersionNumber, u"SubVersionNumber", "CSDVersion", version.servicePack);
-  }
+  take(info.ProductId, u"ProductId", "ProductId", nt.productId);
+  take(info.ProductName, u"ProductName", "ProductName", nt.productName);
+  take(info.RegisteredOwner, u"RegisteredOwner", "RegisteredOwner", nt.registeredOwner);
+  take(info.RegisteredOrg, u"RegisteredOrganization", "RegisteredOrganization", nt.registeredOrganization);
+  take(info.SystemRootDir, u"SystemRoot", "SystemRoot", nt.systemRoot);
+  take(info.WindowsVersion, u"Version", "CurrentVersion", nt.version.version.empty() ? "" : "Windows NT " + nt.version.version);
+  take(info.VersionNumber, u"VersionNumber", "CurrentBuildNumber", nt.version.Number());
+  take(collected.extras.SubVersionNumber, u"SubVersionNumber", "CSDVersion", nt.version.servicePack);
   if (missing(u"ProductKey")) {
-    const NtProductKey productKey = ReadNtProductKey(registry, key.get());
+    const NtProductKey& productKey = nt.productKey;
     if (!productKey.problem.empty()) collected.problems.push_back(productKey.problem);
     if (!productKey.key.empty()) {
       take(info.ProductKey, u"ProductKey", productKey.source, productKey.key);
@@ -85,6 +83,25 @@ void ReadMailAddress(Registry& registry, InstallInfo& info, Collected& collected
   key.Close();
 }
 
+void ReadMailAndCompose(Registry& registry, PadControls& controls, InstallInfo& info, Collected& collected) {
+  ReadMailAccountName(registry, controls, info, collected);
+  ReadMailAddress(registry, info, collected);
+  SkipOnError([&] { info.ReportText = ComposeReportText(info, collected.extras); });
+  SkipOnError([&] { controls.SetText1(info.ReportText); });
+}
+
+bool NtKeyOpens(Registry& registry) {
+  ScopedRegKey key(registry);
+  return key.Open(kHkeyLocalMachine, kNtKeyPath) == kErrorSuccess;
+}
+
+// The rest of an NT installation's collection: what the Windows key lacks
+// from NT's own key, then the mail account and the report.
+void ComposeFromNtKey(Registry& registry, PadControls& controls, InstallInfo& info, Collected& collected) {
+  ReadFromNtKey(registry, info, collected);
+  ReadMailAndCompose(registry, controls, info, collected);
+}
+
 }  // namespace
 
 void ReadReg(Registry& registry, PadControls& controls, InstallInfo& info, Family family, Collected* collected) {
@@ -93,6 +110,12 @@ void ReadReg(Registry& registry, PadControls& controls, InstallInfo& info, Famil
   out = {};
   ScopedRegKey key(registry);
   if (key.Open(kHkeyLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion") != kErrorSuccess) {
+    // Windows 95, 98 and Me: nothing at all is read. The NT family keeps
+    // what the report shows under its own key too, and a registry whose
+    // Windows key is damaged or missing (or an export of NT's key alone)
+    // gives the report from there, each value as the mend below reads it.
+    if (family != Family::WindowsNt || !NtKeyOpens(registry)) return;
+    ComposeFromNtKey(registry, controls, info, out);
     return;
   }
   const auto read = [&](std::u16string& field, std::u16string_view name) { Read(registry, key.get(), field, name, out); };
@@ -109,13 +132,11 @@ void ReadReg(Registry& registry, PadControls& controls, InstallInfo& info, Famil
   read(out.extras.PlusVersionNumber, u"Plus! VersionNumber");
   read(out.extras.SubVersionNumber, u"SubVersionNumber");
   key.Close();
-  if (family == Family::WindowsNt) ReadFromNtKey(registry, info, out);
-
-  ReadMailAccountName(registry, controls, info, out);
-  ReadMailAddress(registry, info, out);
-
-  SkipOnError([&] { info.ReportText = ComposeReportText(info, out.extras); });
-  SkipOnError([&] { controls.SetText1(info.ReportText); });
+  if (family == Family::WindowsNt) {
+    ComposeFromNtKey(registry, controls, info, out);
+    return;
+  }
+  ReadMailAndCompose(registry, controls, info, out);
 }
 
 }  // namespace taloveric

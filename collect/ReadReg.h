@@ -1,10 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "collect/InstallInfo.h"
+#include "collect/NtProductKey.h"
 #include "collect/PadControls.h"
 #include "platform/Registry.h"
 #include "report/ReportText.h"
@@ -21,6 +23,8 @@ struct Collected {
   // The NT key's values that stand in for missing ones, by their NT names.
   std::vector<std::string> fromNtKey;
   std::string keySource;  // the NT value the product key was decoded from
+  // What NT's own key holds, read once, on the NT family.
+  std::optional<NtInstallation> nt;
   // What NT's key held that could not stand in: a product key that does not
   // decode, a value that would break the report's lines.
   std::vector<std::string> problems;
@@ -28,10 +32,11 @@ struct Collected {
 
 // Reads the installation's identification and the default mail account's address
 // into `info`, composes the report into info.ReportText and shows it in the
-// report box. When the Windows key does not open, nothing at all is read.
-// On the NT family, a value missing under the Windows key is read where NT
-// keeps it, and the product key decoded from its DigitalProductId; on Windows
-// 95, 98 and Me only the Windows key is read.
+// report box. On Windows 95, 98 and Me only the Windows key is read, and when
+// it does not open, nothing at all is read. On the NT family, a value missing
+// under the Windows key is read where NT keeps it, and the product key decoded
+// from its DigitalProductId; when the Windows key does not open there, the
+// report is composed from NT's key alone.
 void ReadReg(Registry& registry, PadControls& controls, InstallInfo& info, Family family = Family::Windows9x,
              Collected* collected = nullptr);
 

@@ -30,7 +30,7 @@ Findings Collect(OpenedSources& opened, std::string named, unsigned install) {
   found.codePage = AnsiCodePage();
   ConsoleControls controls;
   ReadReg(*opened.registry, controls, found.info, found.family, &found.collected);
-  if (found.family == Family::WindowsNt) found.nt = ReadNtInstallation(*opened.registry);
+  found.nt = found.collected.nt;
   found.files = opened.sourceFiles;
   found.backups = opened.backups;
   found.warnings = opened.AllWarnings();

@@ -65,5 +65,75 @@ TEST(NtProductKey, InstallDatesAtMonthAndYearEdges) {
   }
 }
 
+// Windows 8 and later put an N anywhere in the key and mark the form in bit 3
+// of the key's last byte: every place of the N decodes back, those whose
+// last byte is large among them.
+TEST(NtProductKey, DecodesTheNInEveryPlace) {
+  const std::string digits = "BCDFGHJKMPQRTVWXY2346789";
+  for (std::size_t n = 0; n < 24; ++n) {  // a digit says where: never in the last place
+    std::string plain = digits.substr(0, 24);
+    plain.insert(n, "N");
+    std::string key;
+    for (std::size_t i = 0; i < 25; ++i) key += (i > 0 && i % 5 == 0 ? "-" : "") + plain.substr(i, 1);
+    EXPECT_EQ(DecodeProductKey(testing::DigitalProductId(key)), key) << "N at " << n;
+  }
+}
+
+// Each key says what it is: the installation's own, a published one that
+// activates nothing by itself, or none kept at all.
+TEST(NtProductKey, SaysWhatKindOfKeyItIs) {
+  const std::string id4Zero(1272, '\0');
+  const struct {
+    const char* what;
+    std::string id, id4;  // empty: the value is not there
+    KeyKind kind;
+    const char* key;
+    const char* saysInNote;
+    bool problem;
+  } cases[] = {
+      {"its own", testing::DigitalProductId(testing::kXpProductKey), "", KeyKind::Installed, testing::kXpProductKey,
+       "", false},
+      {"Pro's setup default", testing::DigitalProductId("VK7JG-NPHTM-C97JM-9MPGT-3V66T"), "", KeyKind::Generic,
+       "VK7JG-NPHTM-C97JM-9MPGT-3V66T", "does not activate it", false},
+      {"Home's setup default", testing::DigitalProductId("YTMG3-N6DKC-DKB77-7M9GH-8HVX7"), "", KeyKind::Generic,
+       "YTMG3-N6DKC-DKB77-7M9GH-8HVX7", "Windows 10/11 Home", false},
+      {"a KMS client key", testing::DigitalProductId("W269N-WFGWX-YVC9B-4J6C9-T83GX"), "", KeyKind::Generic,
+       "W269N-WFGWX-YVC9B-4J6C9-T83GX", "KMS client", false},
+      {"zero bytes: a digital licence", std::string(164, '\0'), id4Zero, KeyKind::Removed, "", "digital licence",
+       false},
+      {"zero bytes in the first, a key in the second", std::string(164, '\0'),
+       std::string(id4Zero).replace(kDigitalProductId4Key, 15,
+                                    testing::DigitalProductId(testing::kXpProductKey).substr(52, 15)),
+       KeyKind::Installed, testing::kXpProductKey, "", false},
+      {"too short", std::string(60, '\x11'), "", KeyKind::None, "", "", true},
+      {"not a key's digits", std::string(164, '\xFF'), "", KeyKind::None, "", "", true},
+  };
+  for (const auto& c : cases) {
+    MemoryRegistry registry;
+    const char* nt = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+    if (!c.id.empty()) registry.SetValue(kHkeyLocalMachine, nt, "DigitalProductId", {kRegBinary, c.id});
+    if (!c.id4.empty()) registry.SetValue(kHkeyLocalMachine, nt, "DigitalProductId4", {kRegBinary, c.id4});
+    const auto read = ReadNtInstallation(registry);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->productKey.kind, c.kind) << c.what;
+    EXPECT_EQ(read->productKey.key, c.key) << c.what;
+    EXPECT_NE(KeyKindNote(read->productKey).find(c.saysInNote), std::string::npos) << c.what;
+    EXPECT_EQ(KeyKindNote(read->productKey).empty(), std::string(c.saysInNote).empty()) << c.what;
+    EXPECT_EQ(!read->productKey.problem.empty(), c.problem) << c.what << ": " << read->productKey.problem;
+  }
+}
+
+TEST(NtProductKey, NamesWindowsByItsVersionAndBuild) {
+  const struct {
+    const char* version;
+    const char* build;
+    const char* name;
+  } cases[] = {{"5.0", "2195", "Windows 2000"}, {"5.1", "2600", "Windows XP"},  {"6.1", "7601", "Windows 7"},
+               {"6.3", "9600", "Windows 8.1"},  {"10.0", "19045", "Windows 10"}, {"10.0", "21999", "Windows 10"},
+               {"10.0", "22000", "Windows 11"}, {"10.0", "26100", "Windows 11"}, {"10.0", "", "Windows 10"},
+               {"7.0", "1", ""}};
+  for (const auto& c : cases) EXPECT_EQ((NtVersion{c.version, c.build, ""}.Name()), c.name) << c.version << "." << c.build;
+}
+
 }  // namespace
 }  // namespace taloveric

@@ -246,11 +246,45 @@ INSTANTIATE_TEST_SUITE_P(
                 {"CurrentMinorVersionNumber", DwordValue(0)}, {"CurrentBuildNumber", StringValue("19045")}},
                u"Windows NT 10.0", u"10.0.19045", kBlanks, kBlanks, {"ProductId", "CurrentVersion", "CurrentBuildNumber"},
                0},
-        NtCase{"AKeyOfZerosIsNoKeyAndALineBreakForgesNoLine", Family::WindowsNt,
+        NtCase{"AKeyOfZerosIsNoKeyNorDamageAndALineBreakForgesNoLine", Family::WindowsNt,
                {{"DigitalProductId", {kRegBinary, std::string(164, '\0')}},
                 {"CSDVersion", StringValue("Service Pack 2\r\nRegistration Code: FORGED")}},
-               kBlanks, kBlanks, kBlanks, kBlanks, {"ProductId"}, 2}),
+               kBlanks, kBlanks, kBlanks, kBlanks, {"ProductId"}, 1}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// A registry whose Windows key is missing or damaged, or an export of NT's key
+// alone: on the NT family the report comes from NT's key; Windows 9x, which
+// keeps NT's key empty (Me) or not at all, reads nothing, as before.
+TEST_F(ReadRegTest, WithoutTheWindowsKeyNtGivesTheReportFromItsOwnKey) {
+  const std::string ntKey = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+  registry.store.SetValue(kHkeyLocalMachine, ntKey, "ProductName", StringValue("Microsoft Windows XP"));
+  registry.store.SetValue(kHkeyLocalMachine, ntKey, "RegisteredOwner", StringValue("Zoe"));
+  registry.store.SetValue(kHkeyLocalMachine, ntKey, "SystemRoot", StringValue("C:\\WINDOWS"));
+  registry.store.SetValue(kHkeyLocalMachine, ntKey, "CurrentVersion", StringValue("5.1"));
+  registry.store.SetValue(kHkeyLocalMachine, ntKey, "CurrentBuildNumber", StringValue("2600"));
+  registry.store.SetValue(kHkeyLocalMachine, ntKey, "DigitalProductId",
+                          {kRegBinary, testing::DigitalProductId(testing::kXpProductKey)});
+  SetMailAccount("Mail1", "zoe@example.org");
+  for (const Family family : {Family::Windows9x, Family::WindowsNt}) {
+    InstallInfo read;
+    ConsoleControls shown;
+    Collected collected;
+    ReadReg(registry, shown, read, family, &collected);
+    if (family == Family::Windows9x) {
+      EXPECT_EQ(read.ReportText, u"");
+      EXPECT_EQ(shown.Text1(), u"");
+      continue;
+    }
+    EXPECT_EQ(read.ReportText,
+              u"Def. e-mail for this user: zoe@example.org\r\nRegistered Owner: Zoe\r\nRegistered Organization: \r\n"
+              u"Product: Microsoft Windows XP\r\nVersion: Windows NT 5.1\r\nVersion Number: 5.1.2600\r\n"
+              u"Sub Version: \r\nSystem Root Directory: C:\\WINDOWS\r\nPlus! Id: \r\nPlus! Version: \r\n"
+              u"Registration ID: \r\nRegistration Code: " + FromAnsi(testing::kXpProductKey));
+    EXPECT_EQ(shown.Text1(), read.ReportText);
+    EXPECT_EQ(read.ProductKey, FromAnsi(testing::kXpProductKey)) << "the saved code line holds it";
+    EXPECT_FALSE(collected.read.contains(u"RegisteredOrganization")) << "found nowhere";
+  }
+}
 
 }  // namespace
 }  // namespace taloveric
