@@ -9,6 +9,7 @@
 #include "collect/InstallInfo.h"
 #include "collect/NtProductKey.h"
 #include "collect/ReadReg.h"
+#include "platform/AcpiMsdm.h"
 
 namespace taloveric {
 
@@ -36,6 +37,11 @@ struct Findings {
   std::optional<NtInstallation> nt;  // NT family only
   std::vector<SourceFile> files;     // the files read
   std::vector<BackupRead> backups;
+  std::optional<FirmwareKey> firmware;  // an MSDM table named among the sources
+  std::string firmwareFile;
+  // What is so of this installation and the user should know: where values
+  // came from, what kind of key it keeps. Warnings are for what to act on.
+  std::vector<std::string> notes;
   std::vector<std::string> warnings;
 };
 

@@ -1,6 +1,7 @@
 #include "report/Forms.h"
 
 #include <array>
+#include <iterator>
 #include <cstdio>
 #include <utility>
 
@@ -146,8 +147,12 @@ std::u16string NtSection(const NtInstallation& nt) {
     if (!value.empty()) out += std::u16string(label) + Visible(FromAnsi(value)) + u"\n";
   };
   const NtProductKey& key = nt.productKey;
-  line(u"Product key: ", key.key.empty() ? std::string("(none could be decoded)") : key.key);
+  line(u"Product key: ", !key.key.empty()                ? key.key
+                         : key.kind == KeyKind::Removed ? std::string("(none is kept: a digital licence)")
+                                                        : std::string("(none could be decoded)"));
+  line(u"Key kind: ", key.kind == KeyKind::Generic ? std::string("generic (") + key.generic + ")" : KeyKindName(key.kind));
   line(u"Decoded from: ", key.source);
+  line(u"Windows: ", nt.version.Name());
   line(u"Product: ", nt.productName);
   line(u"Edition: ", nt.editionId);
   line(u"Version: ", nt.version.version + (nt.version.build.empty() ? "" : ", build " + nt.version.build));
@@ -159,9 +164,21 @@ std::u16string NtSection(const NtInstallation& nt) {
   return out;
 }
 
+std::u16string FirmwareSection(const FirmwareKey& firmware, const std::string& file) {
+  std::u16string out = u"\n-- The firmware's ACPI MSDM table (" + PathFromBytes(VisibleBytes(file)) + u"):\n";
+  if (!firmware.key.empty()) {
+    out += u"OEM product key: " + Widen(firmware.key) + u"\n";
+    if (!firmware.oemId.empty()) out += u"Maker: " + Widen(firmware.oemId) + u"\n";
+  } else {
+    out += u"Not trusted: " + Widen(firmware.problem) + u"\n";
+  }
+  return out;
+}
+
 std::string TextOutput(const Findings& found) {
   std::string out = ToUtf8(ShownReport(found.info.ReportText)) + "\n";
   if (found.nt) out += ToUtf8(NtSection(*found.nt));
+  if (found.firmware) out += ToUtf8(FirmwareSection(*found.firmware, found.firmwareFile));
   return out;
 }
 
@@ -183,10 +200,20 @@ std::string JsonOutput(const Findings& found, bool oneLine) {
                       {"build", Ansi(n.version.build)}, {"servicePack", Ansi(n.version.servicePack)},
                       {"registeredOwner", Ansi(n.registeredOwner)},
                       {"registeredOrganization", Ansi(n.registeredOrganization)},
-                      {"installDate", OrNull(n.installDate)}},
+                      {"installDate", OrNull(n.installDate)},
+                      {"keyKind", OrNull(KeyKindName(n.productKey.kind))},
+                      {"genericKey", OrNull(n.productKey.generic)},
+                      {"windows", OrNull(n.version.Name())}},
                      1);
   }
-  std::vector<std::string> lines, files, backups, warnings, fromNt;
+  std::string firmware = "null";
+  if (found.firmware) {
+    const FirmwareKey& f = *found.firmware;
+    firmware = json.Object({{"file", Bytes(found.firmwareFile)}, {"productKey", OrNull(f.key)},
+                            {"oemId", OrNull(f.oemId)}, {"problem", OrNull(f.problem)}},
+                           1);
+  }
+  std::vector<std::string> lines, files, backups, notes, warnings, fromNt;
   for (const std::u16string& line : ReportLines(found.info.ReportText)) lines.push_back(Quoted(line));
   for (const SourceFile& file : found.files) {
     files.push_back(json.Object({{"file", Bytes(file.file)}, {"image", OrNull(file.image)},
@@ -198,6 +225,7 @@ std::string JsonOutput(const Findings& found, bool oneLine) {
                                    {"why", Bytes(backup.why)}},
                                   2));
   }
+  for (const std::string& note : found.notes) notes.push_back(Bytes(note));
   for (const std::string& warning : found.warnings) warnings.push_back(Bytes(warning));
   for (const std::string& name : found.collected.fromNtKey) fromNt.push_back(Bytes(name));
   return json.Object({{"schemaVersion", std::to_string(kSchemaVersion)},
@@ -210,8 +238,11 @@ std::string JsonOutput(const Findings& found, bool oneLine) {
                       {"reportLines", json.Array(lines, 1)},
                       {"fromNtKey", json.Array(fromNt, 1)},
                       {"nt", nt},
+                      {"firmware", firmware},
+                      {"codeLineKey", Quoted(found.info.ProductKey)},
                       {"files", json.Array(files, 1)},
                       {"backups", json.Array(backups, 1)},
+                      {"notes", json.Array(notes, 1)},
                       {"warnings", json.Array(warnings, 1)}},
                      0) +
          "\n";
@@ -225,9 +256,25 @@ std::string JsonError(const std::string& named, const std::string& error) {
          "\n";
 }
 
+namespace {
+
+// The columns after the report's values: what NT and the firmware say.
+constexpr const char* kCsvMore[] = {"edition", "build", "installDate", "keyKind", "firmwareKey"};
+
+std::vector<std::string> CsvMore(const Findings& found) {
+  const auto field = [](const std::string& text) { return text.empty() ? std::string() : CsvField(text); };
+  if (!found.nt) return {"", "", "", "", found.firmware ? field(found.firmware->key) : ""};
+  const NtInstallation& nt = *found.nt;
+  return {field(ToUtf8(FromAnsi(nt.editionId))), field(ToUtf8(FromAnsi(nt.version.build))), field(nt.installDate),
+          field(KeyKindName(nt.productKey.kind)), found.firmware ? field(found.firmware->key) : ""};
+}
+
+}  // namespace
+
 std::string CsvHeader() {
   std::string out = "source,installation,family";
   for (const ReportValue& value : ReportValues(Findings{})) out += std::string(",") + value.json;
+  for (const char* column : kCsvMore) out += std::string(",") + column;
   return out + ",error\r\n";
 }
 
@@ -236,11 +283,13 @@ std::string CsvRow(const Findings& found) {
   for (const ReportValue& value : ReportValues(found)) {
     out += "," + (WasRead(found, value.valueName) ? CsvField(ToUtf8(value.text)) : std::string());
   }
+  for (const std::string& more : CsvMore(found)) out += "," + more;
   return out + ",\r\n";
 }
 
 std::string CsvError(const std::string& named, const std::string& error) {
-  return CsvField(named) + ",,," + std::string(ReportValues(Findings{}).size(), ',') + CsvField(error) + "\r\n";
+  const std::size_t empty = 2 + ReportValues(Findings{}).size() + std::size(kCsvMore);
+  return CsvField(named) + std::string(empty + 1, ',') + CsvField(error) + "\r\n";
 }
 
 }  // namespace taloveric

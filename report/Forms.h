@@ -32,6 +32,10 @@ std::u16string ShownReport(std::u16string_view text);
 // NT keeps encoded, decoded, and what NT's own key says of the installation.
 std::u16string NtSection(const NtInstallation& nt);
 
+// The section of a firmware's MSDM table named among the sources: its OEM
+// key, or why the table is not trusted.
+std::u16string FirmwareSection(const FirmwareKey& firmware, const std::string& file);
+
 // The report's lines and, on an NT-family installation, NT's section: UTF-8,
 // LF line ends, control characters made visible.
 std::string TextOutput(const Findings& found);

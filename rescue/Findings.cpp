@@ -5,6 +5,7 @@
 #include "collect/NtProductKey.h"
 #include "collect/ReadReg.h"
 #include "platform/CodePage.h"
+#include "platform/Unicode.h"
 #include "ui/console/ConsoleControls.h"
 
 namespace taloveric {
@@ -22,7 +23,8 @@ void UseCodePage(std::optional<unsigned> forced, OpenedSources& opened) {
   }
 }
 
-Findings Collect(OpenedSources& opened, std::string named, unsigned install) {
+Findings Collect(OpenedSources& opened, std::string named, unsigned install,
+                 const std::filesystem::path& thisComputersMsdm) {
   Findings found;
   found.named = std::move(named);
   found.install = install;
@@ -33,15 +35,41 @@ Findings Collect(OpenedSources& opened, std::string named, unsigned install) {
   found.nt = found.collected.nt;
   found.files = opened.sourceFiles;
   found.backups = opened.backups;
+  found.firmware = opened.firmware;
+  found.firmwareFile = opened.firmwareFile;
+  found.notes = opened.notes;
   found.warnings = opened.AllWarnings();
   const Collected& collected = found.collected;
   if (!collected.fromNtKey.empty()) {
     std::string names;
     for (const std::string& name : collected.fromNtKey) names += (names.empty() ? "" : ", ") + name;
-    found.warnings.push_back("read from Windows NT's own key, as the report's key lacks them: " + names);
+    found.notes.push_back("read from Windows NT's own key, as the report's key lacks them: " + names);
   }
-  if (!collected.keySource.empty()) found.warnings.push_back("the product key was decoded from " + collected.keySource);
+  if (!collected.keySource.empty()) found.notes.push_back("the product key was decoded from " + collected.keySource);
   found.warnings.insert(found.warnings.end(), collected.problems.begin(), collected.problems.end());
+
+  // A key that is of no use for a reinstallation: the firmware's stands in
+  // on the saved report's code line, or the user is told where one may be.
+  const KeyKind kind = found.nt ? found.nt->productKey.kind : KeyKind::None;
+  if (found.nt) {
+    if (const std::string note = KeyKindNote(found.nt->productKey); !note.empty()) found.notes.push_back(note);
+  }
+  const bool keyOfNoUse = kind == KeyKind::Generic || kind == KeyKind::Removed ||
+                          found.info.ProductKey.find_first_not_of(u' ') == std::u16string::npos;
+  if (keyOfNoUse && found.firmware && !found.firmware->key.empty()) {
+    found.info.ProductKey = FromAnsi(found.firmware->key);
+    found.notes.push_back("the saved report's code line holds the firmware's OEM product key " + found.firmware->key +
+                          (kind == KeyKind::Generic   ? ", as the installation's own key is a generic one"
+                           : kind == KeyKind::Removed ? ", as the installation keeps no key"
+                                                      : ", as the installation gives none"));
+  } else if (keyOfNoUse && found.family == Family::WindowsNt && !found.firmware) {
+    std::error_code ec;
+    if (std::filesystem::exists(thisComputersMsdm, ec)) {
+      found.notes.push_back("this computer's firmware holds an OEM product key (" + thisComputersMsdm.string() +
+                            "): if the installation is this computer's, add that file as a source, as root, "
+                            "to have it reported");
+    }
+  }
   return found;
 }
 

@@ -2,6 +2,7 @@
 // What the collection finds in the sources once they are open, and what the
 // user is told with it.
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -14,9 +15,16 @@ namespace taloveric {
 // 1252), unless `forced` (--codepage) names one; says so among the notes.
 void UseCodePage(std::optional<unsigned> forced, OpenedSources& opened);
 
+// Where Linux shows the running computer's firmware table of its OEM key.
+inline constexpr char kThisComputersMsdm[] = "/sys/firmware/acpi/tables/MSDM";
+
 // Collects the report from `opened`, with the NT section on NT, and gathers
-// what the user should be warned of: what could not be read, what came from
-// NT's own key, where the product key was decoded from.
-Findings Collect(OpenedSources& opened, std::string named, unsigned install);
+// what the user should know (where values came from, what kind of key it is)
+// and be warned of (what could not be read). A firmware's OEM key stands on
+// the saved report's code line for a key that is generic, removed or none.
+// `thisComputersMsdm`: where this computer's own table would be; it is never
+// read unasked, only said to be there when the key is of no use.
+Findings Collect(OpenedSources& opened, std::string named, unsigned install,
+                 const std::filesystem::path& thisComputersMsdm = kThisComputersMsdm);
 
 }  // namespace taloveric

@@ -480,6 +480,7 @@ FileKind DetectKind(const fs::path& file) {
   }
   const std::string head = ReadHead(file, 512);
   const std::string magic = head.substr(0, 4);
+  if (LooksLikeMsdm(head)) return FileKind::FirmwareTable;
   if (magic == "CREG") return FileKind::Win9xRegistry;
   if (magic == "regf") return FileKind::NtHive;
   if (magic.starts_with("\xFF\xFE") || magic.starts_with("\xEF\xBB\xBF") || magic.starts_with("REGE") ||
@@ -495,6 +496,8 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
   Builder builder;
   std::vector<std::string> notes;
   std::optional<fs::path> firstExport, firstHive;
+  std::optional<FirmwareKey> firmware;
+  std::string firmwareFile;
   bool folder = false, image = false;
   unsigned installations = 1;
   const auto addInstallation = [&](FileTree& tree, const Installation& found, const std::string& named) {
@@ -558,6 +561,18 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       addInstallation(tree, found[pick - 1].second, source.string() + ", " + tree.Partition());
       continue;
     }
+    if (kind == FileKind::FirmwareTable) {
+      if (firmware) throw SourceError(source.string() + ": a second firmware table; name one");
+      // A table is a hundred bytes; far less than this.
+      firmware = ReadMsdm(ReadRegularFile(source, 64u << 10, "an ACPI table"));
+      firmwareFile = source.string();
+      if (!firmware->problem.empty()) {
+        builder.Warn(source.string() + ": an ACPI MSDM table that is not trusted: " + firmware->problem);
+      } else {
+        notes.push_back("found the firmware's OEM product key in " + source.string());
+      }
+      continue;
+    }
     (kind == FileKind::RegExport ? firstExport : firstHive).emplace(source);
     if (firstExport && firstHive) {
       throw SourceError(firstExport->string() + ": .reg exports and registry files cannot be read together");
@@ -572,8 +587,12 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
     throw SourceError("--user picks a profile in a Windows folder; name the folder rather than files");
   }
   if (install && !image) throw SourceError("--install picks an installation on a disk image; name the image");
+  const bool firmwareAlone = firmware && sources.size() == 1;
   OpenedSources opened = builder.Finish(std::move(notes));
   opened.installations = installations;
+  opened.firmware = std::move(firmware);
+  opened.firmwareFile = std::move(firmwareFile);
+  if (firmwareAlone) opened.family = Family::WindowsNt;  // only Windows 8 and later are sold with such a key
   return opened;
 }
 

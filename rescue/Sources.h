@@ -11,12 +11,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/AcpiMsdm.h"
 #include "platform/MountedRegistry.h"
 #include "report/Findings.h"
 
 namespace taloveric {
 
-enum class FileKind { RegExport, Win9xRegistry, NtHive, DiskImage };
+enum class FileKind { RegExport, Win9xRegistry, NtHive, DiskImage, FirmwareTable };
 
 // Tells a regular file's kind by its first bytes; throws SourceError for any
 // other file, and for FIFOs, devices and folders before reading them.
@@ -45,6 +46,9 @@ struct OpenedSources {
   std::vector<std::pair<std::string, std::string>> aliases;
   // How many Windows installations the disk image holds (1 for other sources).
   unsigned installations = 1;
+  // An ACPI MSDM table named among the sources: the computer's OEM key.
+  std::optional<FirmwareKey> firmware;
+  std::string firmwareFile;
 
   // The warnings and what the collection could not read from damaged files;
   // call once the collection is done.

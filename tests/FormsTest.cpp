@@ -74,7 +74,7 @@ TEST(Csv, DefusesEachFormulaSignAndKeepsCellsOnTheirRow) {
     EXPECT_NE(row.find("," + c.cell + ","), std::string::npos) << row;
     EXPECT_EQ(row.find_first_of("\r\n"), row.size() - 2) << "one row: " << row;
   }
-  EXPECT_EQ(CsvError("-x.img", "=bad"), "\"'-x.img\",,,,,,,,,,,,,,,\"'=bad\"\r\n");
+  EXPECT_EQ(CsvError("-x.img", "=bad"), "\"'-x.img\"" + std::string(20, ',') + "\"'=bad\"\r\n");
 }
 
 TEST(Csv, TheHeaderAndARowHaveTheSameColumns) {

@@ -5,9 +5,20 @@
 
 namespace taloveric {
 
-void Pad::Form_Load() { ReadReg(); }
+void Pad::Form_Load() {
+  if (registry_ != nullptr) {
+    ReadReg();
+    return;
+  }
+  // What the load would have left in the window: the account's name in the
+  // hidden label, the report in the box.
+  if (info_.AccountKeySuffix.starts_with(u"\\")) controls_.SetBufferCaption(info_.AccountKeySuffix.substr(1));
+  controls_.SetText1(info_.ReportText);
+}
 
-void Pad::ReadReg() { taloveric::ReadReg(registry_, controls_, info_, family_, &collected_); }
+void Pad::ReadReg() {
+  if (registry_ != nullptr) taloveric::ReadReg(*registry_, controls_, info_, family_, &collected_);
+}
 
 namespace {
 SaveOutcome Outcome(bool saved) { return saved ? SaveOutcome::Saved : SaveOutcome::NotSaved; }

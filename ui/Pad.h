@@ -21,9 +21,13 @@ class Pad {
   // `family`: which Windows the registry belongs to, which says where its
   // values are kept.
   Pad(Registry& registry, Dialogs& dialogs, Files& files, PadControls& controls, Family family = Family::Windows9x)
-      : registry_(registry), dialogs_(dialogs), files_(files), controls_(controls), family_(family) {}
+      : registry_(&registry), dialogs_(dialogs), files_(files), controls_(controls), family_(family) {}
+  // A window that shows a record collected before it opened (the Linux
+  // program reads a registry once, for every form of its report).
+  Pad(const InstallInfo& collected, Dialogs& dialogs, Files& files, PadControls& controls)
+      : dialogs_(dialogs), files_(files), controls_(controls), info_(collected) {}
 
-  // The window loads: the registry is read and the report shown.
+  // The window loads: the registry is read, or the record given shown.
   void Form_Load();
   // "Exit": asks whether to save first. The program ends afterwards.
   SaveOutcome Command1_Click();
@@ -35,11 +39,11 @@ class Pad {
   const Collected& Found() const { return collected_; }
 
  private:
-  Registry& registry_;
+  Registry* registry_ = nullptr;  // null when the record was collected before
   Dialogs& dialogs_;
   Files& files_;
   PadControls& controls_;
-  Family family_;
+  Family family_ = Family::Windows9x;
   InstallInfo info_;
   Collected collected_;
 };

@@ -221,7 +221,7 @@ OpenedSources Open(const Options& options) {
 
 // The read-first window, then the report window; `shown` is what the report
 // window held once it loaded, unset when the read-first window was closed.
-int Interactive(Registry& registry, Files& files, const std::u16string& appendix, Family family,
+int Interactive(const InstallInfo& collected, Files& files, const std::u16string& appendix,
                 std::optional<InstallInfo>& shown) {
   std::u16string text;
   for (const char16_t* paragraph : kReadFirstParagraphs) {
@@ -230,7 +230,7 @@ int Interactive(Registry& registry, Files& files, const std::u16string& appendix
   PrintFrame(std::cout, kReadFirstCaption, text);
   if (AskChoice(std::cin, std::cout, {u"Continue"}, 0) < 0) return 0;  // the window was closed
   ConsoleDialogs dialogs(std::cin, std::cout);
-  ConsolePad pad(registry, dialogs, files, std::cin, std::cout, appendix, family);
+  ConsolePad pad(collected, dialogs, files, std::cin, std::cout, appendix);
   const SaveOutcome outcome = pad.Run();
   shown = pad.Info();
   return outcome == SaveOutcome::NotSaved ? 1 : 0;
@@ -341,7 +341,6 @@ int Run(const Options& options) {
     return 2;
   }
   UseCodePage(options.codePage, opened);
-  for (const std::string& note : opened.notes) Say(note);
 
   // Messages name the files by their full paths.
   std::error_code ec;
@@ -350,7 +349,9 @@ int Run(const Options& options) {
   std::string named;
   for (const std::filesystem::path& source : options.sources) named += (named.empty() ? "" : " ") + source.string();
   Findings found = Collect(opened, options.sources.empty() ? "the bundled sample" : named, options.install.value_or(1));
-  const std::u16string appendix = found.nt ? NtSection(*found.nt) : u"";
+  for (const std::string& note : found.notes) Say(note);
+  const std::u16string appendix = (found.nt ? NtSection(*found.nt) : u"") +
+                                  (found.firmware ? FirmwareSection(*found.firmware, found.firmwareFile) : u"");
 
   int status = 0;
   std::optional<InstallInfo> shown;
@@ -368,11 +369,11 @@ int Run(const Options& options) {
     if (options.mode == Mode::Print && !appendix.empty()) std::cerr << ToUtf8(appendix);
   } else if (options.mode == Mode::Save) {
     UnattendedDialogs dialogs(std::cout);
-    ConsolePad pad(*opened.registry, dialogs, files, std::cin, std::cout, appendix, found.family);
+    ConsolePad pad(found.info, dialogs, files, std::cin, std::cout, appendix);
     status = pad.SaveAndExit() ? 0 : 1;
     shown = pad.Info();
   } else {
-    status = Interactive(*opened.registry, files, appendix, found.family, shown);
+    status = Interactive(found.info, files, appendix, shown);
   }
   if (status == 0 && shown && !KeyFound(*shown)) status = kNoKeyFound;
   for (const std::string& problem : found.warnings) Say("warning: " + problem);

@@ -13,10 +13,11 @@ namespace taloveric {
 
 class ConsolePad {
  public:
-  // `appendix`: a section shown under the report, empty for none.
-  ConsolePad(Registry& registry, Dialogs& dialogs, Files& files, std::istream& in, std::ostream& out,
-             std::u16string appendix = {}, Family family = Family::Windows9x)
-      : pad_(registry, dialogs, files, controls_, family), in_(in), out_(out), appendix_(std::move(appendix)) {}
+  // Shows `collected`, the record read before; `appendix`: a section shown
+  // under the report, empty for none.
+  ConsolePad(const InstallInfo& collected, Dialogs& dialogs, Files& files, std::istream& in, std::ostream& out,
+             std::u16string appendix = {})
+      : pad_(collected, dialogs, files, controls_), in_(in), out_(out), appendix_(std::move(appendix)) {}
 
   // Loads the window, which reads the registry, shows it and waits for a button;
   // the end of input closes the window without saving.
@@ -24,7 +25,6 @@ class ConsolePad {
   // Loads and shows the window, then presses "Save and Exit"; true once saved.
   bool SaveAndExit();
   const InstallInfo& Info() const { return pad_.Info(); }
-  const Collected& Found() const { return pad_.Found(); }
 
  private:
   void Load();
