@@ -47,6 +47,8 @@ NT_VALUES = ["ProductId", "ProductName", "RegisteredOwner", "RegisteredOrganizat
 WINE64 = "/usr/lib/wine/wine64"
 WINE32 = "/usr/lib/wine/wine"
 VERSIONS = ["win95", "win98", "winme", "nt40", "win2k", "winxp", "win7", "win10"]
+# The Windows an x64 exe can run on.
+X64_VERSIONS = ["winxp", "win7", "win10"]
 WAIT_SECONDS = float(os.environ.get("TALOVERIC_WAIT_SECONDS", "60"))
 
 
@@ -279,11 +281,13 @@ class Wine:
     def seed(self, windows, accounts=None, default_account=None, nt=None):
         """Sets the Windows values and NT's (None or left out deletes; Wine's own
         NT values would otherwise stand in for missing ones on the NT family) and
-        the mail accounts, through reg import."""
+        the mail accounts, through reg import. `windows` None leaves the Windows
+        key as it is, which importing would otherwise make anew."""
         def quote(text):
             return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
         lines = ["REGEDIT4"]
-        for key, names, values in [(WINDOWS_KEY, OUR_VALUES, windows), (NT_KEY, NT_VALUES, nt or {})]:
+        keys = [(WINDOWS_KEY, OUR_VALUES, windows)] if windows is not None else []
+        for key, names, values in keys + [(NT_KEY, NT_VALUES, nt or {})]:
             lines += ["", f"[{key}]"]
             for name in names:
                 value = values.get(name)
@@ -622,21 +626,37 @@ def case_keys(wine, checks):
 
 
 def case_no_windows_key(wine, checks):
-    """The Windows key is missing: nothing is collected and the log holds 13 lines."""
+    """The Windows key is missing. On Windows 95, 98 and Me nothing is collected
+    and the log holds 13 lines; on the NT family the report comes from NT's own
+    key, into the report box and the log, with the copy at the drive's root."""
+    nt = wine.version not in ("win95", "win98", "winme")
+    key = "BCDFG-HJKMP-QRTVW-XY234-6789B"
+    wine.seed(None, nt={"ProductName": "Microsoft Windows XP", "RegisteredOwner": "Zo\u00eb", "SystemRoot": "C:\\WINDOWS",
+                        "ProductId": "76487-OEM-0011903-00102", "CurrentVersion": "5.1", "CurrentBuildNumber": "2600",
+                        "CSDVersion": "Service Pack 3", "DigitalProductId": digital_product_id(key)})
     folder = wine.install(wine.drive_c / "Taloveric")
+    (wine.drive_c / "Taloveric-WinCode.txt").unlink(missing_ok=True)
     process = wine.start(folder, r"C:\Taloveric")
     if not go_to_report(wine, checks, process):
         return
-    checks.equal("the report box stays empty", "", (wine.drive("text", PAD, "Edit") or "?").rstrip("\n"))
+    report = unescape((wine.drive("text", PAD, "Edit") or "?").rstrip("\n"))
+    expected = "\r\n".join([
+        "Def. e-mail for this user: ", "Registered Owner: Zo\u00eb", "Registered Organization: ",
+        "Product: Microsoft Windows XP", "Version: Windows NT 5.1", "Version Number: 5.1.2600",
+        "Sub Version: Service Pack 3", "System Root Directory: C:\\WINDOWS", "Plus! Id: ", "Plus! Version: ",
+        "Registration ID: 76487-OEM-0011903-00102", "Registration Code: " + key]) if nt else ""
+    checks.equal("the report from NT's key alone" if nt else "the report box stays empty", expected, report)
     prompt, confirmation = exit_and_save(wine, checks, process)
-    checks.true("the prompt names the bare backup name",
-                prompt.endswith("\r\nand a back-up will be placed on: Taloveric-WinCode.txt"))
-    checks.true("the confirmation names the bare backup name",
-                "An additional copy was placed on: Taloveric-WinCode.txt\r\n" in confirmation)
+    backup_name = "C:\\Taloveric-WinCode.txt" if nt else "Taloveric-WinCode.txt"
+    checks.true("the prompt names the backup", prompt.endswith("\r\nand a back-up will be placed on: " + backup_name))
+    checks.true("the confirmation names the backup", f"An additional copy was placed on: {backup_name}\r\n" in confirmation)
     log = (folder / "Taloveric.log").read_bytes() if (folder / "Taloveric.log").exists() else b""
-    checks.equal("a 13-line log", (expected_log("", ""), 13), (log, log.count(b"\r\n")))
-    backup = folder / "Taloveric-WinCode.txt"  # the current folder
-    checks.equal("the backup in the current folder", log, backup.read_bytes() if backup.exists() else None)
+    if nt:
+        checks.equal("the log holds the report and the key", expected_log(expected, key), log)
+    else:
+        checks.equal("a 13-line log", (expected_log("", ""), 13), (log, log.count(b"\r\n")))
+    backup = wine.drive_c / "Taloveric-WinCode.txt" if nt else folder / "Taloveric-WinCode.txt"
+    checks.equal("the backup", log, backup.read_bytes() if backup.exists() else None)
 
 
 def case_readme_closed(wine, checks):
@@ -874,6 +894,15 @@ CASES = [case_layout, case_save_and_exit, case_exit_no, case_exit_yes_at_drive_r
          case_nt_key]
 
 
+def versions_for(arch, archs, versions):
+    """The Windows versions a build's cases run under: the x64 exe runs on XP
+    x64 and later, so where the x86 exe runs too it takes 95 to 2000 alone;
+    elsewhere the x64 build stands in under every version, 9x paths included."""
+    if arch == "x64" and "x86" in archs:
+        return [version for version in versions if version in X64_VERSIONS]
+    return versions
+
+
 def run_case(wine, checks, case, name):
     wine.ensure_display()
     checks.case = name
@@ -911,7 +940,7 @@ def main():
                     continue
                 if case is case_no_windows_key:
                     wine.hide_windows_key(True)
-                for version in getattr(case, "versions", VERSIONS):
+                for version in versions_for(arch, archs, getattr(case, "versions", VERSIONS)):
                     wine.set_version(version)
                     run_case(wine, checks, case, f"{arch} {version} {case.__name__[5:]}")
                 if case is case_no_windows_key:
