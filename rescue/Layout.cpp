@@ -146,6 +146,7 @@ std::optional<Installation> WindowsNt(FileTree& tree, const std::string& windows
   if (!software && found.machineBackups.empty()) return std::nullopt;
   found.machine = software.value_or("");
   found.system = FileAt(tree, windows, {"system32", "config", "system"}).value_or("");
+  if (root) found.hibernationFile = FileAt(tree, *root, {"hiberfil.sys"}).value_or("");
   for (std::string_view profiles : {"documents and settings", "users"}) {
     if (const auto at = root ? FolderAt(tree, *root, {profiles}) : std::nullopt) AddProfiles(tree, found, *at, "ntuser.dat");
   }

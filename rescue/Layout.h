@@ -25,6 +25,9 @@ struct Installation {
   // Windows 98 and Me: the newest SYSBCKUP\RB0nn.CAB by its own date, tried last.
   std::optional<std::string> cabinet;
   std::string system;  // NT: the SYSTEM hive, which names the code page
+  // NT: hiberfil.sys at the disk's root, where Windows keeps what it was
+  // running when it hibernated or shut down with fast start-up.
+  std::string hibernationFile;
   // Name and USER.DAT or NTUSER.DAT; a profile whose folder cannot be read is
   // listed too, so that asking for it says why.
   std::vector<std::pair<std::string, std::string>> profiles;

@@ -45,6 +45,15 @@ fs::path Normal(const fs::path& folder) {
   return out;
 }
 
+// The Windows folder that `folder` lies in when it is System32 or its config
+// folder, however their names are cased; `folder` itself otherwise.
+fs::path InstallationFolder(const fs::path& folder) {
+  fs::path at = folder;
+  if (NameIs(at, "config") && NameIs(at.parent_path(), "system32")) at = at.parent_path();
+  if (NameIs(at, "system32") && at.parent_path().has_relative_path()) at = at.parent_path();
+  return at;
+}
+
 // Which part of the registry a file holds.
 enum class Role { Machine, User, System };
 
@@ -388,6 +397,37 @@ std::vector<Candidate> Candidates(FileTree& tree, const std::string& live,
   return out;
 }
 
+// The first bytes of a file of the tree; fewer where it is shorter or cannot be read.
+std::string HeadOf(FileTree& tree, const std::string& file, std::size_t count) {
+  std::string head(count, '\0');
+  const auto got = tree.ReadAt(file, 0, head.data(), count);
+  head.resize(got.value_or(0));
+  return head;
+}
+
+// What says that the registry files hold less than Windows last knew: a
+// hibernation file in use (hibernated, or shut down with fast start-up), and
+// an NT hive Windows did not finish writing (its two sequence numbers differ;
+// what it did not write is in the .LOG1 and .LOG2 files beside it).
+void WarnOfUnwrittenChanges(Builder& builder, FileTree& tree, const Installation& found) {
+  if (!found.hibernationFile.empty()) {
+    const std::string head = AsciiLower(HeadOf(tree, found.hibernationFile, 4));
+    if (head == "hibr") {
+      builder.Warn(tree.Shown(found.hibernationFile) +
+                   ": Windows was hibernated or shut down with fast start-up, so changes made since it started "
+                   "may be missing from the registry files");
+    }
+  }
+  for (const std::string& hive : {found.machine, found.system}) {
+    const std::string head = HeadOf(tree, hive, 12);
+    if (head.size() == 12 && head.starts_with("regf") && head.compare(4, 4, head, 8, 4) != 0) {
+      builder.Warn(tree.Shown(hive) + ": Windows did not finish writing this hive (as after a crash or a power cut); "
+                                      "the changes kept in its .LOG1 and .LOG2 files are not applied, so the newest "
+                                      "values may be missing");
+    }
+  }
+}
+
 // The files of an installation to read: the machine's, and the chosen user's
 // (the only profile, the one named, or the one picked among several), or on
 // Windows 9x without profiles the default user's.
@@ -395,6 +435,7 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, LocalFil
                      const std::string& named, const std::optional<std::string>& user, const Chooser& choose) {
   const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
   FileTree& tree = local.Tree();
+  if (found.nt) WarnOfUnwrittenChanges(builder, tree, found);
   // Where a cabinet's files are taken out, when there is a cabinet.
   const auto scratch = found.cabinet ? std::make_unique<PrivateFolder>("taloveric-cab") : nullptr;
   auto machine = Candidates(tree, found.machine, found.machineBackups, found.cabinet, "SYSTEM.DAT");
@@ -511,8 +552,10 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       if (sources.size() > 1) throw SourceError(source.string() + ": a Windows folder must be the only source");
       folder = true;
       // Read from the folder above it, where an NT installation keeps its
-      // profiles and restore points beside its Windows folder.
-      const fs::path at = Normal(source);
+      // profiles and restore points beside its Windows folder. A folder one
+      // or two levels inside the Windows folder (System32, System32\config)
+      // is read as the installation it belongs to.
+      const fs::path at = InstallationFolder(Normal(source));
       const bool top = !at.has_relative_path();
       HostTree tree(top ? at : at.parent_path());
       const std::string start = top ? "" : at.filename().string();
@@ -533,9 +576,20 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
           // no Windows here
         }
       }
+      std::string encrypted;
+      for (const std::string& where : disk.Encrypted()) encrypted += (encrypted.empty() ? "" : ", ") + where;
+      if (found.empty() && !encrypted.empty()) {
+        throw SourceError(source.string() + ": " + encrypted + " is encrypted with BitLocker and cannot be read "
+                          "until it is unlocked: unlock it with its recovery key (for example: sudo cryptsetup open "
+                          "--type bitlk /dev/sdXN windows, or on an image through a loop device: sudo losetup -r -P "
+                          "-f --show DISK) and give the unlocked device (/dev/mapper/windows)");
+      }
       if (found.empty()) {
         throw SourceError(source.string() + ": no Windows registry on this disk (looked on every partition for "
                                             "SYSTEM.DAT and System32\\config\\SOFTWARE)");
+      }
+      if (!encrypted.empty()) {
+        notes.push_back(source.string() + ": " + encrypted + " is encrypted with BitLocker and was not read");
       }
       std::string list;
       std::vector<std::string> places;

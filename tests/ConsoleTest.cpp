@@ -26,6 +26,15 @@ TEST(Console, ATerminalSeesAValuesLineBreaksAndEscapesButNoForgedLine) {
   EXPECT_TRUE(ReportLines(u"").empty());
 }
 
+TEST(Console, AProfileIsPickedByItsNumberOrItsName) {
+  const std::vector<std::string> names = {"joe", "Ann", "ann", "Zoë"};
+  const std::pair<const char*, std::optional<std::size_t>> cases[] = {
+      {"1", 1},  {" 4 ", 4}, {"joe", 1}, {"JOE", 1},           {"ann", 3},           {"Ann", 2},
+      {"ANN", std::nullopt} /* two differ only by case */,     {"Zoë", 4},           {"5", std::nullopt},
+      {"jo", std::nullopt},   {"", std::nullopt},               {"joe ann", std::nullopt}};
+  for (const auto& [line, pick] : cases) EXPECT_EQ(ChoiceOf(line, names), pick) << line;
+}
+
 TEST(Console, AProfileIsAWholeNumberInRange) {
   const std::pair<const char*, std::optional<std::size_t>> cases[] = {
       {"2", 2}, {" 1 ", 1}, {"3", std::nullopt}, {"0", std::nullopt}, {"1abc", std::nullopt},

@@ -333,5 +333,39 @@ TEST(NtHives, TheCodePageIsTheCurrentControlSets) {
   }
 }
 
+// What a Windows 7 to 11 rescue meets: a folder one or two levels inside the
+// Windows folder, a hibernated Windows, a hive Windows did not finish writing.
+TEST(Installation, IsReadFromItsSystemFoldersAndSaysWhatMayBeMissing) {
+  TempFolder disk;
+  Files(disk.path(), {{"Windows/System32/config/SOFTWARE", "software"},
+                      {"Users/kim/NTUSER.DAT", "ntuser:kim@example.org"}});
+  for (const char* start : {"Windows/System32/config", "Windows/System32", "Windows", ""}) {
+    const OpenedSources opened = Open({disk / start});
+    EXPECT_EQ(MailAddress(*opened.registry), u"Def. e-mail for this user: kim@example.org") << start;
+    EXPECT_TRUE(opened.warnings.empty()) << start << ": " << opened.warnings[0];
+  }
+  testing::WriteBytes(disk / "hiberfil.sys", "HIBR" + std::string(60, '\0'));
+  std::string software = testing::ReadBytes(disk / "Windows/System32/config/SOFTWARE");
+  software[4] = static_cast<char>(software[4] + 1);  // the first sequence number, ahead of the second
+  std::uint32_t sum = 0;  // the header's checksum: its first 127 double words XORed
+  for (std::size_t at = 0; at < 508; at += 4) {
+    std::uint32_t word = 0;
+    for (std::size_t i = 4; i-- > 0;) word = word << 8 | static_cast<unsigned char>(software[at + i]);
+    sum ^= word;
+  }
+  for (std::size_t i = 0; i < 4; ++i) software[508 + i] = static_cast<char>(sum >> (8 * i));
+  testing::WriteBytes(disk / "Windows/System32/config/SOFTWARE", software);
+  const OpenedSources opened = Open({disk / "Windows"});
+  ASSERT_EQ(opened.warnings.size(), 2u);
+  EXPECT_NE(opened.warnings[0].find("hiberfil.sys: Windows was hibernated or shut down with fast start-up"),
+            std::string::npos) << opened.warnings[0];
+  EXPECT_NE(opened.warnings[1].find("SOFTWARE: Windows did not finish writing this hive"), std::string::npos)
+      << opened.warnings[1];
+  EXPECT_NE(Report(*opened.registry).find(u"Registration ID: 76487-OEM-0011903-00102"), std::u16string::npos)
+      << "and the report is still given";
+  testing::WriteBytes(disk / "hiberfil.sys", std::string(64, '\0'));  // resumed: nothing is kept in it
+  EXPECT_EQ(Open({disk / "Windows"}).warnings.size(), 1u);
+}
+
 }  // namespace
 }  // namespace taloveric

@@ -267,5 +267,41 @@ TEST(Disks, OfferEachInstallationByItsPartitionAndReadThePickedOne) {
       << first.warnings[0];
 }
 
+// A partition that BitLocker encrypts is named, with what to do; beside a
+// partition that can be read it is said not to have been read.
+TEST(Disks, NameABitLockerPartitionAndWhatToDo) {
+  for (const char* tool : {"sfdisk", "mkfs.fat", "mcopy"}) {
+    if (!Shell(std::string("command -v ") + tool)) GTEST_SKIP() << tool << " is not installed";
+  }
+  TempFolder work, scratch;
+  const std::string raw = (work / "disk.raw").string();
+  ASSERT_TRUE(Shell("truncate -s 90M " + Quote(raw) + " && printf 'start=2048, size=81920, type=7\\n"
+                    "start=83968, size=81920, type=c\\n' | sfdisk -q " + Quote(raw)));
+  std::string boot(512, '\0');
+  boot.replace(0, 11, "\xEB\x58\x90-FVE-FS-");
+  boot[510] = '\x55';
+  boot[511] = '\xAA';
+  ASSERT_TRUE(Shell("printf '%s' " + Quote(boot.substr(0, 11)) + " | dd of=" + Quote(raw) +
+                    " bs=1 seek=1048576 conv=notrunc status=none"));
+  const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
+  try {
+    OpenSources({raw}, std::nullopt, nobody);
+    ADD_FAILURE() << "opened";
+  } catch (const SourceError& error) {
+    const std::string said = error.what();
+    EXPECT_NE(said.find("partition 1 (at byte 1048576) is encrypted with BitLocker"), std::string::npos) << said;
+    EXPECT_NE(said.find("cryptsetup open --type bitlk"), std::string::npos) << said;
+  }
+  const std::filesystem::path root = work / "xp";
+  Write(root / "WINDOWS/system32/config/SOFTWARE", "software:Ann XP", scratch);
+  ASSERT_TRUE(Shell("mkfs.fat -F 32 --offset 83968 " + Quote(raw) + " 40960"));
+  ASSERT_TRUE(Shell("mcopy -s -m -i " + Quote(raw + "@@" + std::to_string(83968 * 512)) + " " +
+                    Quote((root / "WINDOWS").string()) + " ::/"));
+  const OpenedSources opened = OpenSources({raw}, std::nullopt, nobody);
+  bool said = false;
+  for (const std::string& note : opened.notes) said = said || note.find("is encrypted with BitLocker and was not read") != std::string::npos;
+  EXPECT_TRUE(said);
+}
+
 }  // namespace
 }  // namespace taloveric

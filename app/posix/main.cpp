@@ -202,11 +202,12 @@ std::optional<std::string> AskOnTerminal(const std::string& question, const std:
   tty << question << '\n';
   for (std::size_t i = 0; i < names.size(); ++i) tty << "  " << i + 1 << ". " << VisibleBytes(names[i]) << '\n';
   for (int wrong = 0; wrong < 5; ++wrong) {
-    tty << "Number > " << std::flush;
+    tty << "Number or name > " << std::flush;
     std::string line;
     if (!std::getline(tty, line)) return std::nullopt;
-    if (const auto pick = ChoiceNumber(line, names.size())) return names[*pick - 1];
-    tty << "Please answer with a number from 1 to " << names.size() << ".\n";
+    if (const auto pick = ChoiceOf(line, names)) return names[*pick - 1];
+    tty << "\"" << VisibleBytes(line) << "\" is none of them; please answer with a number from 1 to " << names.size()
+        << " or a name as listed.\n";
   }
   return std::nullopt;  // no answer, as at the end of input
 }

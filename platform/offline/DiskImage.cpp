@@ -363,8 +363,16 @@ DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()
     if (why.empty()) why = TskError();
     throw SourceError(image.string() + ": not a disk image or virtual disk that can be read (" + why + ")");
   }
-  const auto addFileSystem = [&](TSK_FS_INFO* fileSystem, const std::string& where) {
+  // A file system that cannot be read may be one BitLocker encrypts: its boot
+  // sector says "-FVE-FS-" where a file system's name would be.
+  const auto addFileSystem = [&](TSK_FS_INFO* fileSystem, const std::string& where, const auto& readBoot,
+                                 TSK_OFF_T offset) {
     if (fileSystem == nullptr) {
+      tsk_error_reset();
+      char boot[16] = {};
+      if (readBoot(boot, sizeof boot) == static_cast<ssize_t>(sizeof boot) && std::string_view(boot + 3, 8) == "-FVE-FS-") {
+        encrypted_.push_back(where + " (at byte " + std::to_string(offset) + ")");
+      }
       tsk_error_reset();
       return;
     }
@@ -379,11 +387,16 @@ DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()
       const TSK_VS_PART_INFO* part = tsk_vs_part_get(opened_->volumes.get(), i);
       if (part == nullptr || (part->flags & TSK_VS_PART_FLAG_ALLOC) == 0) continue;
       ++number;
-      addFileSystem(tsk_fs_open_vol(part, TSK_FS_TYPE_DETECT), "partition " + std::to_string(number));
+      const auto readBoot = [&](char* buffer, std::size_t size) { return tsk_vs_part_read(part, 0, buffer, size); };
+      addFileSystem(tsk_fs_open_vol(part, TSK_FS_TYPE_DETECT), "partition " + std::to_string(number), readBoot,
+                    static_cast<TSK_OFF_T>(part->start * opened_->volumes->block_size));
     }
   } else {
     tsk_error_reset();
-    addFileSystem(tsk_fs_open_img(opened_->disk.get(), 0, TSK_FS_TYPE_DETECT), "the disk's file system");
+    const auto readBoot = [&](char* buffer, std::size_t size) {
+      return tsk_img_read(opened_->disk.get(), 0, buffer, size);
+    };
+    addFileSystem(tsk_fs_open_img(opened_->disk.get(), 0, TSK_FS_TYPE_DETECT), "the disk's file system", readBoot, 0);
   }
 }
 

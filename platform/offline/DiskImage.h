@@ -26,11 +26,15 @@ class DiskImage {
   // Each file system The Sleuth Kit can read, in the disk's order; each tree's
   // Partition() says where it is ("partition 1 (FAT32, at byte 1048576)").
   const std::vector<std::unique_ptr<FileTree>>& FileSystems() const { return trees_; }
+  // The partitions that BitLocker encrypts, which cannot be read until they
+  // are unlocked: "partition 2 (at byte 1048576)".
+  const std::vector<std::string>& Encrypted() const { return encrypted_; }
 
  private:
   struct Opened;
   std::unique_ptr<Opened> opened_;  // the image and its volumes, which the trees read through
   std::vector<std::unique_ptr<FileTree>> trees_;
+  std::vector<std::string> encrypted_;
 };
 
 // Whether a file's first bytes or name say it is a disk image or virtual disk.

@@ -88,6 +88,21 @@ std::optional<std::size_t> ChoiceNumber(const std::string& line, std::size_t cou
   return *pick;
 }
 
+std::optional<std::size_t> ChoiceOf(const std::string& line, const std::vector<std::string>& names) {
+  if (const auto number = ChoiceNumber(line, names.size())) return number;
+  const std::string typed = Trim(line);
+  if (typed.empty()) return std::nullopt;
+  const auto exact = std::find(names.begin(), names.end(), typed);
+  if (exact != names.end()) return static_cast<std::size_t>(exact - names.begin()) + 1;
+  std::optional<std::size_t> found;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (AsciiLower(names[i]) != AsciiLower(typed)) continue;
+    if (found) return std::nullopt;  // two differ only by case: the name must be given as listed
+    found = i + 1;
+  }
+  return found;
+}
+
 Answer ConsoleDialogs::Show(const MessageBoxRequest& box) {
   PrintFrame(out_, box.title, (box.icon == Icon::Information ? u"(i) " : u"") + box.prompt);
   switch (box.buttons) {

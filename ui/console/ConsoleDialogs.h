@@ -42,6 +42,10 @@ int AskChoice(std::istream& in, std::ostream& out, const std::vector<std::u16str
 // around it allowed), and nothing else.
 std::optional<std::size_t> ChoiceNumber(const std::string& line, std::size_t count);
 
+// One of `names` typed back by its number (1 for the first) or its name:
+// as listed, else without regard to case where only one is so named.
+std::optional<std::size_t> ChoiceOf(const std::string& line, const std::vector<std::string>& names);
+
 // Message boxes for a run without questions: each box is printed and answered
 // with its first button (OK, or Yes), as if the user pressed Enter.
 class UnattendedDialogs : public Dialogs {
