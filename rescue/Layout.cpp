@@ -161,6 +161,10 @@ std::string Parent(const std::string& path) {
 
 }  // namespace
 
+std::optional<std::string> PreviousInstallation(FileTree& tree, const std::string& root) {
+  return FolderAt(tree, root, {"windows.old"});
+}
+
 Installation FindInstallation(FileTree& tree, const std::string& start, const std::string& named) {
   std::string unreadable;
   std::vector<std::string> candidates{start};

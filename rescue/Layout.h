@@ -39,4 +39,9 @@ struct Installation {
 // saying what could not be read; `named` is how the user named `start`.
 Installation FindInstallation(FileTree& tree, const std::string& start, const std::string& named);
 
+// The folder in which an upgrade of Windows Vista or later kept the
+// installation before it (Windows.old, beside the Windows folder at `root`);
+// nullopt when there is none.
+std::optional<std::string> PreviousInstallation(FileTree& tree, const std::string& root);
+
 }  // namespace taloveric

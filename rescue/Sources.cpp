@@ -560,6 +560,9 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       HostTree tree(top ? at : at.parent_path());
       const std::string start = top ? "" : at.filename().string();
       addInstallation(tree, FindInstallation(tree, start, source.string()), source.string());
+      if (const auto previous = PreviousInstallation(tree, start)) {
+        notes.push_back("an earlier installation is kept in " + tree.Shown(*previous) + "; name that folder to read it");
+      }
       continue;
     }
     const FileKind kind = DetectKind(source);
@@ -567,13 +570,27 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       if (sources.size() > 1) throw SourceError(source.string() + ": a disk image must be the only source");
       folder = image = true;
       const DiskImage disk(source);
-      // Each file system that holds a Windows registry, in the disk's order.
-      std::vector<std::pair<FileTree*, Installation>> found;
+      // Each file system that holds a Windows registry, in the disk's order,
+      // and after each the installation an upgrade left in Windows.old.
+      struct Found {
+        FileTree* tree;
+        Installation installation;
+        std::string place;  // as the user is told of it
+      };
+      std::vector<Found> found;
       for (const auto& tree : disk.FileSystems()) {
         try {
-          found.emplace_back(tree.get(), FindInstallation(*tree, "", source.string()));
+          found.push_back({tree.get(), FindInstallation(*tree, "", source.string()), tree->Partition()});
         } catch (const SourceError&) {
           // no Windows here
+        }
+        if (const auto previous = PreviousInstallation(*tree, "")) {
+          try {
+            found.push_back({tree.get(), FindInstallation(*tree, *previous, source.string()),
+                             tree->Partition() + ", the previous installation in " + *previous});
+          } catch (const SourceError&) {
+            // an upgrade's leftovers without a registry
+          }
         }
       }
       std::string encrypted;
@@ -594,8 +611,8 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       std::string list;
       std::vector<std::string> places;
       for (std::size_t i = 0; i < found.size(); ++i) {
-        list += (i ? "; " : "") + std::to_string(i + 1) + ". " + found[i].first->Partition();
-        places.push_back(found[i].first->Partition());
+        list += (i ? "; " : "") + std::to_string(i + 1) + ". " + found[i].place;
+        places.push_back(found[i].place);
       }
       if (!install && found.size() > 1) {
         const auto picked = choose("There are several Windows installations on this disk. Which one?", places);
@@ -611,8 +628,8 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       if (pick < 1 || pick > found.size()) {
         throw SourceError(source.string() + ": no installation " + std::to_string(pick) + " (there are: " + list + ")");
       }
-      FileTree& tree = *found[pick - 1].first;
-      addInstallation(tree, found[pick - 1].second, source.string() + ", " + tree.Partition());
+      const Found& picked = found[pick - 1];
+      addInstallation(*picked.tree, picked.installation, source.string() + ", " + picked.place);
       continue;
     }
     if (kind == FileKind::FirmwareTable) {

@@ -303,5 +303,41 @@ TEST(Disks, NameABitLockerPartitionAndWhatToDo) {
   EXPECT_TRUE(said);
 }
 
+// An upgrade keeps the installation before it in Windows.old: an installation
+// of its own, named as the previous one.
+TEST(Disks, OfferThePreviousInstallationInWindowsOld) {
+  for (const char* tool : {"mkfs.fat", "mcopy"}) {
+    if (!Shell(std::string("command -v ") + tool)) GTEST_SKIP() << tool << " is not installed";
+  }
+  TempFolder work, scratch;
+  const std::filesystem::path root = work / "disk";
+  Write(root / "Windows/System32/config/SOFTWARE", "software:Now", scratch);
+  Write(root / "Windows.old/Windows/System32/config/SOFTWARE", "software:Before", scratch);
+  Write(root / "Windows.old/Users/kim/NTUSER.DAT", "ntuser:kim@before.example", scratch);
+  const std::string raw = (work / "disk.raw").string();
+  ASSERT_TRUE(Shell("mkfs.fat -F 32 -S 512 -s 1 -C " + Quote(raw) + " 40960"));
+  for (const auto& top : std::filesystem::directory_iterator(root)) {
+    ASSERT_TRUE(Shell("mcopy -s -m -i " + Quote(raw) + " " + Quote(top.path().string()) + " ::/"));
+  }
+  std::vector<std::string> offered;
+  const auto pickSecond = [&](const std::string&, const std::vector<std::string>& places) {
+    offered = places;
+    return places.size() > 1 ? std::optional<std::string>(places[1]) : std::nullopt;
+  };
+  OpenedSources opened = OpenSources({raw}, std::nullopt, pickSecond);
+  EXPECT_EQ(offered, (std::vector<std::string>{
+                         "the disk's file system (FAT32, at byte 0)",
+                         "the disk's file system (FAT32, at byte 0), the previous installation in Windows.old"}));
+  const Findings found = Collect(opened, raw, 2);
+  EXPECT_EQ(found.info.RegisteredOwner, u"Before");
+  EXPECT_EQ(found.info.MailAddress, u"kim@before.example");
+  // From the folder, the installation named is read, and the earlier one said to be there.
+  OpenedSources folder = OpenSources({root}, std::nullopt, pickSecond);
+  EXPECT_EQ(Collect(folder, "disk", 1).info.RegisteredOwner, u"Now");
+  bool said = false;
+  for (const std::string& note : folder.notes) said = said || note == "an earlier installation is kept in " + (root / "Windows.old").string() + "; name that folder to read it";
+  EXPECT_TRUE(said);
+}
+
 }  // namespace
 }  // namespace taloveric
