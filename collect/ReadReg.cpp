@@ -104,6 +104,25 @@ void ComposeFromNtKey(Registry& registry, PadControls& controls, InstallInfo& in
 
 }  // namespace
 
+std::optional<std::u16string> DefaultMailAddress(Registry& registry) {
+  // The account's name passes through a label as it does in the report window.
+  class Label : public PadControls {
+   public:
+    void SetText1(const std::u16string&) override {}
+    void SetBufferCaption(const std::u16string& caption) override { caption_ = caption; }
+    std::u16string BufferCaption() const override { return caption_; }
+
+   private:
+    std::u16string caption_ = u"_";
+  } label;
+  InstallInfo info;
+  Collected collected;
+  ReadMailAccountName(registry, label, info, collected);
+  ReadMailAddress(registry, info, collected);
+  if (!collected.read.contains(u"SMTP Email Address")) return std::nullopt;
+  return info.MailAddress;
+}
+
 void ReadReg(Registry& registry, PadControls& controls, InstallInfo& info, Family family, Collected* collected) {
   Collected local;
   Collected& out = collected != nullptr ? *collected : local;

@@ -40,4 +40,8 @@ struct Collected {
 void ReadReg(Registry& registry, PadControls& controls, InstallInfo& info, Family family = Family::Windows9x,
              Collected* collected = nullptr);
 
+// The default mail account's address of the user whose tree is
+// HKEY_CURRENT_USER, found as the report finds it; nullopt when it has none.
+std::optional<std::u16string> DefaultMailAddress(Registry& registry);
+
 }  // namespace taloveric

@@ -27,6 +27,15 @@ struct BackupRead {
   std::string why;   // what was wrong with the files tried before it
 };
 
+// A person's profile in the installation, and the address their report
+// would show.
+struct ProfileFound {
+  std::string name;
+  std::string file;                  // as the user knows it
+  std::optional<std::u16string> email;  // nullopt when it has none
+  std::string problem;               // why its file could not be read
+};
+
 struct Findings {
   std::string named;     // the source as the user named it
   unsigned install = 1;  // which installation of the source
@@ -37,6 +46,7 @@ struct Findings {
   std::optional<NtInstallation> nt;  // NT family only
   std::vector<SourceFile> files;     // the files read
   std::vector<BackupRead> backups;
+  std::vector<ProfileFound> profiles;  // every profile of a Windows folder or disk
   std::optional<FirmwareKey> firmware;  // an MSDM table named among the sources
   std::string firmwareFile;
   // What is so of this installation and the user should know: where values

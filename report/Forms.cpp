@@ -213,7 +213,7 @@ std::string JsonOutput(const Findings& found, bool oneLine) {
                             {"oemId", OrNull(f.oemId)}, {"problem", OrNull(f.problem)}},
                            1);
   }
-  std::vector<std::string> lines, files, backups, notes, warnings, fromNt;
+  std::vector<std::string> lines, files, backups, profiles, notes, warnings, fromNt;
   for (const std::u16string& line : ReportLines(found.info.ReportText)) lines.push_back(Quoted(line));
   for (const SourceFile& file : found.files) {
     files.push_back(json.Object({{"file", Bytes(file.file)}, {"image", OrNull(file.image)},
@@ -224,6 +224,12 @@ std::string JsonOutput(const Findings& found, bool oneLine) {
     backups.push_back(json.Object({{"file", Bytes(backup.file)}, {"date", OrNull(backup.date)},
                                    {"why", Bytes(backup.why)}},
                                   2));
+  }
+  for (const ProfileFound& profile : found.profiles) {
+    profiles.push_back(json.Object({{"name", Bytes(profile.name)}, {"file", Bytes(profile.file)},
+                                    {"email", profile.email ? Quoted(*profile.email) : "null"},
+                                    {"problem", OrNull(profile.problem)}},
+                                   2));
   }
   for (const std::string& note : found.notes) notes.push_back(Bytes(note));
   for (const std::string& warning : found.warnings) warnings.push_back(Bytes(warning));
@@ -242,6 +248,7 @@ std::string JsonOutput(const Findings& found, bool oneLine) {
                       {"codeLineKey", Quoted(found.info.ProductKey)},
                       {"files", json.Array(files, 1)},
                       {"backups", json.Array(backups, 1)},
+                      {"profiles", json.Array(profiles, 1)},
                       {"notes", json.Array(notes, 1)},
                       {"warnings", json.Array(warnings, 1)}},
                      0) +

@@ -35,6 +35,7 @@ Findings Collect(OpenedSources& opened, std::string named, unsigned install,
   found.nt = found.collected.nt;
   found.files = opened.sourceFiles;
   found.backups = opened.backups;
+  found.profiles = opened.profiles;
   found.firmware = opened.firmware;
   found.firmwareFile = opened.firmwareFile;
   found.notes = opened.notes;

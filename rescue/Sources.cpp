@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 
+#include "collect/ReadReg.h"
 #include "platform/Unicode.h"
 #include "platform/memory/RegFile.h"
 #include "platform/offline/Cabinet.h"
@@ -405,6 +406,26 @@ std::string HeadOf(FileTree& tree, const std::string& file, std::size_t count) {
   return head;
 }
 
+// Every profile of an installation with the address its report would show,
+// each read on its own; one that cannot be read says why.
+std::vector<ProfileFound> EveryProfile(LocalFiles& local, const Installation& found) {
+  std::vector<ProfileFound> out;
+  for (const auto& [name, file] : found.profiles) {
+    ProfileFound profile{name, local.Tree().Shown(file), std::nullopt, ""};
+    try {
+      const std::filesystem::path here = local.Get(file);
+      const std::shared_ptr<HiveFile> hive = found.nt ? OpenNtHiveFile(here) : OpenCregFile(here);
+      MountedRegistry user;
+      user.Mount(kHkeyCurrentUser, "", hive, hive->Root());
+      profile.email = DefaultMailAddress(user);
+    } catch (const SourceError& error) {
+      profile.problem = error.what();
+    }
+    out.push_back(std::move(profile));
+  }
+  return out;
+}
+
 // What says that the registry files hold less than Windows last knew: a
 // hibernation file in use (hibernated, or shut down with fast start-up), and
 // an NT hive Windows did not finish writing (its two sequence numbers differ;
@@ -431,8 +452,9 @@ void WarnOfUnwrittenChanges(Builder& builder, FileTree& tree, const Installation
 // The files of an installation to read: the machine's, and the chosen user's
 // (the only profile, the one named, or the one picked among several), or on
 // Windows 9x without profiles the default user's.
-void AddInstallation(Builder& builder, std::vector<std::string>& notes, LocalFiles& local, const Installation& found,
-                     const std::string& named, const std::optional<std::string>& user, const Chooser& choose) {
+void AddInstallation(Builder& builder, std::vector<std::string>& notes, std::vector<ProfileFound>& profiles,
+                     LocalFiles& local, const Installation& found, const std::string& named,
+                     const std::optional<std::string>& user, const Chooser& choose) {
   const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
   FileTree& tree = local.Tree();
   if (found.nt) WarnOfUnwrittenChanges(builder, tree, found);
@@ -443,6 +465,7 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, LocalFil
   if (!found.system.empty()) builder.AddHive(local.Get(found.system), kind, Role::System);
   std::vector<std::string> names;
   for (const auto& profile : found.profiles) names.push_back(profile.first);
+  profiles = EveryProfile(local, found);
   std::optional<std::string> chosen = user;
   if (!chosen && names.size() == 1) chosen = names[0];
   std::string userFile = found.defaultUser, userBackup = found.defaultUserBackup;
@@ -539,11 +562,12 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
   std::optional<fs::path> firstExport, firstHive;
   std::optional<FirmwareKey> firmware;
   std::string firmwareFile;
+  std::vector<ProfileFound> profiles;
   bool folder = false, image = false;
   unsigned installations = 1;
   const auto addInstallation = [&](FileTree& tree, const Installation& found, const std::string& named) {
     LocalFiles local(tree);
-    AddInstallation(builder, notes, local, found, named, user, choose);
+    AddInstallation(builder, notes, profiles, local, found, named, user, choose);
     local.NameCopies(builder);
   };
   for (const fs::path& source : sources) {
@@ -662,6 +686,7 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
   OpenedSources opened = builder.Finish(std::move(notes));
   opened.installations = installations;
   opened.firmware = std::move(firmware);
+  opened.profiles = std::move(profiles);
   opened.firmwareFile = std::move(firmwareFile);
   if (firmwareAlone) opened.family = Family::WindowsNt;  // only Windows 8 and later are sold with such a key
   return opened;

@@ -46,6 +46,8 @@ struct OpenedSources {
   std::vector<std::pair<std::string, std::string>> aliases;
   // How many Windows installations the disk image holds (1 for other sources).
   unsigned installations = 1;
+  // Every profile of the installation, each with its e-mail address.
+  std::vector<ProfileFound> profiles;
   // An ACPI MSDM table named among the sources: the computer's OEM key.
   std::optional<FirmwareKey> firmware;
   std::string firmwareFile;

@@ -367,5 +367,25 @@ TEST(Installation, IsReadFromItsSystemFoldersAndSaysWhatMayBeMissing) {
   EXPECT_EQ(Open({disk / "Windows"}).warnings.size(), 1u);
 }
 
+// Every profile is listed with the address its report would show, whichever
+// is read; one whose file is damaged says why.
+TEST(Installation, ListsEveryProfileWithItsAddress) {
+  TempFolder disk;
+  Files(disk.path(), {{"Windows/System32/config/SOFTWARE", "software"},
+                      {"Users/kim/NTUSER.DAT", "ntuser:kim@example.org"},
+                      {"Users/lee/NTUSER.DAT", "ntuser:lee@example.org"}});
+  std::filesystem::create_directories(disk / "Users/max");
+  testing::WriteBytes(disk / "Users/max/NTUSER.DAT", "regf, but damaged");
+  const OpenedSources opened = Open({disk.path()}, "lee");
+  ASSERT_EQ(opened.profiles.size(), 3u);
+  EXPECT_EQ(opened.profiles[0].name, "kim");
+  EXPECT_EQ(opened.profiles[0].email, u"kim@example.org");
+  EXPECT_EQ(opened.profiles[1].email, u"lee@example.org");
+  EXPECT_EQ(opened.profiles[2].email, std::nullopt);
+  EXPECT_NE(opened.profiles[2].problem.find("max/NTUSER.DAT: not a readable Windows NT registry hive"),
+            std::string::npos) << opened.profiles[2].problem;
+  EXPECT_EQ(MailAddress(*opened.registry), u"Def. e-mail for this user: lee@example.org");
+}
+
 }  // namespace
 }  // namespace taloveric

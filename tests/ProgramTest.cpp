@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
+#include "platform/Unicode.h"
 #include "support/Fixtures.h"
 
 namespace taloveric {
@@ -172,6 +174,39 @@ TEST(Program, ShowsTheControlCharactersOfNamesFromADisk) {
   const Ran asked = Program(folder, "--print --user 'c\x1B[31m' xp");
   EXPECT_EQ(asked.status, 2);
   EXPECT_EQ(asked.err.find('\x1B'), std::string::npos) << asked.err;
+}
+
+// What a user exports with regedit on a working NT machine: NT's key alone.
+// It gives the whole report and the saved files, the key decoded into both.
+TEST(Program, AnExportOfNtsKeyAloneGivesTheWholeReport) {
+  TempFolder folder;
+  std::string id;
+  for (const char c : testing::DigitalProductId(testing::kXpProductKey)) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(c));
+    id += (id.empty() ? "" : ",") + std::string(hex);
+  }
+  const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n"
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
+                           "\"ProductName\"=\"Windows 10 Pro\"\r\n\"CurrentVersion\"=\"6.3\"\r\n"
+                           "\"CurrentMajorVersionNumber\"=dword:0000000a\r\n\"CurrentMinorVersionNumber\"=dword:00000000\r\n"
+                           "\"CurrentBuildNumber\"=\"22631\"\r\n\"RegisteredOwner\"=\"Kim\"\r\n"
+                           "\"SystemRoot\"=\"C:\\\\WINDOWS\"\r\n\"DigitalProductId\"=hex:" + id + "\r\n";
+  std::u16string wide = u"\uFEFF" + FromUtf8(text);
+  testing::WriteBytes(folder / "nt.reg", ToUtf16Le(wide));
+  std::filesystem::create_directories(folder / "save");
+  const Ran run = Program(folder, "--save --folder save nt.reg");
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string log = testing::ReadBytes(folder / "save/Taloveric.log");
+  for (const std::string& line : std::vector<std::string>{"Registered Owner: Kim", "Product: Windows 10 Pro", "Version: Windows NT 10.0",
+                                 "Version Number: 10.0.22631", "System Root Directory: C:\\WINDOWS",
+                                 std::string("Registration Code: ") + testing::kXpProductKey,
+                                 std::string("Remember to store >>>") + testing::kXpProductKey + "<<<"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+  }
+  const Ran json = Program(folder, "--format json nt.reg");
+  EXPECT_NE(json.out.find("\"windows\": \"Windows 11\""), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"keyKind\": \"installed\""), std::string::npos) << json.out;
 }
 
 }  // namespace
