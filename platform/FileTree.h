@@ -38,6 +38,11 @@ class FileTree {
   virtual std::optional<std::size_t> ReadAt(const std::string& file, std::uint64_t offset, char* buffer,
                                             std::size_t size) = 0;
 
+  // The whole of a regular file, read where it lies, once; one larger than
+  // `limit` bytes is refused before any of it is read. Throws SourceError
+  // naming the file as the user knows it (Shown) and what is wrong.
+  virtual std::string ReadAll(const std::string& file, std::uint64_t limit) = 0;
+
   // How the user knows a path: on this machine its path here; in an image,
   // the image, the place on it and the path on that file system
   // ("disk.img, partition 1 (FAT32, at byte 1048576):/WINDOWS/SYSTEM.DAT").
@@ -46,9 +51,6 @@ class FileTree {
   // that the tree is; both empty for a folder on this machine.
   virtual std::string Image() const { return ""; }
   virtual std::string Partition() const { return ""; }
-  // The file's own path on this machine, for libraries that open files by
-  // name; nullopt when it has none and must be read out first.
-  virtual std::optional<std::filesystem::path> HostPath(const std::string&) const { return std::nullopt; }
 };
 
 }  // namespace taloveric

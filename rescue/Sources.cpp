@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <map>
 
 #include "collect/ReadReg.h"
@@ -19,7 +20,6 @@
 #include "platform/offline/NtHiveFile.h"
 #include "platform/posix/FileIdentity.h"
 #include "platform/posix/HostTree.h"
-#include "platform/posix/PrivateFolder.h"
 #include "platform/posix/RegularFile.h"
 #include "rescue/Layout.h"
 
@@ -90,16 +90,6 @@ bool HasNtBuild(Registry& registry) {
          !ReadValueText(registry, key.get(), "CurrentBuildNumber").empty();
 }
 
-// `text` with the private folder's paths named as the user knows them.
-std::string Aliased(std::string text, const std::vector<std::pair<std::string, std::string>>& aliases) {
-  for (const auto& [from, to] : aliases) {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-      text.replace(at, from.size(), to);
-    }
-  }
-  return text;
-}
-
 // Builds the one registry the sources make: .reg exports into a tree in
 // memory, registry files mounted where Windows keeps them.
 class Builder {
@@ -107,24 +97,28 @@ class Builder {
   void AddExport(const fs::path& file) {
     unicodeExport_ = LoadRegFile(file, Memory()) || unicodeExport_;
     files_.push_back(file.string());
+    sourceFiles_.push_back({file.string(), "", ""});
   }
   void AddExportText(std::string_view text, std::string_view name) {
     unicodeExport_ = LoadRegText(text, name, Memory()) || unicodeExport_;
   }
 
-  // `role` is known for the files found in a Windows folder; `listed` is
-  // the file as the files read list it, when that is not `file` itself.
-  void AddHive(const fs::path& file, FileKind kind, std::optional<Role> role = std::nullopt,
-               const std::string& listed = "") {
+  // A registry file, its bytes read by `read` (where it lies, once):
+  // `shown` is how the user knows it and `where` how the files read list it;
+  // `role` is known for the files found in a Windows folder.
+  void AddHive(const std::function<std::string()>& read, const std::string& shown, SourceFile where, FileKind kind,
+               std::optional<Role> role = std::nullopt) {
     if (family_ && *family_ != kind) {
-      throw SourceError(file.string() + ": Windows 95/98/Me files and NT hives cannot be read together");
+      throw SourceError(shown + ": Windows 95/98/Me files and NT hives cannot be read together");
     }
     family_ = kind;
+    const fs::path file = shown;
     if (!role) role = RoleByName(file, kind);
-    files_.push_back(listed.empty() ? file.string() : listed);
+    files_.push_back(shown);
+    sourceFiles_.push_back(std::move(where));
     std::shared_ptr<HiveFile> hive;
     try {
-      hive = kind == FileKind::Win9xRegistry ? OpenCregFile(file) : OpenNtHiveFile(file);
+      hive = kind == FileKind::Win9xRegistry ? OpenCregFile(read(), shown) : OpenNtHiveFile(read(), shown);
     } catch (const SourceError& error) {
       if (role != Role::User && role != Role::System) throw;
       // The machine's values, the product key among them, do not depend on it.
@@ -158,12 +152,6 @@ class Builder {
   }
 
   void Warn(std::string warning) { warnings_.push_back(std::move(warning)); }
-  // Files read out of a disk image are in `readOut.file`, on the image and
-  // partition it names; the user knows that folder as `shown`.
-  void ReadOut(SourceFile readOut, std::string shown) {
-    readOut_ = std::move(readOut);
-    readOutShown_ = std::move(shown);
-  }
   void Backup(BackupRead backup, std::string warning) {
     backups_.push_back(std::move(backup));
     Warn(std::move(warning));
@@ -175,6 +163,7 @@ class Builder {
     warnings_.pop_back();
     seen_.erase(lastRole_);
     files_.pop_back();
+    sourceFiles_.pop_back();
     return last;
   }
 
@@ -200,20 +189,7 @@ class Builder {
     opened.notes = std::move(notes);
     opened.warnings = std::move(warnings_);
     opened.backups = std::move(backups_);
-    for (const std::string& file : opened.files) {
-      if (readOut_ && file.starts_with(readOut_->file + "/")) {
-        opened.sourceFiles.push_back({file.substr(readOut_->file.size()), readOut_->image, readOut_->partition});
-      } else {
-        opened.sourceFiles.push_back({file, "", ""});
-      }
-    }
-    if (readOut_) opened.aliases.emplace_back(readOut_->file + "/", readOutShown_);
-    for (std::string& text : opened.notes) text = Aliased(text, opened.aliases);
-    for (std::string& file : opened.files) file = Aliased(file, opened.aliases);
-    for (BackupRead& backup : opened.backups) {
-      backup.file = Aliased(backup.file, opened.aliases);
-      backup.why = Aliased(backup.why, opened.aliases);
-    }
+    opened.sourceFiles = std::move(sourceFiles_);
     return opened;
   }
 
@@ -253,8 +229,7 @@ class Builder {
   std::vector<std::string> warnings_;
   std::vector<std::string> files_;
   Role lastRole_ = Role::User;
-  std::optional<SourceFile> readOut_;
-  std::string readOutShown_;
+  std::vector<SourceFile> sourceFiles_;
 };
 
 // A moment as a backup's date is given, in `format` (UTC); empty when not known.
@@ -266,58 +241,14 @@ std::string Written(const std::optional<std::time_t>& when, const char* format) 
   return text;
 }
 
-// The largest file read out of an image: far more than any registry holds.
+// The largest registry file read: far more than any registry holds.
 constexpr std::uint64_t kLargestHive = 256u << 20;
 
-// The files of a tree as the format libraries open them, by a name on this
-// machine: a folder's files in place, an image's read out into a private
-// folder, laid out as on the disk, once each.
-class LocalFiles {
- public:
-  explicit LocalFiles(FileTree& tree) : tree_(tree) {}
-
-  std::filesystem::path Get(const std::string& file) {
-    if (auto here = tree_.HostPath(file)) return *here;
-    if (!folder_) folder_ = std::make_unique<PrivateFolder>("taloveric-image");
-    if (folder_->empty()) throw SourceError(tree_.Shown(file) + ": no private folder to read it out to");
-    const fs::path to = Copies() / file;
-    if (std::find(copied_.begin(), copied_.end(), file) != copied_.end()) return to;
-    const auto info = tree_.Stat(file);
-    if (!info) throw SourceError(tree_.Shown(file) + ": cannot be read");
-    if (info->size > kLargestHive) throw SourceError(tree_.Shown(file) + ": larger than any registry file");
-    std::error_code ec;
-    fs::create_directories(to.parent_path(), ec);
-    std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    if (ec || !out) throw SourceError(tree_.Shown(file) + ": cannot be read out to " + to.string());
-    std::vector<char> buffer(1 << 16);
-    for (std::uint64_t at = 0; at < info->size;) {
-      const auto got = tree_.ReadAt(file, at, buffer.data(), buffer.size());
-      if (!got || *got == 0) break;  // what the disk still gives; the readers judge the rest
-      out.write(buffer.data(), static_cast<std::streamsize>(*got));
-      at += *got;
-    }
-    out.close();
-    copied_.push_back(file);
-    return to;
-  }
-
-  FileTree& Tree() const { return tree_; }
-
-  // Tells `builder` where the copies are, if any were made, so that the
-  // files read are named as the user knows them.
-  void NameCopies(Builder& builder) const {
-    if (folder_ && !folder_->empty()) {
-      builder.ReadOut({Copies().string(), tree_.Image(), tree_.Partition()}, tree_.Shown(""));
-    }
-  }
-
- private:
-  fs::path Copies() const { return folder_->path() / "disk"; }
-
-  FileTree& tree_;
-  std::unique_ptr<PrivateFolder> folder_;  // made on the first copy
-  std::vector<std::string> copied_;
-};
+// Where a file of a tree is, as the files read list it.
+SourceFile Where(FileTree& tree, const std::string& file) {
+  return tree.Image().empty() ? SourceFile{tree.Shown(file), "", ""}
+                              : SourceFile{"/" + file, tree.Image(), tree.Partition()};
+}
 
 // A file to read for one part of the registry: the live one or a backup.
 struct Candidate {
@@ -325,28 +256,28 @@ struct Candidate {
   std::string inCabinet;  // the name in that cabinet; empty for a file of its own
   std::string name;       // how the user knows it
   std::optional<std::time_t> date;  // the backup's own
-  fs::path extracted;     // the copy out of the cabinet, once taken out
+  std::optional<std::string> extracted;  // what was taken out of the cabinet, once taken out
 };
 
 // Reads the first of `candidates` that can be read (the live file first,
 // then the backups Windows kept) and says which file the report comes from.
 // A cabinet is opened only when every file before it failed.
-void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, LocalFiles& local,
-                      std::vector<Candidate>& candidates, bool liveFirst, FileKind kind, Role role,
-                      const PrivateFolder* scratch) {
+void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, FileTree& tree,
+                      std::vector<Candidate>& candidates, bool liveFirst, FileKind kind, Role role) {
+  std::string why = liveFirst ? "" : "no live file beside it";
+  std::string cabinetProblem;  // a cabinet that is there but cannot be read
   // Whether the candidate is there to be read: a cabinet that cannot be read
   // or lacks the file is no backup.
   const auto there = [&](Candidate& candidate) {
-    if (candidate.inCabinet.empty() || !candidate.extracted.empty()) return true;
-    if (scratch == nullptr || scratch->empty()) return false;
+    if (candidate.inCabinet.empty() || candidate.extracted) return true;
     try {
-      candidate.extracted =
-          ExtractFromCabinet(local.Get(candidate.file), candidate.inCabinet, scratch->path()).value_or(fs::path());
-    } catch (const SourceError&) {
+      candidate.extracted = ExtractFromCabinet(tree.ReadAll(candidate.file, kLargestHive), candidate.inCabinet,
+                                               kLargestHive, tree.Shown(candidate.file));
+    } catch (const SourceError& error) {
+      cabinetProblem = error.what();
     }
-    return !candidate.extracted.empty();
+    return candidate.extracted.has_value();
   };
-  std::string why = liveFirst ? "" : "no live file beside it";
   for (std::size_t i = 0; i < candidates.size(); ++i) {
     Candidate& candidate = candidates[i];
     if (!there(candidate)) continue;
@@ -356,9 +287,12 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, LocalFi
     try {
       const std::size_t warnings = builder.WarningCount();
       if (candidate.inCabinet.empty()) {
-        builder.AddHive(local.Get(candidate.file), kind, role);
+        builder.AddHive([&] { return tree.ReadAll(candidate.file, kLargestHive); }, candidate.name,
+                        Where(tree, candidate.file), kind, role);
       } else {
-        builder.AddHive(candidate.extracted, kind, role, local.Get(candidate.file).string() + "\\" + candidate.inCabinet);
+        SourceFile where = Where(tree, candidate.file);
+        where.file += "\\" + candidate.inCabinet;
+        builder.AddHive([&] { return std::move(*candidate.extracted); }, candidate.name, where, kind, role);
       }
       if (builder.WarningCount() != warnings && !last()) {
         why = builder.TakeLastWarning();  // a user file that could not be read
@@ -379,6 +313,14 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, LocalFi
     }
     return;
   }
+  // Nothing could be read; what was wrong with the last that is there is said.
+  if (!cabinetProblem.empty()) {
+    if (role != Role::Machine) {
+      builder.Warn(cabinetProblem + "; the report's e-mail line is left empty");
+      return;
+    }
+    throw SourceError(cabinetProblem);
+  }
 }
 
 // The live file, the backups Windows kept of it and, on Windows 98 and Me,
@@ -390,7 +332,7 @@ std::vector<Candidate> Candidates(FileTree& tree, const std::string& live,
   const auto add = [&](const std::string& file, const std::string& inCabinet) {
     const auto info = tree.Stat(file);
     out.push_back({file, inCabinet, tree.Shown(file) + (inCabinet.empty() ? "" : "\\" + inCabinet),
-                   info ? info->modified : std::nullopt, {}});
+                   info ? info->modified : std::nullopt, std::nullopt});
   };
   if (!live.empty()) add(live, "");
   for (const std::string& backup : backups) add(backup, "");
@@ -408,13 +350,14 @@ std::string HeadOf(FileTree& tree, const std::string& file, std::size_t count) {
 
 // Every profile of an installation with the address its report would show,
 // each read on its own; one that cannot be read says why.
-std::vector<ProfileFound> EveryProfile(LocalFiles& local, const Installation& found) {
+std::vector<ProfileFound> EveryProfile(FileTree& tree, const Installation& found) {
   std::vector<ProfileFound> out;
   for (const auto& [name, file] : found.profiles) {
-    ProfileFound profile{name, local.Tree().Shown(file), std::nullopt, ""};
+    ProfileFound profile{name, tree.Shown(file), std::nullopt, ""};
     try {
-      const std::filesystem::path here = local.Get(file);
-      const std::shared_ptr<HiveFile> hive = found.nt ? OpenNtHiveFile(here) : OpenCregFile(here);
+      std::string bytes = tree.ReadAll(file, kLargestHive);
+      const std::shared_ptr<HiveFile> hive =
+          found.nt ? OpenNtHiveFile(std::move(bytes), tree.Shown(file)) : OpenCregFile(std::move(bytes), tree.Shown(file));
       MountedRegistry user;
       user.Mount(kHkeyCurrentUser, "", hive, hive->Root());
       profile.email = DefaultMailAddress(user);
@@ -453,19 +396,19 @@ void WarnOfUnwrittenChanges(Builder& builder, FileTree& tree, const Installation
 // (the only profile, the one named, or the one picked among several), or on
 // Windows 9x without profiles the default user's.
 void AddInstallation(Builder& builder, std::vector<std::string>& notes, std::vector<ProfileFound>& profiles,
-                     LocalFiles& local, const Installation& found, const std::string& named,
+                     FileTree& tree, const Installation& found, const std::string& named,
                      const std::optional<std::string>& user, const Chooser& choose) {
   const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
-  FileTree& tree = local.Tree();
   if (found.nt) WarnOfUnwrittenChanges(builder, tree, found);
-  // Where a cabinet's files are taken out, when there is a cabinet.
-  const auto scratch = found.cabinet ? std::make_unique<PrivateFolder>("taloveric-cab") : nullptr;
   auto machine = Candidates(tree, found.machine, found.machineBackups, found.cabinet, "SYSTEM.DAT");
-  AddFirstReadable(builder, notes, local, machine, !found.machine.empty(), kind, Role::Machine, scratch.get());
-  if (!found.system.empty()) builder.AddHive(local.Get(found.system), kind, Role::System);
+  AddFirstReadable(builder, notes, tree, machine, !found.machine.empty(), kind, Role::Machine);
+  if (!found.system.empty()) {
+    builder.AddHive([&] { return tree.ReadAll(found.system, kLargestHive); }, tree.Shown(found.system),
+                    Where(tree, found.system), kind, Role::System);
+  }
   std::vector<std::string> names;
   for (const auto& profile : found.profiles) names.push_back(profile.first);
-  profiles = EveryProfile(local, found);
+  profiles = EveryProfile(tree, found);
   std::optional<std::string> chosen = user;
   if (!chosen && names.size() == 1) chosen = names[0];
   std::string userFile = found.defaultUser, userBackup = found.defaultUserBackup;
@@ -501,7 +444,7 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, std::vec
   std::vector<std::string> userBackups;
   if (!userBackup.empty()) userBackups.push_back(userBackup);
   auto users = Candidates(tree, userFile, userBackups, userCabinet, "USER.DAT");
-  if (!users.empty()) AddFirstReadable(builder, notes, local, users, !userFile.empty(), kind, Role::User, scratch.get());
+  if (!users.empty()) AddFirstReadable(builder, notes, tree, users, !userFile.empty(), kind, Role::User);
 }
 
 }  // namespace
@@ -528,7 +471,6 @@ std::optional<fs::path> SourceWrittenOnto(const std::vector<fs::path>& sources, 
 std::vector<std::string> OpenedSources::AllWarnings() const {
   std::vector<std::string> all = warnings;
   if (registry) all.insert(all.end(), registry->Problems().begin(), registry->Problems().end());
-  for (std::string& warning : all) warning = Aliased(warning, aliases);
   return all;
 }
 
@@ -566,9 +508,7 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
   bool folder = false, image = false;
   unsigned installations = 1;
   const auto addInstallation = [&](FileTree& tree, const Installation& found, const std::string& named) {
-    LocalFiles local(tree);
-    AddInstallation(builder, notes, profiles, local, found, named, user, choose);
-    local.NameCopies(builder);
+    AddInstallation(builder, notes, profiles, tree, found, named, user, choose);
   };
   for (const fs::path& source : sources) {
     std::error_code ec;
@@ -675,7 +615,8 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
     if (kind == FileKind::RegExport) {
       builder.AddExport(source);
     } else {
-      builder.AddHive(source, kind);
+      builder.AddHive([&] { return ReadRegularFile(source, kLargestHive, "a registry file"); }, source.string(),
+                      {source.string(), "", ""}, kind);
     }
   }
   if (user && !folder) {

@@ -41,9 +41,6 @@ struct OpenedSources {
   Family family = Family::Windows9x;
   // The ANSI code page the installation says it used, where it says so.
   std::optional<unsigned> codePage;
-  // How the files read out of a disk image are named to the user: where in the
-  // private folder they were read out to, and the image and partition they came from.
-  std::vector<std::pair<std::string, std::string>> aliases;
   // How many Windows installations the disk image holds (1 for other sources).
   unsigned installations = 1;
   // Every profile of the installation, each with its e-mail address.

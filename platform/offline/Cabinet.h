@@ -1,16 +1,20 @@
 #pragma once
 // The cabinets (SYSBCKUP\RB0nn.CAB) in which Windows 98 and Me keep the
-// registry of their last good starts.
+// registry of their last good starts, read in memory: nothing is written.
 
-#include <filesystem>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace taloveric {
 
-// Copies the file named `name` (without regard to case) out of `cabinet` into
-// the folder `to`; nullopt when the cabinet cannot be read or lacks it.
-std::optional<std::filesystem::path> ExtractFromCabinet(const std::filesystem::path& cabinet, const std::string& name,
-                                                        const std::filesystem::path& to);
+// The file named `name` (without regard to case) taken out of the cabinet
+// whose bytes are `cabinet`; nullopt when the cabinet cannot be read or lacks
+// it. A file the cabinet says is larger than `limit` is refused with a
+// SourceError naming `shown` (the cabinet as the user knows it) before any
+// of it is unpacked.
+std::optional<std::string> ExtractFromCabinet(std::string_view cabinet, const std::string& name,
+                                              std::uint64_t limit, const std::string& shown);
 
 }  // namespace taloveric

@@ -1,12 +1,15 @@
 #include "platform/offline/CregFile.h"
 
+#include <libbfio.h>
 #include <libcreg.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "platform/posix/RegularFile.h"
 
 namespace taloveric {
 namespace {
@@ -84,9 +87,9 @@ std::unordered_map<std::uint32_t, std::string> KeyNames(const std::string& bytes
 // Checks that the key tree of the navigation block (RGKN) is a tree: every
 // link inside the block, no key reached twice. libcreg follows the links as
 // they stand, and a loop among them would hold it for ever.
-void CheckKeyTree(const std::filesystem::path& path, const std::string& bytes) {
+void CheckKeyTree(const std::string& name, const std::string& bytes) {
   const auto damaged = [&](const std::string& what) {
-    return SourceError(path.string() + ": not a readable Windows 95/98/Me registry file (" + what + ")");
+    return SourceError(name + ": not a readable Windows 95/98/Me registry file (" + what + ")");
   };
   if (bytes.size() < kBlock + kBlock || bytes.compare(kBlock, 4, "RGKN") != 0) throw damaged("no key block");
   const std::size_t blockSize = Read32(bytes, kBlock + 4);
@@ -110,19 +113,82 @@ void CheckKeyTree(const std::filesystem::path& path, const std::string& bytes) {
   }
 }
 
+// The bytes of a file in memory as libbfio hands them to libcreg: reads and
+// seeks within them, nothing else.
+class MemoryIo {
+ public:
+  explicit MemoryIo(const std::string& bytes) : bytes_(bytes) {}
+
+  libbfio_handle_t* Handle() {
+    if (handle_ != nullptr) return handle_;
+    libbfio_error_t* error = nullptr;
+    if (libbfio_handle_initialize(&handle_, reinterpret_cast<intptr_t*>(this), nullptr, nullptr, Open, Close, Read,
+                                  nullptr, Seek, Exists, IsOpen, Size, 0, &error) != 1) {
+      libbfio_error_free(&error);
+      handle_ = nullptr;
+    }
+    return handle_;
+  }
+  ~MemoryIo() {
+    if (handle_ != nullptr) libbfio_handle_free(&handle_, nullptr);
+  }
+  MemoryIo(const MemoryIo&) = delete;
+  MemoryIo& operator=(const MemoryIo&) = delete;
+
+ private:
+  static MemoryIo& Of(intptr_t* io) { return *reinterpret_cast<MemoryIo*>(io); }
+  static int Open(intptr_t* io, int, libbfio_error_t**) {
+    Of(io).open_ = true;
+    Of(io).at_ = 0;
+    return 1;
+  }
+  static int Close(intptr_t* io, libbfio_error_t**) {
+    Of(io).open_ = false;
+    return 0;
+  }
+  static ssize_t Read(intptr_t* io, uint8_t* buffer, size_t size, libbfio_error_t**) {
+    MemoryIo& file = Of(io);
+    const std::size_t left = file.at_ < file.bytes_.size() ? file.bytes_.size() - file.at_ : 0;
+    const std::size_t count = std::min(size, left);
+    std::memcpy(buffer, file.bytes_.data() + file.at_, count);
+    file.at_ += count;
+    return static_cast<ssize_t>(count);
+  }
+  static off64_t Seek(intptr_t* io, off64_t offset, int whence, libbfio_error_t**) {
+    MemoryIo& file = Of(io);
+    const off64_t base = whence == SEEK_CUR ? static_cast<off64_t>(file.at_)
+                         : whence == SEEK_END ? static_cast<off64_t>(file.bytes_.size())
+                                              : 0;
+    if (base + offset < 0) return -1;
+    file.at_ = static_cast<std::size_t>(base + offset);
+    return base + offset;
+  }
+  static int Exists(intptr_t*, libbfio_error_t**) { return 1; }
+  static int IsOpen(intptr_t* io, libbfio_error_t**) { return Of(io).open_ ? 1 : 0; }
+  static int Size(intptr_t* io, size64_t* size, libbfio_error_t**) {
+    *size = Of(io).bytes_.size();
+    return 1;
+  }
+
+  const std::string& bytes_;
+  std::size_t at_ = 0;
+  bool open_ = false;
+  libbfio_handle_t* handle_ = nullptr;
+};
+
 class CregFile : public HiveFile {
  public:
-  explicit CregFile(const std::filesystem::path& path) : name_(path.string()) {
-    // Far above any Windows 9x registry.
-    bytes_ = ReadRegularFile(path, 256u << 20, "a Windows 95/98/Me registry file");
-    CheckKeyTree(path, bytes_);
+  CregFile(std::string bytes, const std::string& name) : name_(name), bytes_(std::move(bytes)), io_(bytes_) {
+    CheckKeyTree(name_, bytes_);
     names_ = KeyNames(bytes_);
     libcreg_file_t* file = nullptr;
     libcreg_error_t* error = nullptr;
     if (libcreg_file_initialize(&file, &error) != 1) throw SourceError(name_ + ": " + Describe(error));
     file_.reset(file);
+    libbfio_handle_t* handle = io_.Handle();
+    if (handle == nullptr) throw SourceError(name_ + ": cannot be read from memory");
     if (libcreg_file_set_ascii_codepage(file, LIBCREG_CODEPAGE_WINDOWS_1252, &error) != 1 ||
-        libcreg_file_open(file, name_.c_str(), LIBCREG_OPEN_READ, &error) != 1) {
+        libcreg_file_open_file_io_handle(file, handle, LIBCREG_OPEN_READ, &error) != 1) {
       throw SourceError(name_ + ": not a readable Windows 95/98/Me registry file (" + Describe(error) + ")");
     }
     libcreg_key_t* root = nullptr;
@@ -228,7 +294,8 @@ class CregFile : public HiveFile {
   }
 
   std::string name_;
-  std::string bytes_;  // the file, for its navigation and data blocks
+  std::string bytes_;  // the file, for its navigation and data blocks and for libcreg
+  MemoryIo io_;        // libcreg's way to bytes_
   std::unordered_map<std::uint32_t, std::string> names_;
   std::unique_ptr<libcreg_file_t, FileFree> file_;
   std::vector<Key> keys_;  // every key found so far; a Node is its index
@@ -236,6 +303,8 @@ class CregFile : public HiveFile {
 
 }  // namespace
 
-std::shared_ptr<HiveFile> OpenCregFile(const std::filesystem::path& file) { return std::make_shared<CregFile>(file); }
+std::shared_ptr<HiveFile> OpenCregFile(std::string bytes, const std::string& name) {
+  return std::make_shared<CregFile>(std::move(bytes), name);
+}
 
 }  // namespace taloveric

@@ -1,15 +1,17 @@
 #pragma once
 // A Windows 95/98/Me registry file (SYSTEM.DAT or USER.DAT), read with libcreg.
 
-#include <filesystem>
+#include <string>
 #include <memory>
 
 #include "platform/HiveFile.h"
 
 namespace taloveric {
 
-// Opens `file` read-only; throws SourceError naming it when it is not a
-// readable Windows 9x registry file.
-std::shared_ptr<HiveFile> OpenCregFile(const std::filesystem::path& file);
+// Reads a registry file from its bytes, in memory: nothing is opened by
+// name. `name` is how messages name it (the file as the user knows it);
+// throws SourceError naming it when it is not a readable Windows 9x
+// registry file.
+std::shared_ptr<HiveFile> OpenCregFile(std::string bytes, const std::string& name);
 
 }  // namespace taloveric

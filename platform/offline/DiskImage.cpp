@@ -176,12 +176,37 @@ class ImageTree : public FileTree {
     return static_cast<std::size_t>(got);
   }
 
+  std::string ReadAll(const std::string& file, std::uint64_t limit) override {
+    TSK_FS_FILE* opened = Open(file);
+    if (opened == nullptr) throw SourceError(Shown(file) + ": cannot be read (" + TskError() + ")");
+    const auto length = static_cast<std::uint64_t>(opened->meta->size);
+    if (length > limit) {
+      throw SourceError(Shown(file) + ": is larger than " + std::to_string(limit >> 20) +
+                        " MiB, the most a registry file may be");
+    }
+    std::string bytes(static_cast<std::size_t>(length), '\0');
+    for (std::uint64_t at = 0; at < length;) {
+      const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length - at, 1u << 20));
+      const ssize_t got =
+          tsk_fs_file_read(opened, static_cast<TSK_OFF_T>(at), bytes.data() + at, chunk, TSK_FS_FILE_READ_FLAG_NONE);
+      if (got <= 0) {
+        tsk_error_reset();
+        throw SourceError(Shown(file) + ": its data cannot be read past byte " + std::to_string(at) + " of its " +
+                          std::to_string(length) + ": the image (" + std::to_string(ImageSize()) +
+                          " bytes) may be cut short, or still being copied");
+      }
+      at += static_cast<std::uint64_t>(got);
+    }
+    return bytes;
+  }
+
   std::string Shown(const std::string& path) const override { return image_ + ", " + partition_ + ":" + Absolute(path); }
   std::string Image() const override { return image_; }
   std::string Partition() const override { return partition_; }
 
  private:
   static std::string Absolute(const std::string& path) { return "/" + path; }
+  std::uint64_t ImageSize() const { return static_cast<std::uint64_t>(fileSystem_->img_info->size); }
 
   // A folder's entries as the file system gives them.
   std::vector<Entry> Read(const std::string& folder, std::string& problem) {

@@ -1,6 +1,8 @@
 #include "platform/offline/NtHiveFile.h"
 
 #include <hivex.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -25,9 +27,23 @@ struct HiveClose {
 
 class NtHiveFile : public HiveFile {
  public:
-  explicit NtHiveFile(const std::filesystem::path& path) : name_(path.string()) {
+  NtHiveFile(const std::string& bytes, const std::string& name) : name_(name) {
+    // hivex opens a hive only by a name: it is given the name of a file in
+    // memory that this process alone holds, gone with its descriptor.
+    const int fd = ::memfd_create("taloveric-hive", MFD_CLOEXEC);
+    if (fd < 0) throw SourceError(name_ + ": cannot be held in memory (" + std::strerror(errno) + ")");
+    const struct Closer {
+      int fd;
+      ~Closer() { ::close(fd); }
+    } closer{fd};
+    for (std::size_t done = 0; done < bytes.size();) {
+      const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw SourceError(name_ + ": cannot be held in memory (" + std::strerror(errno) + ")");
+      done += static_cast<std::size_t>(n);
+    }
     errno = 0;
-    hive_.reset(hivex_open(name_.c_str(), 0));
+    hive_.reset(hivex_open(("/proc/self/fd/" + std::to_string(fd)).c_str(), 0));
     if (!hive_) {
       // hivex answers ENOTSUP for a file whose structure it does not accept.
       const std::string why = errno == ENOTSUP || errno == EINVAL ? "its structure is damaged"
@@ -98,8 +114,8 @@ class NtHiveFile : public HiveFile {
 
 }  // namespace
 
-std::shared_ptr<HiveFile> OpenNtHiveFile(const std::filesystem::path& file) {
-  return std::make_shared<NtHiveFile>(file);
+std::shared_ptr<HiveFile> OpenNtHiveFile(std::string bytes, const std::string& name) {
+  return std::make_shared<NtHiveFile>(bytes, name);
 }
 
 }  // namespace taloveric

@@ -1,15 +1,17 @@
 #pragma once
 // A Windows NT, 2000 or XP registry hive (SOFTWARE or NTUSER.DAT), read with hivex.
 
-#include <filesystem>
+#include <string>
 #include <memory>
 
 #include "platform/HiveFile.h"
 
 namespace taloveric {
 
-// Opens `file` read-only; throws SourceError naming it when it is not a
-// readable NT registry hive.
-std::shared_ptr<HiveFile> OpenNtHiveFile(const std::filesystem::path& file);
+// Reads a hive from its bytes, in memory: nothing is opened by name that
+// anyone could swap. `name` is how messages name it (the file as the user
+// knows it); throws SourceError naming it when it is not a readable NT
+// registry hive.
+std::shared_ptr<HiveFile> OpenNtHiveFile(std::string bytes, const std::string& name);
 
 }  // namespace taloveric

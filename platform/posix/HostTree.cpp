@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/posix/RegularFile.h"
+
 namespace taloveric {
 namespace fs = std::filesystem;
 
@@ -51,6 +53,11 @@ std::optional<std::size_t> HostTree::ReadAt(const std::string& file, std::uint64
   }
   ::close(fd);
   return got;
+}
+
+std::string HostTree::ReadAll(const std::string& file, std::uint64_t limit) {
+  // Opened once, checked on its descriptor to be a regular file, read whole.
+  return ReadRegularFile(At(file), limit, "a registry file");
 }
 
 }  // namespace taloveric

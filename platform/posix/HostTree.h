@@ -15,8 +15,8 @@ class HostTree : public FileTree {
   std::optional<FileInfo> Stat(const std::string& file) override;
   std::optional<std::size_t> ReadAt(const std::string& file, std::uint64_t offset, char* buffer,
                                     std::size_t size) override;
+  std::string ReadAll(const std::string& file, std::uint64_t limit) override;
   std::string Shown(const std::string& path) const override { return At(path).string(); }
-  std::optional<std::filesystem::path> HostPath(const std::string& file) const override { return At(file); }
 
  private:
   std::filesystem::path At(const std::string& path) const { return path.empty() ? root_ : root_ / path; }
