@@ -447,7 +447,73 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, std::vec
   if (!users.empty()) AddFirstReadable(builder, notes, tree, users, !userFile.empty(), kind, Role::User);
 }
 
+// An installation on a disk image: its file system, where its files are,
+// and how the user is told of it.
+struct OnDisk {
+  FileTree* tree;
+  Installation installation;
+  std::string place;
+};
+
+// Each file system of `disk` that holds a Windows registry, in the disk's
+// order, and after each the installation an upgrade left in Windows.old.
+// Throws SourceError when there is none, naming BitLocker where it is why.
+std::vector<OnDisk> InstallationsOn(const DiskImage& disk, const fs::path& source, std::vector<std::string>& notes) {
+  std::vector<OnDisk> found;
+  for (const auto& tree : disk.FileSystems()) {
+    try {
+      found.push_back({tree.get(), FindInstallation(*tree, "", source.string()), tree->Partition()});
+    } catch (const SourceError&) {
+      // no Windows here
+    }
+    if (const auto previous = PreviousInstallation(*tree, "")) {
+      try {
+        found.push_back({tree.get(), FindInstallation(*tree, *previous, source.string()),
+                         tree->Partition() + ", the previous installation in " + *previous});
+      } catch (const SourceError&) {
+        // an upgrade's leftovers without a registry
+      }
+    }
+  }
+  std::string encrypted;
+  for (const std::string& where : disk.Encrypted()) encrypted += (encrypted.empty() ? "" : ", ") + where;
+  if (found.empty() && !encrypted.empty()) {
+    throw SourceError(source.string() + ": " + encrypted + " is encrypted with BitLocker and cannot be read "
+                      "until it is unlocked: unlock it with its recovery key (for example: sudo cryptsetup open "
+                      "--type bitlk /dev/sdXN windows, or on an image through a loop device: sudo losetup -r -P "
+                      "-f --show DISK) and give the unlocked device (/dev/mapper/windows)");
+  }
+  if (found.empty()) {
+    throw SourceError(source.string() + ": no Windows registry on this disk (looked on every partition for "
+                                        "SYSTEM.DAT and System32\\config\\SOFTWARE)");
+  }
+  if (!encrypted.empty()) {
+    notes.push_back(source.string() + ": " + encrypted + " is encrypted with BitLocker and was not read");
+  }
+  return found;
+}
+
 }  // namespace
+
+void ForEachInstallation(const fs::path& source, const std::function<void(unsigned, const OpenOne&)>& each) {
+  const DiskImage disk(source);
+  std::vector<std::string> notes;
+  const std::vector<OnDisk> found = InstallationsOn(disk, source, notes);
+  const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    each(static_cast<unsigned>(i + 1), [&] {
+      Builder builder;
+      std::vector<std::string> own = notes;
+      std::vector<ProfileFound> profiles;
+      AddInstallation(builder, own, profiles, *found[i].tree, found[i].installation,
+                      source.string() + ", " + found[i].place, std::nullopt, nobody);
+      OpenedSources opened = builder.Finish(std::move(own));
+      opened.installations = static_cast<unsigned>(found.size());
+      opened.profiles = std::move(profiles);
+      return opened;
+    });
+  }
+}
 
 std::optional<unsigned> ReadAnsiCodePage(Registry& registry) {
   ScopedRegKey key(registry);
@@ -493,6 +559,14 @@ FileKind DetectKind(const fs::path& file) {
       magic.starts_with("Wind") || AsciiLower(file.extension().string()) == ".reg") {
     return FileKind::RegExport;
   }
+  // What can be named but not read as it is.
+  if (head.starts_with("PK\x03\x04")) throw SourceError(file.string() + ": a zip archive; unpack it first");
+  if (head.starts_with("7z\xBC\xAF\x27\x1C")) throw SourceError(file.string() + ": a 7z archive; unpack it first");
+  if (head.size() >= 11 && head.compare(3, 8, "-FVE-FS-") == 0) {
+    throw SourceError(file.string() + ": a BitLocker volume, which cannot be read until it is unlocked: unlock it "
+                                      "with its recovery key (for example: sudo cryptsetup open --type bitlk FILE "
+                                      "windows) and give the unlocked device (/dev/mapper/windows)");
+  }
   if (LooksLikeDiskImage(file, head)) return FileKind::DiskImage;
   throw SourceError(file.string() + ": neither a .reg export nor a Windows registry file nor a disk image");
 }
@@ -534,44 +608,7 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       if (sources.size() > 1) throw SourceError(source.string() + ": a disk image must be the only source");
       folder = image = true;
       const DiskImage disk(source);
-      // Each file system that holds a Windows registry, in the disk's order,
-      // and after each the installation an upgrade left in Windows.old.
-      struct Found {
-        FileTree* tree;
-        Installation installation;
-        std::string place;  // as the user is told of it
-      };
-      std::vector<Found> found;
-      for (const auto& tree : disk.FileSystems()) {
-        try {
-          found.push_back({tree.get(), FindInstallation(*tree, "", source.string()), tree->Partition()});
-        } catch (const SourceError&) {
-          // no Windows here
-        }
-        if (const auto previous = PreviousInstallation(*tree, "")) {
-          try {
-            found.push_back({tree.get(), FindInstallation(*tree, *previous, source.string()),
-                             tree->Partition() + ", the previous installation in " + *previous});
-          } catch (const SourceError&) {
-            // an upgrade's leftovers without a registry
-          }
-        }
-      }
-      std::string encrypted;
-      for (const std::string& where : disk.Encrypted()) encrypted += (encrypted.empty() ? "" : ", ") + where;
-      if (found.empty() && !encrypted.empty()) {
-        throw SourceError(source.string() + ": " + encrypted + " is encrypted with BitLocker and cannot be read "
-                          "until it is unlocked: unlock it with its recovery key (for example: sudo cryptsetup open "
-                          "--type bitlk /dev/sdXN windows, or on an image through a loop device: sudo losetup -r -P "
-                          "-f --show DISK) and give the unlocked device (/dev/mapper/windows)");
-      }
-      if (found.empty()) {
-        throw SourceError(source.string() + ": no Windows registry on this disk (looked on every partition for "
-                                            "SYSTEM.DAT and System32\\config\\SOFTWARE)");
-      }
-      if (!encrypted.empty()) {
-        notes.push_back(source.string() + ": " + encrypted + " is encrypted with BitLocker and was not read");
-      }
+      const std::vector<OnDisk> found = InstallationsOn(disk, source, notes);
       std::string list;
       std::vector<std::string> places;
       for (std::size_t i = 0; i < found.size(); ++i) {
@@ -592,7 +629,7 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       if (pick < 1 || pick > found.size()) {
         throw SourceError(source.string() + ": no installation " + std::to_string(pick) + " (there are: " + list + ")");
       }
-      const Found& picked = found[pick - 1];
+      const OnDisk& picked = found[pick - 1];
       addInstallation(*picked.tree, picked.installation, source.string() + ", " + picked.place);
       continue;
     }

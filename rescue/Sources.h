@@ -68,6 +68,13 @@ OpenedSources OpenSources(const std::vector<std::filesystem::path>& sources, con
 std::optional<std::filesystem::path> SourceWrittenOnto(const std::vector<std::filesystem::path>& sources,
                                                        const std::filesystem::path& target);
 
+// Opens a disk image once and hands each of its installations to `each`,
+// by its number, with what opens it (throwing SourceError when it cannot be
+// read): an inventory's way, which reads every installation and asks no one.
+using OpenOne = std::function<OpenedSources()>;
+void ForEachInstallation(const std::filesystem::path& image,
+                         const std::function<void(unsigned, const OpenOne&)>& each);
+
 // The ANSI code page an installation's registry names
 // (HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Nls\CodePage "ACP").
 std::optional<unsigned> ReadAnsiCodePage(Registry& registry);

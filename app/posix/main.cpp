@@ -5,6 +5,8 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -299,25 +301,35 @@ int Inventory(const Options& options) {
   std::string out = csv ? CsvHeader() : "";
   bool failed = false;
   const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
+  const auto line = [&](const std::string& named, unsigned install, const OpenOne& open) {
+    try {
+      if (options.codePage) SetAnsiCodePage(*options.codePage);
+      OpenedSources opened = open();
+      UseCodePage(options.codePage, opened);
+      const Findings found = Collect(opened, named, install);
+      out += csv ? CsvRow(found) : JsonOutput(found, true);
+    } catch (const std::exception& error) {  // SourceError, RegFileError, an unknown code page
+      failed = true;
+      out += csv ? CsvError(named, error.what()) : JsonError(named, error.what());
+    }
+  };
   for (const std::filesystem::path& source : options.sources) {
     const std::string named = source.string();
-    for (unsigned install = 1, count = 1; install <= count; ++install) {
-      try {
-        if (options.codePage) SetAnsiCodePage(*options.codePage);
-        // Each installation of a disk image by its number, none left unpicked.
-        std::error_code ec;
-        const bool image = !std::filesystem::is_directory(source, ec) && DetectKind(source) == FileKind::DiskImage;
-        OpenedSources opened = OpenSources({source}, std::nullopt, nobody,
-                                           image ? std::optional<unsigned>(install) : std::nullopt);
-        count = opened.installations;
-        UseCodePage(options.codePage, opened);
-        const Findings found = Collect(opened, named, install);
-        out += csv ? CsvRow(found) : JsonOutput(found, true);
-      } catch (const std::exception& error) {  // SourceError, RegFileError, an unknown code page
-        failed = true;
-        out += csv ? CsvError(named, error.what()) : JsonError(named, error.what());
+    std::error_code ec;
+    bool image = false;
+    try {
+      image = !std::filesystem::is_directory(source, ec) && DetectKind(source) == FileKind::DiskImage;
+      // A disk image is opened once, and each of its installations read from it.
+      if (image) {
+        ForEachInstallation(source, [&](unsigned install, const OpenOne& open) { line(named, install, open); });
+        continue;
       }
+    } catch (const std::exception& error) {
+      failed = true;
+      out += csv ? CsvError(named, error.what()) : JsonError(named, error.what());
+      continue;
     }
+    line(named, 1, [&] { return OpenSources({source}, std::nullopt, nobody); });
   }
   const int status = Emit(options, out);
   return failed ? 2 : status;
@@ -394,6 +406,10 @@ int Run(const Options& options) {
 }  // namespace taloveric
 
 int main(int argc, char** argv) {
+  // The zone FAT's local dates are read in, read once: left unset, the C
+  // library looks at /etc/localtime again for every date a disk holds.
+  if (std::getenv("TZ") == nullptr) ::setenv("TZ", ":/etc/localtime", 0);
+  ::tzset();
   taloveric::Options options;
   if (const auto status = taloveric::Parse(argc, argv, options)) return *status;
   return taloveric::Run(options);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "platform/HiveFile.h"
 #include "platform/Unicode.h"
@@ -208,10 +209,23 @@ class ImageTree : public FileTree {
   static std::string Absolute(const std::string& path) { return "/" + path; }
   std::uint64_t ImageSize() const { return static_cast<std::uint64_t>(fileSystem_->img_info->size); }
 
+  // Where a path's file or folder is kept, from its folder's listing: a
+  // lookup by path would read every folder from the root down each time.
+  std::optional<TSK_INUM_T> InodeOf(const std::string& path) {
+    if (path.empty()) return fileSystem_->root_inum;
+    const std::size_t slash = path.rfind('/');
+    List(slash == std::string::npos ? "" : path.substr(0, slash), nullptr);
+    const auto found = inodes_.find(path);
+    if (found == inodes_.end()) return std::nullopt;
+    return found->second;
+  }
+
   // A folder's entries as the file system gives them.
   std::vector<Entry> Read(const std::string& folder, std::string& problem) {
     std::vector<Entry> out;
-    const std::unique_ptr<TSK_FS_DIR, DirClose> dir(tsk_fs_dir_open(fileSystem_.get(), Absolute(folder).c_str()));
+    const auto inode = InodeOf(folder);
+    const std::unique_ptr<TSK_FS_DIR, DirClose> dir(inode ? tsk_fs_dir_open_meta(fileSystem_.get(), *inode)
+                                                          : tsk_fs_dir_open(fileSystem_.get(), Absolute(folder).c_str()));
     if (!dir) {
       problem = Shown(folder) + ": " + TskError();
       return out;
@@ -222,6 +236,7 @@ class ImageTree : public FileTree {
       const std::string name = entry->name->name;
       if (!SafeName(name) || (entry->name->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0) continue;
       out.push_back({name, entry->name->type == TSK_FS_NAME_TYPE_DIR});
+      inodes_.try_emplace(folder.empty() ? name : folder + "/" + name, entry->name->meta_addr);
     }
     tsk_error_reset();
     // A name the file system lists twice (NTFS keeps some so) counts once.
@@ -235,7 +250,9 @@ class ImageTree : public FileTree {
   // when there is none.
   TSK_FS_FILE* Open(const std::string& file) {
     if (!open_ || openPath_ != file) {
-      open_.reset(tsk_fs_file_open(fileSystem_.get(), nullptr, Absolute(file).c_str()));
+      const auto inode = InodeOf(file);
+      open_.reset(inode ? tsk_fs_file_open_meta(fileSystem_.get(), nullptr, *inode)
+                        : tsk_fs_file_open(fileSystem_.get(), nullptr, Absolute(file).c_str()));
       openPath_ = file;
       if (open_ && (open_->meta == nullptr || open_->meta->type != TSK_FS_META_TYPE_REG || open_->meta->size < 0)) {
         open_.reset();
@@ -250,6 +267,7 @@ class ImageTree : public FileTree {
   std::unique_ptr<TSK_FS_FILE, FileClose> open_;
   std::string openPath_;
   std::map<std::string, std::pair<std::vector<Entry>, std::string>> listed_;
+  std::map<std::string, TSK_INUM_T> inodes_;  // of every path listed
 };
 
 // "FAT32", "NTFS" ...
@@ -367,6 +385,18 @@ bool LooksLikeDiskImage(const fs::path& file, const std::string& head) {
          head.starts_with("conectix") || (head.size() >= 512 && head[510] == '\x55' && head[511] == '\xAA');
 }
 
+// The file systems Windows is installed on (FAT, exFAT, NTFS), the only ones
+// tried: trying every kind The Sleuth Kit knows costs far more than reading
+// the one that is there. `open` opens one kind.
+template <class Open>
+TSK_FS_INFO* OpenWindowsFileSystem(const Open& open) {
+  for (const TSK_FS_TYPE_ENUM kind : {TSK_FS_TYPE_NTFS_DETECT, TSK_FS_TYPE_FAT_DETECT}) {
+    if (TSK_FS_INFO* found = open(kind)) return found;
+    tsk_error_reset();
+  }
+  return nullptr;
+}
+
 struct DiskImage::Opened {
   std::unique_ptr<TSK_IMG_INFO, ImageClose> disk;
   std::unique_ptr<TSK_VS_INFO, VolumesClose> volumes;
@@ -408,12 +438,15 @@ DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()
   opened_->volumes.reset(tsk_vs_open(opened_->disk.get(), 0, TSK_VS_TYPE_DETECT));
   if (opened_->volumes) {
     int number = 0;
+    std::set<TSK_DADDR_T> starts;  // a partition the table lists twice is read once
     for (TSK_PNUM_T i = 0; i < opened_->volumes->part_count; ++i) {
       const TSK_VS_PART_INFO* part = tsk_vs_part_get(opened_->volumes.get(), i);
       if (part == nullptr || (part->flags & TSK_VS_PART_FLAG_ALLOC) == 0) continue;
       ++number;
+      if (!starts.insert(part->start).second) continue;
       const auto readBoot = [&](char* buffer, std::size_t size) { return tsk_vs_part_read(part, 0, buffer, size); };
-      addFileSystem(tsk_fs_open_vol(part, TSK_FS_TYPE_DETECT), "partition " + std::to_string(number), readBoot,
+      const auto open = [&](TSK_FS_TYPE_ENUM kind) { return tsk_fs_open_vol(part, kind); };
+      addFileSystem(OpenWindowsFileSystem(open), "partition " + std::to_string(number), readBoot,
                     static_cast<TSK_OFF_T>(part->start * opened_->volumes->block_size));
     }
   } else {
@@ -421,7 +454,8 @@ DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()
     const auto readBoot = [&](char* buffer, std::size_t size) {
       return tsk_img_read(opened_->disk.get(), 0, buffer, size);
     };
-    addFileSystem(tsk_fs_open_img(opened_->disk.get(), 0, TSK_FS_TYPE_DETECT), "the disk's file system", readBoot, 0);
+    const auto open = [&](TSK_FS_TYPE_ENUM kind) { return tsk_fs_open_img(opened_->disk.get(), 0, kind); };
+    addFileSystem(OpenWindowsFileSystem(open), "the disk's file system", readBoot, 0);
   }
 }
 
