@@ -353,6 +353,11 @@ int Run(const Options& options) {
   try {
     if (options.codePage) SetAnsiCodePage(*options.codePage);
     opened = Open(options);
+  } catch (const std::bad_alloc&) {
+    std::string named;
+    for (const std::filesystem::path& source : options.sources) named += (named.empty() ? "" : " ") + source.string();
+    Say(named + ": cannot be read in the memory this system gives (out of memory)");
+    return 2;
   } catch (const std::exception& error) {  // SourceError, RegFileError, an unknown code page
     Say(error.what());
     return 2;

@@ -25,6 +25,8 @@ std::size_t MemoryHive::Bytes() const {
   return bytes_.capacity() + entries_.capacity() * sizeof(Entry) + slots_.capacity() * sizeof(std::uint32_t);
 }
 
+std::size_t MemoryHive::KeyBytes() { return sizeof(Entry) + 2 * sizeof(std::uint32_t); }
+
 std::uint32_t MemoryHive::Append(std::string_view bytes) {
   if (bytes_.size() + bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
     throw SourceError("a registry in memory cannot hold more than 4 GiB");
@@ -50,6 +52,27 @@ void MemoryHive::Index(std::uint32_t index) {
   std::size_t slot = Hash(entry.kind == Kind::Value, entry.owner, NameOf(entry)) & mask;
   while (slots_[slot] != 0) slot = (slot + 1) & mask;
   slots_[slot] = index + 1;
+}
+
+// Takes a deleted entry out of the index, moving back the entries after it in
+// its run of slots, so that no lookup ever probes past what was deleted: an
+// export that deletes and adds the same key again and again stays linear.
+void MemoryHive::Unindex(std::uint32_t index) {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t hole = Hash(entries_[index].kind == Kind::Value, entries_[index].owner, NameOf(entries_[index])) & mask;
+  while (slots_[hole] != index + 1) hole = (hole + 1) & mask;
+  slots_[hole] = 0;
+  for (std::size_t slot = (hole + 1) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+    const Entry& entry = entries_[slots_[slot] - 1];
+    const std::size_t home = Hash(entry.kind == Kind::Value, entry.owner, NameOf(entry)) & mask;
+    // The entry may move into the hole unless its home lies after the hole
+    // and up to its slot, going round the end.
+    const bool stays = hole <= slot ? (hole < home && home <= slot) : (hole < home || home <= slot);
+    if (stays) continue;
+    slots_[hole] = slots_[slot];
+    slots_[slot] = 0;
+    hole = slot;
+  }
 }
 
 // Doubles the index once it is half full; deleted entries are left out of it.
@@ -139,11 +162,17 @@ void MemoryHive::DeleteKey(Node from, std::string_view path) {
   }
   // The key can no longer be found, nor anything below it; handles still open
   // on them learn from Exists() that they are gone.
-  if (const auto index = Find(Kind::Key, parent, parts.back())) entries_[*index].deleted = true;
+  if (const auto index = Find(Kind::Key, parent, parts.back())) {
+    entries_[*index].deleted = true;
+    Unindex(*index);
+  }
 }
 
 void MemoryHive::DeleteValue(Node key, std::string_view name) {
-  if (const auto index = Find(Kind::Value, key, name)) entries_[*index].deleted = true;
+  if (const auto index = Find(Kind::Value, key, name)) {
+    entries_[*index].deleted = true;
+    Unindex(*index);
+  }
 }
 
 }  // namespace taloveric

@@ -31,6 +31,8 @@ class MemoryHive : public HiveFile {
 
   // What the tree holds in memory, in bytes.
   std::size_t Bytes() const;
+  // The least a key added below another costs in memory, its name aside.
+  static std::size_t KeyBytes();
 
  private:
   enum class Kind : std::uint8_t { Key, Value };
@@ -48,6 +50,7 @@ class MemoryHive : public HiveFile {
   std::uint32_t Add(Kind kind, Node owner, std::string_view name);
   std::uint32_t Append(std::string_view bytes);
   void Index(std::uint32_t entry);
+  void Unindex(std::uint32_t entry);
   void Grow();
   std::string_view NameOf(const Entry& entry) const { return {bytes_.data() + entry.name, entry.nameSize}; }
 

@@ -189,6 +189,13 @@ class Parser {
       haveKey_ = false;
       return;
     }
+    // A key line may name a path of any depth: what it would cost is
+    // weighed against the budget before any of it is made.
+    const auto levels = static_cast<std::size_t>(std::count(subPath.begin(), subPath.end(), '\\')) + 1;
+    if (registry_.Hive().Bytes() + levels * MemoryHive::KeyBytes() > budget_) {
+      Fail("a key nested " + std::to_string(levels) +
+           " levels deep, more than a registry export of its size could hold: damaged or not an export");
+    }
     registry_.CreateKey(root, subPath);
     root_ = root;
     path_ = subPath;
