@@ -14,19 +14,14 @@
 #include "rescue/Findings.h"
 #include "rescue/Sources.h"
 #include "support/Fixtures.h"
+#include "support/Shell.h"
 
 namespace taloveric {
 namespace {
 
+using testing::Quote;
+using testing::Shell;
 using testing::TempFolder;
-
-bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
-
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
 
 const auto kNobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
 
@@ -74,9 +69,7 @@ TEST(Costs, AKeyNestedBeyondItsFilesMeansIsRefused) {
 
 // A partition table that lists one partition twice: one installation, read once.
 TEST(Costs, APartitionListedTwiceIsReadOnce) {
-  for (const char* tool : {"mkfs.fat", "mcopy"}) {
-    if (!Shell(std::string("command -v ") + tool)) GTEST_SKIP() << tool << " is not installed";
-  }
+  if (!testing::HaveTools({"mkfs.fat", "mcopy"})) GTEST_SKIP() << "needs mkfs.fat, mcopy";
   TempFolder work;
   testing::WriteRegfFile(work / "WINDOWS/system32/config/SOFTWARE", testing::XpSoftware(), "SOFTWARE");
   const std::string raw = (work / "disk.raw").string();
@@ -111,9 +104,7 @@ TEST(Costs, APartitionListedTwiceIsReadOnce) {
 // A folder of many entries before the Windows folder, on an image, and a
 // Windows of many profiles: each found, each profile listed once.
 TEST(Costs, ManyEntriesAndProfilesOnAnImageAreAllRead) {
-  for (const char* tool : {"mkfs.fat", "mcopy", "mmd"}) {
-    if (!Shell(std::string("command -v ") + tool)) GTEST_SKIP() << tool << " is not installed";
-  }
+  if (!testing::HaveTools({"mkfs.fat", "mcopy", "mmd"})) GTEST_SKIP() << "needs mkfs.fat, mcopy, mmd";
   TempFolder work;
   const std::filesystem::path root = work / "disk";
   testing::WriteRegfFile(root / "Windows/System32/config/SOFTWARE", testing::XpSoftware(), "SOFTWARE");

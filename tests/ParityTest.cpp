@@ -15,10 +15,13 @@
 #include "rescue/Findings.h"
 #include "rescue/Sources.h"
 #include "support/Fixtures.h"
+#include "support/Shell.h"
 
 namespace taloveric {
 namespace {
 
+using testing::Quote;
+using testing::Shell;
 using testing::TempFolder;
 
 // A file of a layout: its path under the disk's root, what it holds, and its
@@ -49,14 +52,6 @@ testing::FixtureKey XpOwnedBy(const std::string& owner) {
     if (value.name == "RegisteredOwner") value = testing::Utf16("RegisteredOwner", owner);
   }
   return root;
-}
-
-bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
-
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
 }
 
 void SetDate(const std::filesystem::path& file, std::time_t date) {
@@ -216,18 +211,23 @@ TEST_P(ParityTest, EveryRouteGivesTheSameAnswer) {
 INSTANTIATE_TEST_SUITE_P(Layouts, ParityTest, ::testing::ValuesIn(kLayouts),
                          [](const auto& each) { return std::string(each.param.name); });
 
+// A 90 MiB disk, "disk.raw" in `work`, with two partitions of 40 MiB at
+// sectors 2048 and 83968: the first of MBR type `firstType`, the second FAT32.
+std::string TwoPartitions(const TempFolder& work, const std::string& firstType) {
+  const std::string raw = (work / "disk.raw").string();
+  EXPECT_TRUE(Shell("truncate -s 90M " + Quote(raw) + " && printf 'start=2048, size=81920, type=" + firstType +
+                    "\\nstart=83968, size=81920, type=c\\n' | sfdisk -q " + Quote(raw)));
+  return raw;
+}
+
 // A disk of two FAT32 partitions, Windows 98 on the first and XP on the
 // second, behind the gap before the first partition and the partition table,
 // which are no partitions: both installations are offered by the partitions'
 // numbers and places, and the one picked is read.
 TEST(Disks, OfferEachInstallationByItsPartitionAndReadThePickedOne) {
-  for (const char* tool : {"sfdisk", "mkfs.fat", "mcopy"}) {
-    if (!Shell(std::string("command -v ") + tool)) GTEST_SKIP() << tool << " is not installed";
-  }
+  if (!testing::HaveTools({"sfdisk", "mkfs.fat", "mcopy"})) GTEST_SKIP() << "needs sfdisk, mkfs.fat, mcopy";
   TempFolder work, scratch;
-  const std::string raw = (work / "disk.raw").string();
-  ASSERT_TRUE(Shell("truncate -s 90M " + Quote(raw) + " && printf 'start=2048, size=81920, type=c\\n"
-                    "start=83968, size=81920, type=c\\n' | sfdisk -q " + Quote(raw)));
+  const std::string raw = TwoPartitions(work, "c");
   const std::pair<long, std::vector<LaidOut>> partitions[] = {
       {2048, {{"WINDOWS/SYSTEM.DAT", "system:Ann Ninety-Eight"}, {"WINDOWS/USER.DAT", "user:ann@example.org"}}},
       {83968, {{"WINDOWS/system32/config/SOFTWARE", "software:Ann XP"},
@@ -270,13 +270,9 @@ TEST(Disks, OfferEachInstallationByItsPartitionAndReadThePickedOne) {
 // A partition that BitLocker encrypts is named, with what to do; beside a
 // partition that can be read it is said not to have been read.
 TEST(Disks, NameABitLockerPartitionAndWhatToDo) {
-  for (const char* tool : {"sfdisk", "mkfs.fat", "mcopy"}) {
-    if (!Shell(std::string("command -v ") + tool)) GTEST_SKIP() << tool << " is not installed";
-  }
+  if (!testing::HaveTools({"sfdisk", "mkfs.fat", "mcopy"})) GTEST_SKIP() << "needs sfdisk, mkfs.fat, mcopy";
   TempFolder work, scratch;
-  const std::string raw = (work / "disk.raw").string();
-  ASSERT_TRUE(Shell("truncate -s 90M " + Quote(raw) + " && printf 'start=2048, size=81920, type=7\\n"
-                    "start=83968, size=81920, type=c\\n' | sfdisk -q " + Quote(raw)));
+  const std::string raw = TwoPartitions(work, "7");
   std::string boot(512, '\0');
   boot.replace(0, 11, "\xEB\x58\x90-FVE-FS-");
   boot[510] = '\x55';
@@ -306,9 +302,7 @@ TEST(Disks, NameABitLockerPartitionAndWhatToDo) {
 // An upgrade keeps the installation before it in Windows.old: an installation
 // of its own, named as the previous one.
 TEST(Disks, OfferThePreviousInstallationInWindowsOld) {
-  for (const char* tool : {"mkfs.fat", "mcopy"}) {
-    if (!Shell(std::string("command -v ") + tool)) GTEST_SKIP() << tool << " is not installed";
-  }
+  if (!testing::HaveTools({"mkfs.fat", "mcopy"})) GTEST_SKIP() << "needs mkfs.fat, mcopy";
   TempFolder work, scratch;
   const std::filesystem::path root = work / "disk";
   Write(root / "Windows/System32/config/SOFTWARE", "software:Now", scratch);

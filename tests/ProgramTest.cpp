@@ -10,17 +10,14 @@
 
 #include "platform/Unicode.h"
 #include "support/Fixtures.h"
+#include "support/Shell.h"
 
 namespace taloveric {
 namespace {
 
+using testing::Quote;
+using testing::Shell;
 using testing::TempFolder;
-
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
 
 struct Ran {
   int status = -1;

@@ -13,19 +13,14 @@
 #include "rescue/Findings.h"
 #include "rescue/Sources.h"
 #include "support/Fixtures.h"
+#include "support/Shell.h"
 
 namespace taloveric {
 namespace {
 
+using testing::Quote;
+using testing::Shell;
 using testing::TempFolder;
-
-bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
-
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
 
 std::string OpenFails(const std::filesystem::path& source) {
   try {
@@ -81,9 +76,7 @@ TEST(ReadInPlace, ACabinetThatWouldUnpackTooMuchIsRefusedBeforeUnpacking) {
 
 // An image cut short before a file's data, as one still being copied is.
 TEST(ReadInPlace, AnImageCutShortSaysWhereAndWhy) {
-  for (const char* tool : {"mkfs.fat", "mcopy"}) {
-    if (!Shell(std::string("command -v ") + tool)) GTEST_SKIP() << tool << " is not installed";
-  }
+  if (!testing::HaveTools({"mkfs.fat", "mcopy"})) GTEST_SKIP() << "needs mkfs.fat, mcopy";
   TempFolder work;
   testing::WriteRegfFile(work / "WINDOWS/system32/config/SOFTWARE", testing::XpSoftware(), "SOFTWARE");
   const std::string raw = (work / "disk.raw").string();

@@ -1,0 +1,28 @@
+#pragma once
+// The tests' way to the tools that make disk images and cabinets (mkfs.fat,
+// mcopy, sfdisk, gcab, qemu-img): a command line and its words quoted.
+
+#include <cstdlib>
+#include <string>
+
+namespace taloveric::testing {
+
+// Runs `command` through the shell, its output dropped; true when it succeeded.
+inline bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+// `text` as one word of a shell command.
+inline std::string Quote(const std::string& text) {
+  std::string out = "'";
+  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// Whether every tool named is installed.
+inline bool HaveTools(std::initializer_list<const char*> tools) {
+  for (const char* tool : tools) {
+    if (!Shell(std::string("command -v ") + tool)) return false;
+  }
+  return true;
+}
+
+}  // namespace taloveric::testing
