@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 #include "platform/RegValue.h"
@@ -33,6 +34,9 @@ class HiveFile : public std::enable_shared_from_this<HiveFile> {
   virtual std::optional<RegValue> Value(Node key, std::string_view name) = 0;
   // False once the key was deleted (only a tree in memory changes).
   virtual bool Exists(Node) { return true; }
+  // What the file says of itself that the user should know of what it
+  // holds (an NT hive Windows did not finish writing); empty for nothing.
+  virtual std::string Caveat() const { return ""; }
 };
 
 }  // namespace taloveric

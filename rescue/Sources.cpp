@@ -90,6 +90,15 @@ bool HasNtBuild(Registry& registry) {
          !ReadValueText(registry, key.get(), "CurrentBuildNumber").empty();
 }
 
+// A registry file of the family `kind` from its bytes; `shown` names it.
+std::shared_ptr<HiveFile> OpenHive(FileKind kind, std::string bytes, const std::string& shown) {
+  return kind == FileKind::Win9xRegistry ? OpenCregFile(std::move(bytes), shown) : OpenNtHiveFile(std::move(bytes), shown);
+}
+
+// The user files of an installation's profiles, each opened once (or why it
+// cannot be), by their path in the tree.
+using OpenedProfiles = std::map<std::string, std::pair<std::shared_ptr<HiveFile>, std::string>>;
+
 // Builds the one registry the sources make: .reg exports into a tree in
 // memory, registry files mounted where Windows keeps them.
 class Builder {
@@ -103,11 +112,13 @@ class Builder {
     unicodeExport_ = LoadRegText(text, name, Memory()) || unicodeExport_;
   }
 
-  // A registry file, its bytes read by `read` (where it lies, once):
+  // A registry file, opened by `open` (read where it lies, once):
   // `shown` is how the user knows it and `where` how the files read list it;
   // `role` is known for the files found in a Windows folder.
-  void AddHive(const std::function<std::string()>& read, const std::string& shown, SourceFile where, FileKind kind,
-               std::optional<Role> role = std::nullopt) {
+  // Returns false when a user's or SYSTEM file could not be read, which is
+  // then a warning: the machine's values do not depend on it.
+  bool AddHive(const std::function<std::shared_ptr<HiveFile>()>& open, const std::string& shown, SourceFile where,
+               FileKind kind, std::optional<Role> role = std::nullopt) {
     if (family_ && *family_ != kind) {
       throw SourceError(shown + ": Windows 95/98/Me files and NT hives cannot be read together");
     }
@@ -118,7 +129,8 @@ class Builder {
     sourceFiles_.push_back(std::move(where));
     std::shared_ptr<HiveFile> hive;
     try {
-      hive = kind == FileKind::Win9xRegistry ? OpenCregFile(read(), shown) : OpenNtHiveFile(read(), shown);
+      hive = open();
+      if (const std::string caveat = hive->Caveat(); !caveat.empty()) warnings_.push_back(shown + ": " + caveat);
     } catch (const SourceError& error) {
       if (role != Role::User && role != Role::System) throw;
       // The machine's values, the product key among them, do not depend on it.
@@ -126,7 +138,7 @@ class Builder {
                                                                           : "; its code page is not known"));
       seen_[*role] = file;
       lastRole_ = *role;
-      return;
+      return false;
     }
     if (!role) role = RoleByKeys(file, kind, *hive);
     if (const auto other = seen_.find(*role); other != seen_.end()) {
@@ -149,6 +161,7 @@ class Builder {
     } else {
       registry.Mount(kHkeyCurrentUser, "", hive, hive->Root());
     }
+    return true;
   }
 
   void Warn(std::string warning) { warnings_.push_back(std::move(warning)); }
@@ -156,7 +169,6 @@ class Builder {
     backups_.push_back(std::move(backup));
     Warn(std::move(warning));
   }
-  std::size_t WarningCount() const { return warnings_.size(); }
   // Takes back the last warning, and the part of the registry it left unread.
   std::string TakeLastWarning() {
     std::string last = std::move(warnings_.back());
@@ -263,7 +275,8 @@ struct Candidate {
 // then the backups Windows kept) and says which file the report comes from.
 // A cabinet is opened only when every file before it failed.
 void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, FileTree& tree,
-                      std::vector<Candidate>& candidates, bool liveFirst, FileKind kind, Role role) {
+                      std::vector<Candidate>& candidates, bool liveFirst, FileKind kind, Role role,
+                      const OpenedProfiles& profiles = {}) {
   std::string why = liveFirst ? "" : "no live file beside it";
   std::string cabinetProblem;  // a cabinet that is there but cannot be read
   // Whether the candidate is there to be read: a cabinet that cannot be read
@@ -285,16 +298,24 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, FileTre
       return std::none_of(candidates.begin() + static_cast<std::ptrdiff_t>(i) + 1, candidates.end(), there);
     };
     try {
-      const std::size_t warnings = builder.WarningCount();
+      bool read = false;
       if (candidate.inCabinet.empty()) {
-        builder.AddHive([&] { return tree.ReadAll(candidate.file, kLargestHive); }, candidate.name,
-                        Where(tree, candidate.file), kind, role);
+        const auto open = [&] {
+          // A profile's file was opened already, to list its address.
+          if (const auto known = profiles.find(candidate.file); known != profiles.end()) {
+            if (!known->second.first) throw SourceError(known->second.second);
+            return known->second.first;
+          }
+          return OpenHive(kind, tree.ReadAll(candidate.file, kLargestHive), candidate.name);
+        };
+        read = builder.AddHive(open, candidate.name, Where(tree, candidate.file), kind, role);
       } else {
         SourceFile where = Where(tree, candidate.file);
         where.file += "\\" + candidate.inCabinet;
-        builder.AddHive([&] { return std::move(*candidate.extracted); }, candidate.name, where, kind, role);
+        read = builder.AddHive([&] { return OpenHive(kind, std::move(*candidate.extracted), candidate.name); },
+                               candidate.name, where, kind, role);
       }
-      if (builder.WarningCount() != warnings && !last()) {
+      if (!read && !last()) {
         why = builder.TakeLastWarning();  // a user file that could not be read
         continue;
       }
@@ -350,19 +371,21 @@ std::string HeadOf(FileTree& tree, const std::string& file, std::size_t count) {
 
 // Every profile of an installation with the address its report would show,
 // each read on its own; one that cannot be read says why.
-std::vector<ProfileFound> EveryProfile(FileTree& tree, const Installation& found) {
+std::vector<ProfileFound> EveryProfile(FileTree& tree, const Installation& found, OpenedProfiles& opened) {
   std::vector<ProfileFound> out;
   for (const auto& [name, file] : found.profiles) {
     ProfileFound profile{name, tree.Shown(file), std::nullopt, ""};
     try {
-      std::string bytes = tree.ReadAll(file, kLargestHive);
       const std::shared_ptr<HiveFile> hive =
-          found.nt ? OpenNtHiveFile(std::move(bytes), tree.Shown(file)) : OpenCregFile(std::move(bytes), tree.Shown(file));
+          OpenHive(found.nt ? FileKind::NtHive : FileKind::Win9xRegistry, tree.ReadAll(file, kLargestHive),
+                   tree.Shown(file));
       MountedRegistry user;
       user.Mount(kHkeyCurrentUser, "", hive, hive->Root());
       profile.email = DefaultMailAddress(user);
+      opened[file] = {hive, ""};
     } catch (const SourceError& error) {
       profile.problem = error.what();
+      opened[file] = {nullptr, error.what()};
     }
     out.push_back(std::move(profile));
   }
@@ -370,24 +393,15 @@ std::vector<ProfileFound> EveryProfile(FileTree& tree, const Installation& found
 }
 
 // What says that the registry files hold less than Windows last knew: a
-// hibernation file in use (hibernated, or shut down with fast start-up), and
-// an NT hive Windows did not finish writing (its two sequence numbers differ;
-// what it did not write is in the .LOG1 and .LOG2 files beside it).
-void WarnOfUnwrittenChanges(Builder& builder, FileTree& tree, const Installation& found) {
+// hibernation file in use (hibernated, or shut down with fast start-up). A
+// hive Windows did not finish writing says so of itself, when it is read.
+void WarnOfHibernation(Builder& builder, FileTree& tree, const Installation& found) {
   if (!found.hibernationFile.empty()) {
     const std::string head = AsciiLower(HeadOf(tree, found.hibernationFile, 4));
     if (head == "hibr") {
       builder.Warn(tree.Shown(found.hibernationFile) +
                    ": Windows was hibernated or shut down with fast start-up, so changes made since it started "
                    "may be missing from the registry files");
-    }
-  }
-  for (const std::string& hive : {found.machine, found.system}) {
-    const std::string head = HeadOf(tree, hive, 12);
-    if (head.size() == 12 && head.starts_with("regf") && head.compare(4, 4, head, 8, 4) != 0) {
-      builder.Warn(tree.Shown(hive) + ": Windows did not finish writing this hive (as after a crash or a power cut); "
-                                      "the changes kept in its .LOG1 and .LOG2 files are not applied, so the newest "
-                                      "values may be missing");
     }
   }
 }
@@ -399,16 +413,17 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, std::vec
                      FileTree& tree, const Installation& found, const std::string& named,
                      const std::optional<std::string>& user, const Chooser& choose) {
   const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
-  if (found.nt) WarnOfUnwrittenChanges(builder, tree, found);
+  if (found.nt) WarnOfHibernation(builder, tree, found);
   auto machine = Candidates(tree, found.machine, found.machineBackups, found.cabinet, "SYSTEM.DAT");
   AddFirstReadable(builder, notes, tree, machine, !found.machine.empty(), kind, Role::Machine);
   if (!found.system.empty()) {
-    builder.AddHive([&] { return tree.ReadAll(found.system, kLargestHive); }, tree.Shown(found.system),
-                    Where(tree, found.system), kind, Role::System);
+    builder.AddHive([&] { return OpenHive(kind, tree.ReadAll(found.system, kLargestHive), tree.Shown(found.system)); },
+                    tree.Shown(found.system), Where(tree, found.system), kind, Role::System);
   }
   std::vector<std::string> names;
   for (const auto& profile : found.profiles) names.push_back(profile.first);
-  profiles = EveryProfile(tree, found);
+  OpenedProfiles opened;
+  profiles = EveryProfile(tree, found, opened);
   std::optional<std::string> chosen = user;
   if (!chosen && names.size() == 1) chosen = names[0];
   std::string userFile = found.defaultUser, userBackup = found.defaultUserBackup;
@@ -444,7 +459,7 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, std::vec
   std::vector<std::string> userBackups;
   if (!userBackup.empty()) userBackups.push_back(userBackup);
   auto users = Candidates(tree, userFile, userBackups, userCabinet, "USER.DAT");
-  if (!users.empty()) AddFirstReadable(builder, notes, tree, users, !userFile.empty(), kind, Role::User);
+  if (!users.empty()) AddFirstReadable(builder, notes, tree, users, !userFile.empty(), kind, Role::User, opened);
 }
 
 // An installation on a disk image: its file system, where its files are,
@@ -652,8 +667,8 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
     if (kind == FileKind::RegExport) {
       builder.AddExport(source);
     } else {
-      builder.AddHive([&] { return ReadRegularFile(source, kLargestHive, "a registry file"); }, source.string(),
-                      {source.string(), "", ""}, kind);
+      builder.AddHive([&] { return OpenHive(kind, ReadRegularFile(source, kLargestHive, "a registry file"), source.string()); },
+                      source.string(), {source.string(), "", ""}, kind);
     }
   }
   if (user && !folder) {

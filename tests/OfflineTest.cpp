@@ -355,7 +355,9 @@ TEST(Installation, IsReadFromItsSystemFoldersAndSaysWhatMayBeMissing) {
   }
   for (std::size_t i = 0; i < 4; ++i) software[508 + i] = static_cast<char>(sum >> (8 * i));
   testing::WriteBytes(disk / "Windows/System32/config/SOFTWARE", software);
+  Files(disk.path(), {{"Windows/repair/software", "software"}});
   const OpenedSources opened = Open({disk / "Windows"});
+  EXPECT_TRUE(opened.backups.empty()) << "a hive not written back is still the live one, read: no backup stands in";
   ASSERT_EQ(opened.warnings.size(), 2u);
   EXPECT_NE(opened.warnings[0].find("hiberfil.sys: Windows was hibernated or shut down with fast start-up"),
             std::string::npos) << opened.warnings[0];

@@ -28,6 +28,13 @@ struct HiveClose {
 class NtHiveFile : public HiveFile {
  public:
   NtHiveFile(const std::string& bytes, const std::string& name) : name_(name) {
+    // Windows counts up the first of the header's two sequence numbers before
+    // it writes a hive and the second once it is done: differing, the last
+    // changes are only in the .LOG1 and .LOG2 files beside it.
+    if (bytes.size() >= 12 && bytes.starts_with("regf") && bytes.compare(4, 4, bytes, 8, 4) != 0) {
+      caveat_ = "Windows did not finish writing this hive (as after a crash or a power cut); the changes kept in "
+                "its .LOG1 and .LOG2 files are not applied, so the newest values may be missing";
+    }
     // hivex opens a hive only by a name: it is given the name of a file in
     // memory that this process alone holds, gone with its descriptor.
     const int fd = ::memfd_create("taloveric-hive", MFD_CLOEXEC);
@@ -107,7 +114,11 @@ class NtHiveFile : public HiveFile {
                       (system ? std::strerror(errno) : "the hive is damaged there") + ")");
   }
 
+  std::string Caveat() const override { return caveat_; }
+
+ private:
   std::string name_;
+  std::string caveat_;
   std::unique_ptr<hive_h, HiveClose> hive_;
   Node root_ = 0;
 };
