@@ -17,6 +17,7 @@
 #include "platform/offline/Cabinet.h"
 #include "platform/offline/CregFile.h"
 #include "platform/offline/DiskImage.h"
+#include "platform/offline/ImageKinds.h"
 #include "platform/offline/NtHiveFile.h"
 #include "platform/posix/FileIdentity.h"
 #include "platform/posix/HostTree.h"
@@ -511,9 +512,9 @@ std::vector<OnDisk> InstallationsOn(const DiskImage& disk, const fs::path& sourc
 }  // namespace
 
 void ForEachInstallation(const fs::path& source, const std::function<void(unsigned, const OpenOne&)>& each) {
-  const DiskImage disk(source);
+  const DiskImageHandle disk = OpenDiskImage(source);
   std::vector<std::string> notes;
-  const std::vector<OnDisk> found = InstallationsOn(disk, source, notes);
+  const std::vector<OnDisk> found = InstallationsOn(*disk, source, notes);
   const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
   for (std::size_t i = 0; i < found.size(); ++i) {
     each(static_cast<unsigned>(i + 1), [&] {
@@ -622,8 +623,8 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
     if (kind == FileKind::DiskImage) {
       if (sources.size() > 1) throw SourceError(source.string() + ": a disk image must be the only source");
       folder = image = true;
-      const DiskImage disk(source);
-      const std::vector<OnDisk> found = InstallationsOn(disk, source, notes);
+      const DiskImageHandle disk = OpenDiskImage(source);
+      const std::vector<OnDisk> found = InstallationsOn(*disk, source, notes);
       std::string list;
       std::vector<std::string> places;
       for (std::size_t i = 0; i < found.size(); ++i) {

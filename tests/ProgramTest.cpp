@@ -206,5 +206,28 @@ TEST(Program, AnExportOfNtsKeyAloneGivesTheWholeReport) {
   EXPECT_NE(json.out.find("\"keyKind\": \"installed\""), std::string::npos) << json.out;
 }
 
+// The program reads disk images through a module it loads when it first
+// needs one: every kind of disk file, E01 among them (whose library must find
+// its own helpers first), gives the installation's report.
+TEST(Program, ReadsEveryKindOfDiskThroughItsImageModule) {
+  if (!testing::HaveTools({"mkfs.fat", "mcopy", "qemu-img", "ewfacquire"})) {
+    GTEST_SKIP() << "needs mkfs.fat, mcopy, qemu-img and ewfacquire";
+  }
+  TempFolder folder;
+  testing::WriteCregFile(folder / "root/WINDOWS/SYSTEM.DAT", testing::Win98System());
+  const std::string raw = (folder / "disk.raw").string();
+  ASSERT_TRUE(testing::Shell("mkfs.fat -F 32 -S 512 -s 1 -C " + Quote(raw) + " 40960 && mcopy -s -m -i " + Quote(raw) +
+                             " " + Quote((folder / "root/WINDOWS").string()) + " ::/"));
+  ASSERT_TRUE(testing::Shell("cd " + Quote(folder.path().string()) +
+                             " && qemu-img convert -O vmdk disk.raw disk.vmdk && qemu-img convert -O qcow2 disk.raw "
+                             "disk.qcow2 && qemu-img convert -O vhdx disk.raw disk.vhdx && qemu-img convert -O vdi "
+                             "disk.raw disk.vdi && ewfacquire -q -u -t disk -c none -f encase6 disk.raw </dev/null"));
+  for (const char* disk : {"disk.raw", "disk.vmdk", "disk.qcow2", "disk.vhdx", "disk.vdi", "disk.E01"}) {
+    const Ran run = Program(folder, std::string("--print ") + disk);
+    EXPECT_EQ(run.status, 0) << disk << "\n" << run.err;
+    EXPECT_NE(run.out.find("Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN"), std::string::npos) << disk;
+  }
+}
+
 }  // namespace
 }  // namespace taloveric

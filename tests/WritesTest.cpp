@@ -175,7 +175,7 @@ TEST(DiskImageParts, ThatAreNoFilesBesideItAreRefusedAtOnce) {
     c.lay();
     std::string said = "opened";
     try {
-      DiskImage image(folder / c.image);
+      const DiskImageHandle image = OpenDiskImage(folder / c.image);
     } catch (const std::exception& error) {
       said = error.what();
     }

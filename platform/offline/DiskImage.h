@@ -37,7 +37,10 @@ class DiskImage {
   std::vector<std::string> encrypted_;
 };
 
-// Whether a file's first bytes or name say it is a disk image or virtual disk.
-bool LooksLikeDiskImage(const std::filesystem::path& file, const std::string& head);
+// Opens a disk image, as DiskImage's constructor does, through the image
+// libraries: linked into the tests, loaded by the program only when it reads
+// an image, so that reading registry files costs none of their loading.
+using DiskImageHandle = std::unique_ptr<DiskImage, void (*)(DiskImage*)>;
+DiskImageHandle OpenDiskImage(const std::filesystem::path& image);
 
 }  // namespace taloveric
