@@ -14,13 +14,9 @@ namespace {
 // export them. Debian's libewf (for E01 images), loaded with the module, is
 // older than the copies libcreg brought in with the program, and works only
 // with its own: the module's libraries look up their own symbols first, or
-// closing an E01 image crashes. AddressSanitizer cannot run with that, and
-// its builds leave it out.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kOwnSymbolsFirst = 0;
-#else
+// closing an E01 image crashes. (AddressSanitizer cannot run so: its builds
+// link the image libraries in instead.)
 constexpr int kOwnSymbolsFirst = RTLD_DEEPBIND;
-#endif
 
 using Open = DiskImage* (*)(const std::filesystem::path*);
 using Close = void (*)(DiskImage*);
