@@ -98,7 +98,7 @@ def main():
             row(f"  {count:5} entries", lambda p: [p, "--print", image])
 
         print(f"{'a .reg export deleting and making a key again':44}{header}")
-        for count in (1000, 10000, 100000, 440000):  # the last near the 64 MiB a .reg may be
+        for count in (1000, 10000, 100000, 430000):  # the last near the 64 MiB a .reg may be
             export = work / f"churn{count}.reg"
             with open(export, "w", newline="") as out:
                 out.write("REGEDIT4\r\n")
