@@ -74,4 +74,12 @@ Findings Collect(OpenedSources& opened, std::string named, unsigned install,
   return found;
 }
 
+Findings ReadInstallation(const std::function<OpenedSources()>& open, std::optional<unsigned> forced,
+                          std::string named, unsigned install) {
+  if (forced) SetAnsiCodePage(*forced);
+  OpenedSources opened = open();
+  UseCodePage(forced, opened);
+  return Collect(opened, std::move(named), install);
+}
+
 }  // namespace taloveric

@@ -3,6 +3,7 @@
 // user is told with it.
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,15 @@ namespace taloveric {
 // Reads the registry's bytes in the code page the installation used (else
 // 1252), unless `forced` (--codepage) names one; says so among the notes.
 void UseCodePage(std::optional<unsigned> forced, OpenedSources& opened);
+
+// Reads one installation into the one result every form of its report is
+// written from: the sources `open` opens, their text in the code page
+// `forced` gives (--codepage), else the one the registry names, else 1252,
+// which stands from then on; then the collection. Throws what opening
+// throws (SourceError, RegFileError) and std::invalid_argument for a code
+// page this system cannot convert.
+Findings ReadInstallation(const std::function<OpenedSources()>& open, std::optional<unsigned> forced,
+                          std::string named, unsigned install);
 
 // Where Linux shows the running computer's firmware table of its OEM key.
 inline constexpr char kThisComputersMsdm[] = "/sys/firmware/acpi/tables/MSDM";

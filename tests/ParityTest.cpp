@@ -86,9 +86,7 @@ void Write(const std::filesystem::path& file, const std::string& holds, const Te
 std::string Answer(const std::filesystem::path& source, const std::optional<std::string>& user,
                    const std::string& disk) {
   const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
-  OpenedSources opened = OpenSources({source}, user, nobody);
-  UseCodePage(std::nullopt, opened);
-  Findings found = Collect(opened, "<source>", 1);
+  Findings found = ReadInstallation([&] { return OpenSources({source}, user, nobody); }, std::nullopt, "<source>", 1);
   for (SourceFile& file : found.files) {
     if (!file.image.empty()) file = {"<disk>" + file.file, "", ""};
   }

@@ -303,10 +303,7 @@ int Inventory(const Options& options) {
   const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
   const auto line = [&](const std::string& named, unsigned install, const OpenOne& open) {
     try {
-      if (options.codePage) SetAnsiCodePage(*options.codePage);
-      OpenedSources opened = open();
-      UseCodePage(options.codePage, opened);
-      const Findings found = Collect(opened, named, install);
+      const Findings found = ReadInstallation(open, options.codePage, named, install);
       out += csv ? CsvRow(found) : JsonOutput(found, true);
     } catch (const std::exception& error) {  // SourceError, RegFileError, an unknown code page
       failed = true;
@@ -349,28 +346,24 @@ int Run(const Options& options) {
         (folderError ? folderError.message() : std::string("is not a folder")));
     return 2;
   }
-  OpenedSources opened;
+  std::string named;
+  for (const std::filesystem::path& source : options.sources) named += (named.empty() ? "" : " ") + source.string();
+  Findings found;
   try {
-    if (options.codePage) SetAnsiCodePage(*options.codePage);
-    opened = Open(options);
+    found = ReadInstallation([&] { return Open(options); }, options.codePage,
+                             options.sources.empty() ? "the bundled sample" : named, options.install.value_or(1));
   } catch (const std::bad_alloc&) {
-    std::string named;
-    for (const std::filesystem::path& source : options.sources) named += (named.empty() ? "" : " ") + source.string();
     Say(named + ": cannot be read in the memory this system gives (out of memory)");
     return 2;
   } catch (const std::exception& error) {  // SourceError, RegFileError, an unknown code page
     Say(error.what());
     return 2;
   }
-  UseCodePage(options.codePage, opened);
 
   // Messages name the files by their full paths.
   std::error_code ec;
   const std::filesystem::path folder = std::filesystem::absolute(options.folder, ec);
   PosixFiles files(ec ? options.folder : folder.lexically_normal());
-  std::string named;
-  for (const std::filesystem::path& source : options.sources) named += (named.empty() ? "" : " ") + source.string();
-  Findings found = Collect(opened, options.sources.empty() ? "the bundled sample" : named, options.install.value_or(1));
   for (const std::string& note : found.notes) Say(note);
   const std::u16string appendix = (found.nt ? NtSection(*found.nt) : u"") +
                                   (found.firmware ? FirmwareSection(*found.firmware, found.firmwareFile) : u"");
