@@ -575,14 +575,7 @@ FileKind DetectKind(const fs::path& file) {
       magic.starts_with("Wind") || AsciiLower(file.extension().string()) == ".reg") {
     return FileKind::RegExport;
   }
-  // What can be named but not read as it is.
-  if (head.starts_with("PK\x03\x04")) throw SourceError(file.string() + ": a zip archive; unpack it first");
-  if (head.starts_with("7z\xBC\xAF\x27\x1C")) throw SourceError(file.string() + ": a 7z archive; unpack it first");
-  if (head.size() >= 11 && head.compare(3, 8, "-FVE-FS-") == 0) {
-    throw SourceError(file.string() + ": a BitLocker volume, which cannot be read until it is unlocked: unlock it "
-                                      "with its recovery key (for example: sudo cryptsetup open --type bitlk FILE "
-                                      "windows) and give the unlocked device (/dev/mapper/windows)");
-  }
+  if (const std::string what = NamedButNotRead(head); !what.empty()) throw SourceError(file.string() + ": " + what);
   if (LooksLikeDiskImage(file, head)) return FileKind::DiskImage;
   throw SourceError(file.string() + ": neither a .reg export nor a Windows registry file nor a disk image");
 }

@@ -158,6 +158,9 @@ TEST(Sources, MistakesAreNamed) {
   testing::WriteBytes(folder / "empty", "");
   testing::WriteBytes(folder / "cut.dat", testing::WriteCreg(testing::Win98System()).substr(0, 100));
   testing::WriteBytes(folder / "cut.hiv", testing::WriteRegf(testing::XpSoftware(), "SOFTWARE").substr(0, 5000));
+  testing::WriteBytes(folder / "disk.zip", std::string("PK\x03\x04", 4) + std::string(100, '\0'));
+  testing::WriteBytes(folder / "disk.7z", std::string("7z\xBC\xAF\x27\x1C") + std::string(100, '\0'));
+  testing::WriteBytes(folder / "volume.img", std::string("\xEB\x58\x90-FVE-FS-") + std::string(499, '\0') + "\x55\xAA");
   struct Case {
     std::vector<std::string> files;
     std::string message;
@@ -174,6 +177,9 @@ TEST(Sources, MistakesAreNamed) {
       {{"cut.dat"}, "cut.dat: not a readable Windows 95/98/Me registry file"},
       {{"cut.hiv"}, "cut.hiv: not a readable Windows NT registry hive"},
       {{"SYSTEM.DAT", "copy"}, "copy: a Windows folder must be the only source"},
+      {{"disk.zip"}, "disk.zip: a zip archive; unpack it first"},
+      {{"disk.7z"}, "disk.7z: a 7z archive; unpack it first"},
+      {{"volume.img"}, "volume.img: a BitLocker volume, which cannot be read until it is unlocked"},
   };
   for (const Case& c : cases) {
     std::vector<std::filesystem::path> files;

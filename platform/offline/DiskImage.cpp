@@ -313,7 +313,8 @@ DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()
     if (fileSystem == nullptr) {
       tsk_error_reset();
       char boot[16] = {};
-      if (readBoot(boot, sizeof boot) == static_cast<ssize_t>(sizeof boot) && std::string_view(boot + 3, 8) == "-FVE-FS-") {
+      if (readBoot(boot, sizeof boot) == static_cast<ssize_t>(sizeof boot) &&
+          IsBitLockerVolume(std::string_view(boot, sizeof boot))) {
         encrypted_.push_back(where + " (at byte " + std::to_string(offset) + ")");
       }
       tsk_error_reset();

@@ -4,11 +4,20 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace taloveric {
 
 // Whether a file's first bytes or name say it is a disk image or virtual disk.
 bool LooksLikeDiskImage(const std::filesystem::path& file, const std::string& head);
+
+// Whether a volume's first bytes (its boot sector) are BitLocker's.
+bool IsBitLockerVolume(std::string_view head);
+
+// What a file that can be named but not read as it is, is, and what to do,
+// by its first bytes: a zip or 7z archive, a BitLocker volume. Empty for any
+// other file.
+std::string NamedButNotRead(std::string_view head);
 
 // Refuses, with a SourceError naming it, an image that holds only its changes
 // to another (a backing file or parent disk, never followed), and one whose
