@@ -35,13 +35,13 @@ const Module& Loaded() {
          {here / "taloveric-images.so", here.parent_path() / "lib" / "taloveric" / "taloveric-images.so"}) {
       void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | kOwnSymbolsFirst);
       if (handle == nullptr) {
-        if (found.problem.empty()) found.problem = ::dlerror();
+        found.problem = ::dlerror();  // where it is installed, the last tried, says most
         continue;
       }
       found.open = reinterpret_cast<Open>(::dlsym(handle, "taloveric_open_disk_image"));
       found.close = reinterpret_cast<Close>(::dlsym(handle, "taloveric_close_disk_image"));
       if (found.open != nullptr && found.close != nullptr) return found;
-      found.problem = file.string() + " is not this program's image module";
+      found = {nullptr, nullptr, file.string() + " is not this program's image module"};
     }
     return found;
   }();
