@@ -363,7 +363,17 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"key") {
     const WORD key = arg == L"enter" ? VK_RETURN : arg == L"space" ? VK_SPACE : arg == L"escape" ? VK_ESCAPE : VK_TAB;
-    ::SetForegroundWindow(window);
+    // Keys go to the foreground window's focused control: pressed only once
+    // the window is in front and one of its controls has the focus. A window
+    // just opened on a busy machine may not be yet, and a key sent then is
+    // lost or lands in the window before it.
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < kTimeoutMs) {
+      ::SetForegroundWindow(window);
+      const HWND focus = FocusOf(window);
+      if (::GetForegroundWindow() == window && focus != nullptr && ::IsChild(window, focus)) break;
+      ::Sleep(50);
+    }
     Press(key, arg == L"shift-tab");
     ::Sleep(200);
     return 0;
