@@ -90,18 +90,6 @@ void ReadMailAndCompose(Registry& registry, PadControls& controls, InstallInfo& 
   SkipOnError([&] { controls.SetText1(info.ReportText); });
 }
 
-bool NtKeyOpens(Registry& registry) {
-  ScopedRegKey key(registry);
-  return key.Open(kHkeyLocalMachine, kNtKeyPath) == kErrorSuccess;
-}
-
-// The rest of an NT installation's collection: what the Windows key lacks
-// from NT's own key, then the mail account and the report.
-void ComposeFromNtKey(Registry& registry, PadControls& controls, InstallInfo& info, Collected& collected) {
-  ReadFromNtKey(registry, info, collected);
-  ReadMailAndCompose(registry, controls, info, collected);
-}
-
 }  // namespace
 
 std::optional<std::u16string> DefaultMailAddress(Registry& registry) {
@@ -133,8 +121,9 @@ void ReadReg(Registry& registry, PadControls& controls, InstallInfo& info, Famil
     // what the report shows under its own key too, and a registry whose
     // Windows key is damaged or missing (or an export of NT's key alone)
     // gives the report from there, each value as the mend below reads it.
-    if (family != Family::WindowsNt || !NtKeyOpens(registry)) return;
-    ComposeFromNtKey(registry, controls, info, out);
+    if (family != Family::WindowsNt) return;
+    ReadFromNtKey(registry, info, out);
+    if (out.nt) ReadMailAndCompose(registry, controls, info, out);
     return;
   }
   const auto read = [&](std::u16string& field, std::u16string_view name) { Read(registry, key.get(), field, name, out); };
@@ -151,10 +140,7 @@ void ReadReg(Registry& registry, PadControls& controls, InstallInfo& info, Famil
   read(out.extras.PlusVersionNumber, u"Plus! VersionNumber");
   read(out.extras.SubVersionNumber, u"SubVersionNumber");
   key.Close();
-  if (family == Family::WindowsNt) {
-    ComposeFromNtKey(registry, controls, info, out);
-    return;
-  }
+  if (family == Family::WindowsNt) ReadFromNtKey(registry, info, out);
   ReadMailAndCompose(registry, controls, info, out);
 }
 

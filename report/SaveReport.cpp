@@ -78,12 +78,12 @@ bool SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs) {
     // Which file holds the whole report: a log is only ever replaced whole,
     // so one that either attempt saved still holds it, while the copy, made
     // last, was not placed.
-    const bool logSaved = retry.logSaved || first.logSaved;
-    const std::u16string& logPath = retry.logSaved || first.logPath.empty() ? retry.logPath : first.logPath;
-    const std::u16string& backupPath = first.backupPath.empty() ? retry.backupPath : first.backupPath;
-    const std::u16string what = logSaved ? u"The report was saved on " + logPath +
-                                               u", but its copy was not placed on " + backupPath + u"."
-                                         : u"The report was not saved.";
+    // Both attempts name the same files; the retry may have failed before it did.
+    const Attempt& named = retry.logPath.empty() ? first : retry;
+    const std::u16string what = retry.logSaved || first.logSaved
+                                    ? u"The report was saved on " + named.logPath +
+                                          u", but its copy was not placed on " + named.backupPath + u"."
+                                    : u"The report was not saved.";
     dialogs.Show({what + u"\r\n" + FromUtf8(error.what()), u"Error i01", Buttons::Ok, Icon::None});
     return false;
   }

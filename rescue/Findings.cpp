@@ -74,7 +74,7 @@ Findings Collect(OpenedSources& opened, std::string named, unsigned install,
   return found;
 }
 
-Findings ReadInstallation(const std::function<OpenedSources()>& open, std::optional<unsigned> forced,
+Findings ReadInstallation(const OpenOne& open, std::optional<unsigned> forced,
                           std::string named, unsigned install) {
   if (forced) SetAnsiCodePage(*forced);
   OpenedSources opened = open();

@@ -3,7 +3,6 @@
 // user is told with it.
 
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,7 +21,7 @@ void UseCodePage(std::optional<unsigned> forced, OpenedSources& opened);
 // which stands from then on; then the collection. Throws what opening
 // throws (SourceError, RegFileError) and std::invalid_argument for a code
 // page this system cannot convert.
-Findings ReadInstallation(const std::function<OpenedSources()>& open, std::optional<unsigned> forced,
+Findings ReadInstallation(const OpenOne& open, std::optional<unsigned> forced,
                           std::string named, unsigned install);
 
 // Where Linux shows the running computer's firmware table of its OEM key.

@@ -313,11 +313,9 @@ int Inventory(const Options& options) {
   for (const std::filesystem::path& source : options.sources) {
     const std::string named = source.string();
     std::error_code ec;
-    bool image = false;
     try {
-      image = !std::filesystem::is_directory(source, ec) && DetectKind(source) == FileKind::DiskImage;
       // A disk image is opened once, and each of its installations read from it.
-      if (image) {
+      if (!std::filesystem::is_directory(source, ec) && DetectKind(source) == FileKind::DiskImage) {
         ForEachInstallation(source, [&](unsigned install, const OpenOne& open) { line(named, install, open); });
         continue;
       }
