@@ -87,28 +87,5 @@ TEST(ConsoleDialogs, AnswerEachButtonSetAsItsBoxWould) {
   }
 }
 
-TEST(ConsoleDialogs, SayWhatTheyAcceptAndGiveUpAfterFiveWrongAnswers) {
-  std::istringstream in("x\nx\nx\nx\nx\nok\n");
-  std::ostringstream out;
-  ConsoleDialogs dialogs(in, out);
-  EXPECT_EQ(dialogs.Show({u"p", u"t", Buttons::OkCancel, Icon::Information, 1}), Answer::Cancel);
-  const std::string said = out.str();
-  EXPECT_NE(said.find("(i) p"), std::string::npos) << said;
-  EXPECT_NE(said.find("Please answer with a button's name or its first letter: OK (o), Cancel (c); an empty line for OK."),
-            std::string::npos) << said;
-  EXPECT_NE(said.find("No button was chosen; the window is closed."), std::string::npos) << said;
-  std::string rest;
-  std::getline(in, rest);
-  EXPECT_EQ(rest, "ok") << "nothing is read after the fifth wrong answer";
-}
-
-TEST(ConsoleDialogs, UnattendedBoxesTakeTheirFirstButton) {
-  std::ostringstream out;
-  UnattendedDialogs dialogs(out);
-  EXPECT_EQ(dialogs.Show({u"p", u"t", Buttons::YesNo, Icon::None, 1}), Answer::Yes);
-  EXPECT_EQ(dialogs.Show({u"p", u"t", Buttons::OkCancel, Icon::None, 1}), Answer::Ok);
-  EXPECT_NE(out.str().find("[Yes]"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace taloveric

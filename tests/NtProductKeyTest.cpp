@@ -128,10 +128,8 @@ TEST(NtProductKey, NamesWindowsByItsVersionAndBuild) {
     const char* version;
     const char* build;
     const char* name;
-  } cases[] = {{"5.0", "2195", "Windows 2000"}, {"5.1", "2600", "Windows XP"},  {"6.1", "7601", "Windows 7"},
-               {"6.3", "9600", "Windows 8.1"},  {"10.0", "19045", "Windows 10"}, {"10.0", "21999", "Windows 10"},
-               {"10.0", "22000", "Windows 11"}, {"10.0", "26100", "Windows 11"}, {"10.0", "", "Windows 10"},
-               {"7.0", "1", ""}};
+  } cases[] = {{"5.1", "2600", "Windows XP"},   {"10.0", "21999", "Windows 10"}, {"10.0", "22000", "Windows 11"},
+               {"10.0", "", "Windows 10"},     {"7.0", "1", ""}};
   for (const auto& c : cases) EXPECT_EQ((NtVersion{c.version, c.build, ""}.Name()), c.name) << c.version << "." << c.build;
 }
 
