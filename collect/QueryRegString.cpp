@@ -6,13 +6,14 @@
 namespace taloveric {
 
 std::u16string QueryRegString(Registry& registry, RegKey key, std::u16string_view valueName, bool* read) {
-  std::string buffer = ToAnsi(std::u16string(256, u' '));
+  const CodePage& ansi = registry.Ansi();
+  std::string buffer = ansi.ToAnsi(std::u16string(256, u' '));
   auto size = static_cast<std::uint32_t>(buffer.size());
   std::uint32_t type = 0;
   const RegStatus status =
-      registry.QueryValue(key, ToAnsi(valueName), &type,
+      registry.QueryValue(key, ansi.ToAnsi(valueName), &type,
                           reinterpret_cast<unsigned char*>(buffer.data()), &size);
-  std::u16string text = FromAnsi(buffer);
+  std::u16string text = ansi.FromAnsi(buffer);
   if (read != nullptr) *read = status == kErrorSuccess && size > 0;
   if (status != kErrorSuccess) return text;
   // The size is a byte count applied as a character count; in a single-byte code

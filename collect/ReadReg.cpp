@@ -36,7 +36,7 @@ void ReadFromNtKey(Registry& registry, InstallInfo& info, Collected& collected) 
       collected.problems.push_back(ntName + " under Windows NT's key holds a line break and is not used");
       return;
     }
-    field = FromAnsi(text);
+    field = registry.Ansi().FromAnsi(text);
     collected.read.emplace(name);
     collected.fromNtKey.push_back(ntName);
   };
@@ -77,7 +77,7 @@ void ReadMailAccountName(Registry& registry, PadControls& controls, InstallInfo&
 void ReadMailAddress(Registry& registry, InstallInfo& info, Collected& collected) {
   ScopedRegKey key(registry);
   const std::string path =
-      "Software\\Microsoft\\Internet Account Manager\\Accounts" + ToAnsi(info.AccountKeySuffix);
+      "Software\\Microsoft\\Internet Account Manager\\Accounts" + registry.Ansi().ToAnsi(info.AccountKeySuffix);
   if (key.Open(kHkeyCurrentUser, path) != kErrorSuccess) return;
   Read(registry, key.get(), info.MailAddress, u"SMTP Email Address", collected);
   key.Close();

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/CodePage.h"
 #include "platform/RegValue.h"
 
 namespace taloveric {
@@ -27,11 +28,13 @@ class HiveFile : public std::enable_shared_from_this<HiveFile> {
   virtual ~HiveFile() = default;
 
   virtual Node Root() = 0;
-  // The sub key named `name` (ANSI, compared without regard to case). A damaged
-  // file throws SourceError.
-  virtual std::optional<Node> Child(Node key, std::string_view name) = 0;
-  // The value as the installation's own RegQueryValueExA would hand it out.
-  virtual std::optional<RegValue> Value(Node key, std::string_view name) = 0;
+  // The sub key named `name`, compared without regard to case. Names are ANSI
+  // in `ansi`, in which a file of a Unicode registry converts its own. A
+  // damaged file throws SourceError.
+  virtual std::optional<Node> Child(Node key, std::string_view name, const CodePage& ansi) = 0;
+  // The value as it is stored: a Unicode registry's text stays UTF-16, for
+  // the registry to hand out in its code page.
+  virtual std::optional<RegValue> Value(Node key, std::string_view name, const CodePage& ansi) = 0;
   // False once the key was deleted (only a tree in memory changes).
   virtual bool Exists(Node) { return true; }
   // What the file says of itself that the user should know of what it

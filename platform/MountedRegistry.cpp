@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/Unicode.h"
+
 namespace taloveric {
 namespace {
 
@@ -33,7 +35,7 @@ RegStatus MountedRegistry::Resolve(const Place& place, OpenedKey& key) const {
     }
     HiveFile::Node node = mount.node;
     for (std::size_t i = base.size(); i < place.path.size(); ++i) {
-      const auto child = mount.file->Child(node, place.path[i]);
+      const auto child = mount.file->Child(node, place.path[i], ansi_);
       if (!child) return kErrorFileNotFound;
       node = *child;
     }
@@ -78,12 +80,15 @@ RegStatus MountedRegistry::QueryValue(RegKey key, std::string_view valueName, st
   if (!it->second.file->Exists(it->second.node)) return kErrorKeyDeleted;
   std::optional<RegValue> value;
   try {
-    value = it->second.file->Value(it->second.node, valueName);
+    value = it->second.file->Value(it->second.node, valueName, ansi_);
   } catch (const SourceError& error) {
     Note(error.what());
     return kErrorFileNotFound;
   }
   if (!value) return kErrorFileNotFound;
+  // RegQueryValueExA hands a Unicode registry's text out in ANSI, and counts
+  // the converted bytes.
+  if (value->utf16) value->data = ansi_.ToAnsi(FromUtf16Le(value->data));
   return AnswerQuery(*value, type, data, size);
 }
 

@@ -21,6 +21,10 @@ class MountedRegistry : public Registry {
   // under `root`. The first mount that holds a place answers for it.
   void Mount(RegKey root, std::string_view path, std::shared_ptr<HiveFile> file, HiveFile::Node node);
 
+  // The code page the installation's text is in, from now on (1252 until set).
+  void UseCodePage(CodePage ansi) { ansi_ = std::move(ansi); }
+  const CodePage& Ansi() const override { return ansi_; }
+
   std::size_t OpenKeyCount() const { return handles_.size(); }
   // What could not be read from damaged files, which then answered as missing;
   // each once, in the order met.
@@ -51,6 +55,7 @@ class MountedRegistry : public Registry {
   RegStatus Resolve(const Place& place, OpenedKey& key) const;
   void Note(const std::string& problem);
 
+  CodePage ansi_;
   std::vector<MountPoint> mounts_;
   std::vector<std::string> problems_;
   std::map<RegKey, OpenedKey> handles_;

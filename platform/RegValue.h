@@ -17,8 +17,9 @@ struct RegValue {
   std::uint32_t type = kRegSz;
   std::string data;
   // The data is a Unicode registry's UTF-16LE text, kept as it is and handed
-  // out in the ANSI code page in force when it is read, as RegQueryValueExA
-  // does: the installation's code page is often known only later.
+  // out in the registry's ANSI code page when it is queried, as
+  // RegQueryValueExA does: the installation's code page is often known only
+  // once its files are open.
   bool utf16 = false;
 };
 

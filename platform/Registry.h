@@ -1,9 +1,12 @@
 #pragma once
 // The registry as the three advapi32 operations the collection uses, with their
-// Win32 contract. Names cross this seam as ANSI bytes, as they do for the "A" calls.
+// Win32 contract. Names and text cross this seam as ANSI bytes, as they do for
+// the "A" calls, in the code page the registry names.
 
 #include <cstdint>
 #include <string_view>
+
+#include "platform/CodePage.h"
 
 namespace taloveric {
 
@@ -57,6 +60,10 @@ class Registry {
 
   // RegCloseKey.
   virtual RegStatus CloseKey(RegKey key) = 0;
+
+  // The code page of the names and text that cross: the system's own for
+  // Windows' live registry, the installation's for its files.
+  virtual const CodePage& Ansi() const = 0;
 };
 
 // Owns one open key and closes it once, early through Close() or at scope exit.

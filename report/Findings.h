@@ -10,6 +10,7 @@
 #include "collect/NtProductKey.h"
 #include "collect/ReadReg.h"
 #include "platform/AcpiMsdm.h"
+#include "platform/CodePage.h"
 
 namespace taloveric {
 
@@ -42,7 +43,7 @@ struct Findings {
   InstallInfo info;
   Collected collected;
   Family family = Family::Windows9x;
-  unsigned codePage = 1252;
+  CodePage codePage;  // what the installation's text is in
   std::optional<NtInstallation> nt;  // NT family only
   std::vector<SourceFile> files;     // the files read
   std::vector<BackupRead> backups;

@@ -34,8 +34,10 @@ std::string Quoted(const std::string& utf8) {
 std::string Quoted(const std::u16string& text) { return Quoted(ToUtf8(text)); }
 // Paths and messages are bytes; what is not UTF-8 in them shows as U+FFFD.
 std::string Bytes(const std::string& text) { return Quoted(FromUtf8(text)); }
-// The registry's ANSI bytes as text, null for none.
-std::string Ansi(const std::string& bytes) { return bytes.empty() ? "null" : Quoted(FromAnsi(bytes)); }
+// The registry's ANSI bytes in `ansi` as text, null for none.
+std::string Ansi(const std::string& bytes, const CodePage& ansi) {
+  return bytes.empty() ? "null" : Quoted(ansi.FromAnsi(bytes));
+}
 std::string OrNull(const std::string& text) { return text.empty() ? "null" : Bytes(text); }
 
 // A JSON value laid out for a reader, or on one line.
@@ -141,10 +143,10 @@ std::u16string ShownReport(std::u16string_view text) {
   return shown;
 }
 
-std::u16string NtSection(const NtInstallation& nt) {
+std::u16string NtSection(const NtInstallation& nt, const CodePage& ansi) {
   std::u16string out = u"\n-- This is a Windows NT-family installation; its product key is kept encoded:\n";
   const auto line = [&](std::u16string_view label, const std::string& value) {
-    if (!value.empty()) out += std::u16string(label) + Visible(FromAnsi(value)) + u"\n";
+    if (!value.empty()) out += std::u16string(label) + Visible(ansi.FromAnsi(value)) + u"\n";
   };
   const NtProductKey& key = nt.productKey;
   line(u"Product key: ", !key.key.empty()                ? key.key
@@ -177,7 +179,7 @@ std::u16string FirmwareSection(const FirmwareKey& firmware, const std::string& f
 
 std::string TextOutput(const Findings& found) {
   std::string out = ToUtf8(ShownReport(found.info.ReportText)) + "\n";
-  if (found.nt) out += ToUtf8(NtSection(*found.nt));
+  if (found.nt) out += ToUtf8(NtSection(*found.nt, found.codePage));
   if (found.firmware) out += ToUtf8(FirmwareSection(*found.firmware, found.firmwareFile));
   return out;
 }
@@ -194,12 +196,13 @@ std::string JsonOutput(const Findings& found, bool oneLine) {
   std::string nt = "null";
   if (found.nt) {
     const NtInstallation& n = *found.nt;
+    const auto ansi = [&](const std::string& bytes) { return Ansi(bytes, found.codePage); };
     nt = json.Object({{"productKey", OrNull(n.productKey.key)}, {"keySource", OrNull(n.productKey.source)},
-                      {"productId", Ansi(n.productId)}, {"productName", Ansi(n.productName)},
-                      {"editionId", Ansi(n.editionId)}, {"version", Ansi(n.version.version)},
-                      {"build", Ansi(n.version.build)}, {"servicePack", Ansi(n.version.servicePack)},
-                      {"registeredOwner", Ansi(n.registeredOwner)},
-                      {"registeredOrganization", Ansi(n.registeredOrganization)},
+                      {"productId", ansi(n.productId)}, {"productName", ansi(n.productName)},
+                      {"editionId", ansi(n.editionId)}, {"version", ansi(n.version.version)},
+                      {"build", ansi(n.version.build)}, {"servicePack", ansi(n.version.servicePack)},
+                      {"registeredOwner", ansi(n.registeredOwner)},
+                      {"registeredOrganization", ansi(n.registeredOrganization)},
                       {"installDate", OrNull(n.installDate)},
                       {"keyKind", OrNull(KeyKindName(n.productKey.kind))},
                       {"genericKey", OrNull(n.productKey.generic)},
@@ -238,7 +241,7 @@ std::string JsonOutput(const Findings& found, bool oneLine) {
                       {"source", Bytes(found.named)},
                       {"installation", std::to_string(found.install)},
                       {"family", Quoted(std::string(FamilyName(found.family)))},
-                      {"codePage", std::to_string(found.codePage)},
+                      {"codePage", std::to_string(found.codePage.Number())},
                       {"report", json.Object(report, 1)},
                       {"mailAccount", account ? Quoted(suffix.substr(1)) : "null"},
                       {"reportLines", json.Array(lines, 1)},
@@ -272,7 +275,9 @@ std::vector<std::string> CsvMore(const Findings& found) {
   const auto field = [](const std::string& text) { return text.empty() ? std::string() : CsvField(text); };
   if (!found.nt) return {"", "", "", "", found.firmware ? field(found.firmware->key) : ""};
   const NtInstallation& nt = *found.nt;
-  return {field(ToUtf8(FromAnsi(nt.editionId))), field(ToUtf8(FromAnsi(nt.version.build))), field(nt.installDate),
+  const CodePage& ansi = found.codePage;
+  return {field(ToUtf8(ansi.FromAnsi(nt.editionId))), field(ToUtf8(ansi.FromAnsi(nt.version.build))),
+          field(nt.installDate),
           field(KeyKindName(nt.productKey.kind)), found.firmware ? field(found.firmware->key) : ""};
 }
 

@@ -30,7 +30,8 @@ std::u16string ShownReport(std::u16string_view text);
 
 // The section under the report on an NT-family installation: the product key
 // NT keeps encoded, decoded, and what NT's own key says of the installation.
-std::u16string NtSection(const NtInstallation& nt);
+// Its values are ANSI in `ansi`.
+std::u16string NtSection(const NtInstallation& nt, const CodePage& ansi);
 
 // The section of a firmware's MSDM table named among the sources: its OEM
 // key, or why the table is not trusted.

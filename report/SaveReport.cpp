@@ -16,7 +16,7 @@ struct Attempt {
   bool logSaved = false;
 };
 
-void SaveOnce(const InstallInfo& info, Files& files, Dialogs& dialogs, Attempt& attempt) {
+void SaveOnce(const InstallInfo& info, const CodePage& ansi, Files& files, Dialogs& dialogs, Attempt& attempt) {
   const auto hold = files.HoldForSave();
   const std::u16string logPath = attempt.logPath = files.Locate(files.ProgramFolder() + u"\\Taloveric.log");
   const std::u16string backupPath = attempt.backupPath = BackupPath(info.SystemRootDir, files);
@@ -24,7 +24,7 @@ void SaveOnce(const InstallInfo& info, Files& files, Dialogs& dialogs, Attempt& 
   const std::u16string stars(68, u'*');
   const std::u16string fifteenStars(15, u'*');
   const auto file = files.CreateText(logPath);
-  const auto write = [&](const std::u16string& line) { file->WriteLine(ToAnsi(line)); };
+  const auto write = [&](const std::u16string& line) { file->WriteLine(ansi.ToAnsi(line)); };
   write(stars);
   write(u"*" + std::u16string(66, u' ') + u"*");
   write(u"***      Thank you for your support - The Taloveric Team        ****");
@@ -59,10 +59,10 @@ std::u16string BackupPath(const std::u16string& systemRootDir, Files& files) {
   return files.Locate(SystemDriveRoot(systemRootDir) + u"Taloveric-WinCode.txt");
 }
 
-bool SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs) {
+bool SaveReport(const InstallInfo& info, const CodePage& ansi, Files& files, Dialogs& dialogs) {
   Attempt first;
   try {
-    SaveOnce(info, files, dialogs, first);
+    SaveOnce(info, ansi, files, dialogs, first);
     return true;
   } catch (const std::exception&) {
     const Answer answer = dialogs.Show({u"Error accessing disk drive\r\nCheck your drive and click Ok to retry",
@@ -72,7 +72,7 @@ bool SaveReport(const InstallInfo& info, Files& files, Dialogs& dialogs) {
   // The single retry. A file the failed attempt had open was abandoned with it.
   Attempt retry;
   try {
-    SaveOnce(info, files, dialogs, retry);
+    SaveOnce(info, ansi, files, dialogs, retry);
     return true;
   } catch (const std::exception& error) {
     // Which file holds the whole report: a log is only ever replaced whole,

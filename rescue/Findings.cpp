@@ -10,26 +10,13 @@
 
 namespace taloveric {
 
-void UseCodePage(std::optional<unsigned> forced, OpenedSources& opened) {
-  if (forced) return;
-  const unsigned codePage = opened.codePage.value_or(1252);
-  if (codePage == AnsiCodePage()) return;
-  try {
-    SetAnsiCodePage(codePage);
-    if (opened.codePage) opened.notes.push_back("the installation's code page is " + std::to_string(codePage));
-  } catch (const std::invalid_argument& error) {
-    opened.warnings.push_back(std::string(error.what()) + "; Windows-1252 stands for it");
-    SetAnsiCodePage(1252);
-  }
-}
-
 Findings Collect(OpenedSources& opened, std::string named, unsigned install,
                  const std::filesystem::path& thisComputersMsdm) {
   Findings found;
   found.named = std::move(named);
   found.install = install;
   found.family = opened.family;
-  found.codePage = AnsiCodePage();
+  found.codePage = opened.registry->Ansi();
   ConsoleControls controls;
   ReadReg(*opened.registry, controls, found.info, found.family, &found.collected);
   found.nt = found.collected.nt;
@@ -58,7 +45,7 @@ Findings Collect(OpenedSources& opened, std::string named, unsigned install,
   const bool keyOfNoUse = kind == KeyKind::Generic || kind == KeyKind::Removed ||
                           found.info.ProductKey.find_first_not_of(u' ') == std::u16string::npos;
   if (keyOfNoUse && found.firmware && !found.firmware->key.empty()) {
-    found.info.ProductKey = FromAnsi(found.firmware->key);
+    found.info.ProductKey = found.codePage.FromAnsi(found.firmware->key);
     found.notes.push_back("the saved report's code line holds the firmware's OEM product key " + found.firmware->key +
                           (kind == KeyKind::Generic   ? ", as the installation's own key is a generic one"
                            : kind == KeyKind::Removed ? ", as the installation keeps no key"
@@ -76,9 +63,9 @@ Findings Collect(OpenedSources& opened, std::string named, unsigned install,
 
 Findings ReadInstallation(const OpenOne& open, std::optional<unsigned> forced,
                           std::string named, unsigned install) {
-  if (forced) SetAnsiCodePage(*forced);
-  OpenedSources opened = open();
-  UseCodePage(forced, opened);
+  std::optional<CodePage> given;
+  if (forced) given.emplace(*forced);
+  OpenedSources opened = open(given);
   return Collect(opened, std::move(named), install);
 }
 

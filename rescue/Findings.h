@@ -11,14 +11,10 @@
 
 namespace taloveric {
 
-// Reads the registry's bytes in the code page the installation used (else
-// 1252), unless `forced` (--codepage) names one; says so among the notes.
-void UseCodePage(std::optional<unsigned> forced, OpenedSources& opened);
-
 // Reads one installation into the one result every form of its report is
 // written from: the sources `open` opens, their text in the code page
-// `forced` gives (--codepage), else the one the registry names, else 1252,
-// which stands from then on; then the collection. Throws what opening
+// `forced` gives (--codepage), else the one the registry names, else 1252;
+// then the collection. Throws what opening
 // throws (SourceError, RegFileError) and std::invalid_argument for a code
 // page this system cannot convert.
 Findings ReadInstallation(const OpenOne& open, std::optional<unsigned> forced,

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <stdexcept>
 
 #include "collect/ReadReg.h"
 #include "platform/Unicode.h"
@@ -71,15 +72,24 @@ std::optional<Role> RoleByName(const fs::path& file, FileKind kind) {
   return std::nullopt;
 }
 
+// A key or value Windows names itself: its names are ASCII, alike in every
+// code page.
+std::optional<HiveFile::Node> OwnKey(HiveFile& hive, HiveFile::Node key, std::string_view name) {
+  return hive.Child(key, name, CodePage());
+}
+std::optional<RegValue> OwnValue(HiveFile& hive, HiveFile::Node key, std::string_view name) {
+  return hive.Value(key, name, CodePage());
+}
+
 Role RoleByKeys(const fs::path& file, FileKind kind, HiveFile& hive) {
   if (kind == FileKind::Win9xRegistry) {
-    if (hive.Child(hive.Root(), ".DEFAULT")) return Role::User;
-    if (hive.Child(hive.Root(), "Enum") || hive.Child(hive.Root(), "Config")) return Role::Machine;
+    if (OwnKey(hive, hive.Root(), ".DEFAULT")) return Role::User;
+    if (OwnKey(hive, hive.Root(), "Enum") || OwnKey(hive, hive.Root(), "Config")) return Role::Machine;
     throw SourceError(file.string() + ": cannot tell whether this is SYSTEM.DAT or USER.DAT; name it so");
   }
-  if (hive.Child(hive.Root(), "Select")) return Role::System;
-  if (hive.Child(hive.Root(), "Microsoft") && !hive.Child(hive.Root(), "Control Panel")) return Role::Machine;
-  if (hive.Child(hive.Root(), "Software") && hive.Child(hive.Root(), "Control Panel")) return Role::User;
+  if (OwnKey(hive, hive.Root(), "Select")) return Role::System;
+  if (OwnKey(hive, hive.Root(), "Microsoft") && !OwnKey(hive, hive.Root(), "Control Panel")) return Role::Machine;
+  if (OwnKey(hive, hive.Root(), "Software") && OwnKey(hive, hive.Root(), "Control Panel")) return Role::User;
   throw SourceError(file.string() + ": an NT hive that is neither SOFTWARE nor NTUSER.DAT");
 }
 
@@ -104,13 +114,34 @@ using OpenedProfiles = std::map<std::string, std::pair<std::shared_ptr<HiveFile>
 // memory, registry files mounted where Windows keeps them.
 class Builder {
  public:
+  // `given`: the code page the user says the installation used (--codepage).
+  explicit Builder(std::optional<CodePage> given) : given_(std::move(given)) {}
+
   void AddExport(const fs::path& file) {
-    unicodeExport_ = LoadRegFile(file, Memory()) || unicodeExport_;
+    unicodeExport_ = LoadRegFile(file, Memory(), given_.value_or(CodePage())) || unicodeExport_;
     files_.push_back(file.string());
     sourceFiles_.push_back({file.string(), "", ""});
   }
   void AddExportText(std::string_view text, std::string_view name) {
-    unicodeExport_ = LoadRegText(text, name, Memory()) || unicodeExport_;
+    unicodeExport_ = LoadRegText(text, name, Memory(), given_.value_or(CodePage())) || unicodeExport_;
+  }
+
+  // The code page the installation's text is in: the one given, else the
+  // one its registry names once its machine's files are added, else 1252.
+  // Chosen once, when first asked.
+  const CodePage& Ansi() {
+    if (ansi_) return *ansi_;
+    named_ = ReadAnsiCodePage(Mounted());
+    if (given_) return ansi_.emplace(*given_);
+    if (!named_) return ansi_.emplace();
+    try {
+      ansi_.emplace(*named_);
+      if (*named_ != CodePage().Number()) codePageNotes_.push_back("the installation's code page is " + std::to_string(*named_));
+    } catch (const std::invalid_argument& error) {
+      warnings_.push_back(std::string(error.what()) + "; Windows-1252 stands for it");
+      ansi_.emplace();
+    }
+    return *ansi_;
   }
 
   // A registry file, opened by `open` (read where it lies, once):
@@ -152,7 +183,7 @@ class Builder {
     } else if (kind == FileKind::Win9xRegistry) {
       // Windows' own USER.DAT holds the default user under .DEFAULT; a
       // profile's USER.DAT is the user's tree itself.
-      const auto defaultUser = hive->Child(hive->Root(), ".DEFAULT");
+      const auto defaultUser = OwnKey(*hive, hive->Root(), ".DEFAULT");
       registry.Mount(kHkeyCurrentUser, "", hive, defaultUser ? *defaultUser : hive->Root());
       if (defaultUser) registry.Mount(kHkeyUsers, "", hive, hive->Root());
     } else if (role == Role::Machine) {
@@ -192,9 +223,12 @@ class Builder {
                         " among the sources: the e-mail address cannot be read");
       }
     }
+    const CodePage ansi = Ansi();
+    notes.insert(notes.end(), codePageNotes_.begin(), codePageNotes_.end());
     OpenedSources opened;
     opened.registry = registry_ ? std::move(registry_) : std::make_unique<MountedRegistry>();
-    opened.codePage = ReadAnsiCodePage(*opened.registry);
+    opened.registry->UseCodePage(ansi);
+    opened.codePage = named_;
     opened.family = family_ == FileKind::NtHive || unicodeExport_ || (!family_ && HasNtBuild(*opened.registry))
                         ? Family::WindowsNt
                         : Family::Windows9x;
@@ -217,13 +251,13 @@ class Builder {
   }
   // The SYSTEM hive's current control set, where Windows NT has it.
   static void MountControlSet(MountedRegistry& registry, HiveFile& hive) {
-    const auto select = hive.Child(hive.Root(), "Select");
-    const auto current = select ? hive.Value(*select, "Current") : std::nullopt;
+    const auto select = OwnKey(hive, hive.Root(), "Select");
+    const auto current = select ? OwnValue(hive, *select, "Current") : std::nullopt;
     if (!current || current->data.size() != 4) return;
     const unsigned number = static_cast<unsigned char>(current->data[0]);
     char name[16];
     std::snprintf(name, sizeof name, "ControlSet%03u", number);
-    if (const auto set = hive.Child(hive.Root(), name)) {
+    if (const auto set = OwnKey(hive, hive.Root(), name)) {
       registry.Mount(kHkeyLocalMachine, "System\\CurrentControlSet", hive.shared_from_this(), *set);
     }
   }
@@ -233,6 +267,9 @@ class Builder {
     return *registry_;
   }
 
+  std::optional<CodePage> given_, ansi_;
+  std::optional<unsigned> named_;  // what the registry says
+  std::vector<std::string> codePageNotes_;
   std::unique_ptr<MountedRegistry> registry_;
   MemoryRegistry* memory_ = nullptr;
   std::optional<FileKind> family_;
@@ -372,7 +409,8 @@ std::string HeadOf(FileTree& tree, const std::string& file, std::size_t count) {
 
 // Every profile of an installation with the address its report would show,
 // each read on its own; one that cannot be read says why.
-std::vector<ProfileFound> EveryProfile(FileTree& tree, const Installation& found, OpenedProfiles& opened) {
+std::vector<ProfileFound> EveryProfile(FileTree& tree, const Installation& found, const CodePage& ansi,
+                                       OpenedProfiles& opened) {
   std::vector<ProfileFound> out;
   for (const auto& [name, file] : found.profiles) {
     ProfileFound profile{name, tree.Shown(file), std::nullopt, ""};
@@ -381,6 +419,7 @@ std::vector<ProfileFound> EveryProfile(FileTree& tree, const Installation& found
           OpenHive(found.nt ? FileKind::NtHive : FileKind::Win9xRegistry, tree.ReadAll(file, kLargestHive),
                    tree.Shown(file));
       MountedRegistry user;
+      user.UseCodePage(ansi);
       user.Mount(kHkeyCurrentUser, "", hive, hive->Root());
       profile.email = DefaultMailAddress(user);
       opened[file] = {hive, ""};
@@ -424,7 +463,7 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, std::vec
   std::vector<std::string> names;
   for (const auto& profile : found.profiles) names.push_back(profile.first);
   OpenedProfiles opened;
-  profiles = EveryProfile(tree, found, opened);
+  profiles = EveryProfile(tree, found, builder.Ansi(), opened);
   std::optional<std::string> chosen = user;
   if (!chosen && names.size() == 1) chosen = names[0];
   std::string userFile = found.defaultUser, userBackup = found.defaultUserBackup;
@@ -517,8 +556,8 @@ void ForEachInstallation(const fs::path& source, const std::function<void(unsign
   const std::vector<OnDisk> found = InstallationsOn(*disk, source, notes);
   const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
   for (std::size_t i = 0; i < found.size(); ++i) {
-    each(static_cast<unsigned>(i + 1), [&] {
-      Builder builder;
+    each(static_cast<unsigned>(i + 1), [&](const std::optional<CodePage>& given) {
+      Builder builder(given);
       std::vector<std::string> own = notes;
       std::vector<ProfileFound> profiles;
       AddInstallation(builder, own, profiles, *found[i].tree, found[i].installation,
@@ -581,8 +620,9 @@ FileKind DetectKind(const fs::path& file) {
 }
 
 OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optional<std::string>& user,
-                          const Chooser& choose, std::optional<unsigned> install) {
-  Builder builder;
+                          const Chooser& choose, std::optional<unsigned> install,
+                          const std::optional<CodePage>& given) {
+  Builder builder(given);
   std::vector<std::string> notes;
   std::optional<fs::path> firstExport, firstHive;
   std::optional<FirmwareKey> firmware;
@@ -679,8 +719,8 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
   return opened;
 }
 
-OpenedSources OpenRegText(std::string_view text, std::string_view name) {
-  Builder builder;
+OpenedSources OpenRegText(std::string_view text, std::string_view name, const std::optional<CodePage>& given) {
+  Builder builder(given);
   builder.AddExportText(text, name);
   return builder.Finish({});
 }

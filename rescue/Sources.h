@@ -39,7 +39,8 @@ struct OpenedSources {
   // 98 or Me; regf and version 5 exports are NT), and for a REGEDIT4 export,
   // which NT 4.0 writes too, by whether it holds NT's build number.
   Family family = Family::Windows9x;
-  // The ANSI code page the installation says it used, where it says so.
+  // The ANSI code page the installation says it used, where it says so; the
+  // registry's own (Ansi()) is the one its text is read in.
   std::optional<unsigned> codePage;
   // How many Windows installations the disk image holds (1 for other sources).
   unsigned installations = 1;
@@ -55,12 +56,15 @@ struct OpenedSources {
 };
 
 // Opens the sources read-only. With none, nothing is opened: the caller decides.
+// Their text is read in the code page `given` (--codepage), else the one the
+// installation's registry names, else 1252; a note says which.
 // Throws SourceError naming the file and what is wrong. A user file that cannot
 // be read is a warning: the machine's values are still reported.
 // A disk image holding several installations reads the `install`th (1 for the
 // first), else the one `choose` picks, else the first, with a warning.
 OpenedSources OpenSources(const std::vector<std::filesystem::path>& sources, const std::optional<std::string>& user,
-                          const Chooser& choose, std::optional<unsigned> install = std::nullopt);
+                          const Chooser& choose, std::optional<unsigned> install = std::nullopt,
+                          const std::optional<CodePage>& given = std::nullopt);
 
 // The source among `sources` that writing `target` would write onto: the
 // source it is, however named, or the folder source it lies in (a file that
@@ -71,7 +75,8 @@ std::optional<std::filesystem::path> SourceWrittenOnto(const std::vector<std::fi
 // Opens a disk image once and hands each of its installations to `each`,
 // by its number, with what opens it (throwing SourceError when it cannot be
 // read): an inventory's way, which reads every installation and asks no one.
-using OpenOne = std::function<OpenedSources()>;
+// What opens one is given the code page the user names, if any.
+using OpenOne = std::function<OpenedSources(const std::optional<CodePage>& given)>;
 void ForEachInstallation(const std::filesystem::path& image,
                          const std::function<void(unsigned, const OpenOne&)>& each);
 
@@ -80,6 +85,7 @@ void ForEachInstallation(const std::filesystem::path& image,
 std::optional<unsigned> ReadAnsiCodePage(Registry& registry);
 
 // A registry from the text of a .reg export, such as the bundled sample.
-OpenedSources OpenRegText(std::string_view text, std::string_view name);
+OpenedSources OpenRegText(std::string_view text, std::string_view name,
+                          const std::optional<CodePage>& given = std::nullopt);
 
 }  // namespace taloveric

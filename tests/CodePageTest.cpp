@@ -1,27 +1,48 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "platform/CodePage.h"
 #include "platform/RegValue.h"
 #include "platform/Unicode.h"
+#include "platform/posix/PosixFiles.h"
+#include "report/Forms.h"
+#include "report/SaveReport.h"
+#include "rescue/Findings.h"
+#include "support/Fixtures.h"
+#include "support/ScriptedDialogs.h"
 
 namespace taloveric {
 namespace {
 
+using testing::TempFolder;
+
 TEST(AnsiCodePage, EveryByteRoundTrips) {
   std::string all;
   for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-  const std::u16string text = FromAnsi(all);
+  const std::u16string text = CodePage().FromAnsi(all);
   ASSERT_EQ(text.size(), 256u);
-  EXPECT_EQ(ToAnsi(text), all);
+  EXPECT_EQ(CodePage().ToAnsi(text), all);
+}
+
+TEST(AnsiCodePage, EachCodePageConvertsAlone) {
+  const CodePage cyrillic(1251), greek(1253);
+  EXPECT_EQ(cyrillic.FromAnsi("\xC8\xE2\xE0\xED"), u"\u0418\u0432\u0430\u043D");
+  EXPECT_EQ(greek.FromAnsi("\xC8\xE2\xE0\xED"), u"\u0398\u03B2\u03B0\u03BD");
+  EXPECT_EQ(cyrillic.ToAnsi(u"\u0418\u0432\u0430\u043D \u0398"), "\xC8\xE2\xE0\xED ?");
+  EXPECT_EQ(CodePage(932).FromAnsi("\x95\x5C"), u"\u8868") << "a double-byte character whose second byte is '\\'";
+  EXPECT_EQ(cyrillic.Number(), 1251u);
+  EXPECT_THROW(CodePage(77777), std::invalid_argument);
 }
 
 TEST(AnsiCodePage, IsWindows1252) {
-  EXPECT_EQ(FromAnsi("\x80\x8A\x9F\xE9\x81"), u"\u20AC\u0160\u0178\u00E9\u0081");
-  EXPECT_EQ(ToAnsi(u"\u2122 \u00FF"), "\x99 \xFF");
+  EXPECT_EQ(CodePage().FromAnsi("\x80\x8A\x9F\xE9\x81"), u"\u20AC\u0160\u0178\u00E9\u0081");
+  EXPECT_EQ(CodePage().ToAnsi(u"\u2122 \u00FF"), "\x99 \xFF");
 }
 
 TEST(AnsiCodePage, CharactersOutsideItBecomeOneQuestionMarkEach) {
-  EXPECT_EQ(ToAnsi(u"\u0416\u4E2D\U0001F600x"), "???x");
+  EXPECT_EQ(CodePage().ToAnsi(u"\u0416\u4E2D\U0001F600x"), "???x");
 }
 
 TEST(Unicode, Utf8RoundTripsAndRepairsBadInput) {
@@ -71,6 +92,81 @@ TEST(RegNames, FoldCaseAsWindows1252Does) {
   const std::pair<const char*, const char*> different[] = {
       {"\xF7", "\xD7"} /* ÷ × */, {"\xDF", "\xFF"} /* ß ÿ */, {"@", "`"}, {"[", "{"}, {"a", "ab"}};
   for (const auto& [a, b] : different) EXPECT_FALSE(SameRegName(a, b)) << a << " " << b;
+}
+
+// An NT installation whose owner and user are named in its own script, and
+// whose SYSTEM hive names `codePage`.
+void WriteInstallation(const std::filesystem::path& root, const std::string& codePage, const std::string& owner,
+                       const std::string& address) {
+  testing::FixtureKey software = testing::XpSoftware();
+  for (const char* key : {"Microsoft\\Windows\\CurrentVersion", "Microsoft\\Windows NT\\CurrentVersion"}) {
+    auto& values = testing::Path(software, key).values;
+    std::erase_if(values, [](const auto& value) { return value.name == "RegisteredOwner"; });
+    values.push_back(testing::Utf16("RegisteredOwner", owner));
+  }
+  testing::WriteRegfFile(root / "WINDOWS/system32/config/SOFTWARE", software, "SOFTWARE");
+  testing::WriteRegfFile(root / "WINDOWS/system32/config/SYSTEM", testing::XpSystem(codePage), "SYSTEM");
+  testing::WriteRegfFile(root / "Documents and Settings/user/NTUSER.DAT", testing::XpUser(address), "ntuser.dat");
+}
+
+std::string ReadBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Installations read one after another in one run (as an inventory reads
+// them) each keep their own code page in every form of their report: the
+// profiles listed, NT's section, the saved report's bytes. One that names a
+// code page this system cannot convert is read in Windows-1252, and says so.
+TEST(InstallationCodePage, TravelsWithWhatIsReadFromIt) {
+  struct Case {
+    const char* codePage;
+    const char* owner;    // UTF-8
+    const char* address;  // UTF-8
+    unsigned read;        // the code page it is read in
+    const char* ownerBytes;  // in the saved report
+  };
+  const Case cases[] = {
+      {"1251", "Иван Петров", "иван@почта.example", 1251, "\xC8\xE2\xE0\xED \xCF\xE5\xF2\xF0\xEE\xE2"},
+      {"1253", "Γιάννης", "γιάννης@example.gr", 1253, "\xC3\xE9\xDC\xED\xED\xE7\xF2"},
+      {"77777", "Zoë", "zoë@example.org", 1252, "Zo\xEB"},
+  };
+  TempFolder work;
+  std::vector<Findings> read;
+  for (const Case& c : cases) {
+    const std::filesystem::path root = work / c.codePage;
+    WriteInstallation(root, c.codePage, c.owner, c.address);
+    const auto open = [&](const auto& given) {
+      return OpenSources({root}, std::nullopt, [](const auto&, const auto&) { return std::nullopt; }, std::nullopt,
+                         given);
+    };
+    read.push_back(ReadInstallation(open, std::nullopt, root.string(), 1));
+  }
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    const Findings& found = read[i];
+    EXPECT_EQ(found.codePage.Number(), c.read) << c.codePage;
+    ASSERT_EQ(found.profiles.size(), 1u) << c.codePage;
+    EXPECT_EQ(found.profiles[0].email, FromUtf8(c.address)) << c.codePage << ": read before the code page was known";
+    EXPECT_NE(ToUtf8(NtSection(*found.nt, found.codePage)).find(std::string("Registered owner: ") + c.owner),
+              std::string::npos)
+        << c.codePage;
+    EXPECT_NE(TextOutput(found).find(std::string("Registered Owner: ") + c.owner), std::string::npos) << c.codePage;
+    const bool warned = std::any_of(found.warnings.begin(), found.warnings.end(), [](const std::string& warning) {
+      return warning.find("code page 77777 is not one this system converts; Windows-1252 stands for it") !=
+             std::string::npos;
+    });
+    EXPECT_EQ(warned, c.read != std::stoul(c.codePage)) << c.codePage;
+
+    const std::filesystem::path folder = work / (std::string("saved-") + c.codePage);
+    std::filesystem::create_directory(folder);
+    PosixFiles files(folder);
+    testing::ScriptedDialogs dialogs;
+    ASSERT_TRUE(SaveReport(found.info, found.codePage, files, dialogs)) << c.codePage;
+    EXPECT_NE(ReadBytes(folder / "Taloveric.log").find(std::string("Registered Owner: ") + c.ownerBytes + "\r\n"),
+              std::string::npos)
+        << c.codePage;
+  }
 }
 
 }  // namespace

@@ -106,12 +106,12 @@ TEST(FirmwareKey, StandsOnTheCodeLineForAKeyOfNoUse) {
     const char* keyKind;
     const char* note;  // among the notes; empty for none of these
   } cases[] = {
-      {"a generic key and the table", generic, true, "MSDM", FromAnsi(kOemKey), "generic",
+      {"a generic key and the table", generic, true, "MSDM", CodePage().FromAnsi(kOemKey), "generic",
        "holds the firmware's OEM product key NKJFK-GPHP7-G8C3J-P6JXR-HQRJR, as the installation's own key is a "
        "generic one"},
-      {"a removed key and the table", removed, true, "MSDM", FromAnsi(kOemKey), "removed",
+      {"a removed key and the table", removed, true, "MSDM", CodePage().FromAnsi(kOemKey), "removed",
        "as the installation keeps no key"},
-      {"its own key and the table", own, true, "MSDM", FromAnsi(testing::kXpProductKey), "installed", ""},
+      {"its own key and the table", own, true, "MSDM", CodePage().FromAnsi(testing::kXpProductKey), "installed", ""},
       {"a removed key, a damaged table", removed, true, "damaged.msdm", kNone, "removed", ""},
       {"a removed key, no table, this computer has one", removed, false, "", kNone, "removed",
        "this computer's firmware holds an OEM product key"},
@@ -138,7 +138,7 @@ TEST(FirmwareKey, StandsOnTheCodeLineForAKeyOfNoUse) {
   EXPECT_TRUE(Says(damaged.warnings, "an ACPI MSDM table that is not trusted"));
   EXPECT_EQ(damaged.firmware->key, "");
   const Findings alone = Read({work / "MSDM"});
-  EXPECT_EQ(alone.info.ProductKey, FromAnsi(kOemKey)) << "nothing else gives a key";
+  EXPECT_EQ(alone.info.ProductKey, CodePage().FromAnsi(kOemKey)) << "nothing else gives a key";
   EXPECT_NE(TextOutput(alone).find("OEM product key: NKJFK-GPHP7-G8C3J-P6JXR-HQRJR"), std::string::npos);
   EXPECT_NE(CsvRow(alone).find(",\"NKJFK-GPHP7-G8C3J-P6JXR-HQRJR\","), std::string::npos) << CsvRow(alone);
 }

@@ -86,7 +86,8 @@ void Write(const std::filesystem::path& file, const std::string& holds, const Te
 std::string Answer(const std::filesystem::path& source, const std::optional<std::string>& user,
                    const std::string& disk) {
   const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
-  Findings found = ReadInstallation([&] { return OpenSources({source}, user, nobody); }, std::nullopt, "<source>", 1);
+  const auto open = [&](const auto& given) { return OpenSources({source}, user, nobody, std::nullopt, given); };
+  Findings found = ReadInstallation(open, std::nullopt, "<source>", 1);
   for (SourceFile& file : found.files) {
     if (!file.image.empty()) file = {"<disk>" + file.file, "", ""};
   }
@@ -174,7 +175,6 @@ class ParityTest : public ::testing::TestWithParam<Layout> {
       if (!Shell(std::string("command -v ") + tool)) GTEST_SKIP() << tool << " is not installed";
     }
   }
-  void TearDown() override { SetAnsiCodePage(1252); }
 };
 
 TEST_P(ParityTest, EveryRouteGivesTheSameAnswer) {

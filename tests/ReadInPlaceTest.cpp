@@ -132,7 +132,7 @@ TEST(Costs, KeysDeletedAndMadeAgainAreFoundAsTheyStand) {
   for (int i = 0; i < 2000; i += 6) hive.MakeKey(0, "k" + std::to_string(i));
   for (int i = 0; i < 2000; ++i) {
     const bool there = i % 3 != 0 || i % 6 == 0;
-    EXPECT_EQ(hive.Child(0, "K" + std::to_string(i)).has_value(), there) << i;
+    EXPECT_EQ(hive.Child(0, "K" + std::to_string(i), CodePage()).has_value(), there) << i;
   }
   // One key deleted and made again many times, as a hostile export does.
   std::string text = "REGEDIT4\r\n";
@@ -142,7 +142,7 @@ TEST(Costs, KeysDeletedAndMadeAgainAreFoundAsTheyStand) {
   }
   text += "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\r\n\"ProductKey\"=\"LAST\"\r\n";
   MemoryRegistry registry;
-  LoadRegText(text, "churn.reg", registry);
+  LoadRegText(text, "churn.reg", registry, CodePage());
   ScopedRegKey key(registry);
   ASSERT_EQ(key.Open(kHkeyLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion"), kErrorSuccess);
   EXPECT_EQ(ReadValueText(registry, key.get(), "ProductKey"), "LAST");
@@ -156,7 +156,7 @@ TEST(Costs, AKeyNestedBeyondItsFilesMeansIsRefused) {
   text += "]\r\n";
   MemoryRegistry registry;
   try {
-    LoadRegText(text, "deep.reg", registry);
+    LoadRegText(text, "deep.reg", registry, CodePage());
     ADD_FAILURE() << "read";
   } catch (const RegFileError& error) {
     EXPECT_NE(std::string(error.what()).find("deep.reg:2: a key nested 1000000 levels deep"), std::string::npos)

@@ -228,7 +228,7 @@ TEST_P(NtMendTest, MissingValuesAreReadWhereNtKeepsThem) {
 }
 
 const std::string kXpId = testing::DigitalProductId(testing::kXpProductKey);
-const std::u16string kXpKey = FromAnsi(testing::kXpProductKey);
+const std::u16string kXpKey = CodePage().FromAnsi(testing::kXpProductKey);
 
 INSTANTIATE_TEST_SUITE_P(
     EachKind, NtMendTest,
@@ -279,9 +279,9 @@ TEST_F(ReadRegTest, WithoutTheWindowsKeyNtGivesTheReportFromItsOwnKey) {
               u"Def. e-mail for this user: zoe@example.org\r\nRegistered Owner: Zoe\r\nRegistered Organization: \r\n"
               u"Product: Microsoft Windows XP\r\nVersion: Windows NT 5.1\r\nVersion Number: 5.1.2600\r\n"
               u"Sub Version: \r\nSystem Root Directory: C:\\WINDOWS\r\nPlus! Id: \r\nPlus! Version: \r\n"
-              u"Registration ID: \r\nRegistration Code: " + FromAnsi(testing::kXpProductKey));
+              u"Registration ID: \r\nRegistration Code: " + CodePage().FromAnsi(testing::kXpProductKey));
     EXPECT_EQ(shown.Text1(), read.ReportText);
-    EXPECT_EQ(read.ProductKey, FromAnsi(testing::kXpProductKey)) << "the saved code line holds it";
+    EXPECT_EQ(read.ProductKey, CodePage().FromAnsi(testing::kXpProductKey)) << "the saved code line holds it";
     EXPECT_FALSE(collected.read.contains(u"RegisteredOrganization")) << "found nowhere";
   }
 }

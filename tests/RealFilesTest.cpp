@@ -150,7 +150,7 @@ TEST(RealFiles, WindowsXpNtuserDatAgreesWithHivexget) {
     MemoryRegistry theirs;
     LoadRegText("\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\" + std::string(key) +
                     "]\r\n" + *exported,
-                "hivexget's output", theirs);
+                "hivexget's output", theirs, CodePage());
     std::istringstream lines(*exported);
     std::string line;
     while (std::getline(lines, line)) {

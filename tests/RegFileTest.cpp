@@ -42,7 +42,7 @@ TEST(RegFile, ReadsARegedit4Export) {
       "\"Empty\"=hex:\r\n"
       "  \"Spaced\" = \"ok\"  \r\n"
       "[HKEY_CURRENT_USER\\Software]\r\n",
-      "test.reg", registry);
+      "test.reg", registry, CodePage());
 
   ExpectValue(registry, kHkeyLocalMachine, "Software\\Test", "Plain", kRegSz, std::string("Jos\xE9\0", 5));
   ExpectValue(registry, kHkeyLocalMachine, "Software\\Test", "Escaped \"name\"", kRegSz,
@@ -66,7 +66,7 @@ TEST(RegFile, ReadsAUnicodeExportIntoTheAnsiView) {
                       u"\"Path\"=hex(2):43,00,3a,00,5c,00,e9,00,00,00\n"
                       u"\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
                       u"\"Bytes\"=hex:61,00\n"),
-              "unicode.reg", registry);
+              "unicode.reg", registry, CodePage());
   ExpectValue(registry, kHkeyLocalMachine, "Software\\Test", "Owner", kRegSz, std::string("Ren\xE9" "e ?\0", 8));
   ExpectValue(registry, kHkeyLocalMachine, "Software\\Test", "Path", kRegExpandSz, std::string("C:\\\xE9\0", 5));
   ExpectValue(registry, kHkeyLocalMachine, "Software\\Test", "Multi", kRegMultiSz, std::string("a\0b\0\0", 5));
@@ -76,9 +76,9 @@ TEST(RegFile, ReadsAUnicodeExportIntoTheAnsiView) {
 TEST(RegFile, LaterFilesAndLinesOverrideAndDelete) {
   MemoryRegistry registry;
   LoadRegText("REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"V\"=\"one\"\n\"W\"=\"w\"\n[HKEY_LOCAL_MACHINE\\A\\B]\n",
-              "first.reg", registry);
+              "first.reg", registry, CodePage());
   LoadRegText("REGEDIT4\n[HKEY_LOCAL_MACHINE\\a]\n\"v\"=\"two\"\n\"W\"=-\n[-HKEY_LOCAL_MACHINE\\A\\B]\n",
-              "second.reg", registry);
+              "second.reg", registry, CodePage());
   ExpectValue(registry, kHkeyLocalMachine, "A", "V", kRegSz, std::string("two\0", 4));
   EXPECT_FALSE(testing::ReadValue(registry, kHkeyLocalMachine, "A", "W"));
   RegKey key = 0;
@@ -113,7 +113,7 @@ TEST(RegFile, BrokenFilesNameTheFileTheLineAndTheFault) {
   for (const Case& c : cases) {
     MemoryRegistry registry;
     try {
-      LoadRegText(c.text, "bad.reg", registry);
+      LoadRegText(c.text, "bad.reg", registry, CodePage());
       ADD_FAILURE() << "accepted: " << c.text;
     } catch (const RegFileError& error) {
       EXPECT_TRUE(std::string(error.what()).starts_with(c.message)) << error.what();
@@ -124,11 +124,11 @@ TEST(RegFile, BrokenFilesNameTheFileTheLineAndTheFault) {
 TEST(RegFile, FilesThatCannotBeRead) {
   testing::TempFolder folder;
   MemoryRegistry registry;
-  EXPECT_THROW(LoadRegFile(folder / "absent.reg", registry), SourceError);
-  EXPECT_THROW(LoadRegFile(folder.path(), registry), SourceError);
+  EXPECT_THROW(LoadRegFile(folder / "absent.reg", registry, CodePage()), SourceError);
+  EXPECT_THROW(LoadRegFile(folder.path(), registry, CodePage()), SourceError);
   testing::WriteBytes(folder / "binary.reg", std::string("\x7F" "ELF\x02\x01\x01\0\0\0", 10));
   try {
-    LoadRegFile(folder / "binary.reg", registry);
+    LoadRegFile(folder / "binary.reg", registry, CodePage());
     ADD_FAILURE() << "accepted a binary file";
   } catch (const RegFileError& error) {
     EXPECT_NE(std::string(error.what()).find("binary.reg"), std::string::npos);

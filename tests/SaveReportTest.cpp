@@ -60,7 +60,7 @@ class SaveReportTest : public ::testing::Test {
 };
 
 TEST_F(SaveReportTest, WritesTheLogAndItsBackupAndConfirmsBoth) {
-  SaveReport(info, files, dialogs);
+  SaveReport(info, CodePage(), files, dialogs);
 
   EXPECT_EQ(Log(), kNewLog);
   EXPECT_EQ(Backup(), kNewLog);
@@ -78,7 +78,7 @@ TEST_F(SaveReportTest, WritesTheLogAndItsBackupAndConfirmsBoth) {
 
 TEST_F(SaveReportTest, EmptyReportAndKeyGiveThirteenLines) {
   info = {};
-  SaveReport(info, files, dialogs);
+  SaveReport(info, CodePage(), files, dialogs);
   const std::string log = Log();
   EXPECT_EQ(log, ExpectedLog("", ""));
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 13);
@@ -90,7 +90,7 @@ TEST_F(SaveReportTest, EmptyReportAndKeyGiveThirteenLines) {
 TEST_F(SaveReportTest, ALaterSaveReplacesBothFiles) {
   WriteBytes(folder / "Taloveric.log", std::string(5000, 'o'));
   WriteBytes(folder / "Taloveric-WinCode.txt", std::string(5000, 'o'));
-  SaveReport(info, files, dialogs);
+  SaveReport(info, CodePage(), files, dialogs);
   EXPECT_EQ(Log(), kNewLog);
   EXPECT_EQ(Backup(), kNewLog);
 }
@@ -105,7 +105,7 @@ TEST_F(SaveReportTest, BackupGoesToTheFirstThreeCharactersOfTheSystemFolder) {
     EXPECT_EQ(SystemDriveRoot(c.systemRoot) + u"Taloveric-WinCode.txt", c.backupName);
   }
   info.SystemRootDir = std::u16string(256, u' ');
-  SaveReport(info, files, dialogs);
+  SaveReport(info, CodePage(), files, dialogs);
   EXPECT_EQ(ReadBytes(folder / "   Taloveric-WinCode.txt"), Log());
 }
 
@@ -127,7 +127,7 @@ TEST_P(SaveFailureTest, CancelStopsAndKeepsWhatWasOnDisk) {
   SeedEarlierSave();
   files.FailAt(GetParam().step, GetParam().nth);
   dialogs.answers = {Answer::Cancel};
-  SaveReport(info, files, dialogs);
+  SaveReport(info, CodePage(), files, dialogs);
 
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(dialogs.shown[0].title, u"Error i01");
@@ -146,7 +146,7 @@ TEST_P(SaveFailureTest, OkRetriesTheWholeSaveOnce) {
   SeedEarlierSave();
   files.FailAt(GetParam().step, GetParam().nth);
   dialogs.answers = {Answer::Ok};
-  SaveReport(info, files, dialogs);
+  SaveReport(info, CodePage(), files, dialogs);
 
   ASSERT_EQ(dialogs.shown.size(), 2u);
   EXPECT_EQ(dialogs.shown[0].title, u"Error i01");
@@ -160,7 +160,7 @@ TEST_P(SaveFailureTest, ARetryThatFailsTooSaysWhichFileWasNotSaved) {
   SeedEarlierSave();
   files.FailAt(GetParam().step, GetParam().nth, 2);
   dialogs.answers = {Answer::Ok};
-  SaveReport(info, files, dialogs);
+  SaveReport(info, CodePage(), files, dialogs);
 
   ASSERT_EQ(dialogs.shown.size(), 2u);
   EXPECT_EQ(dialogs.shown[1].title, u"Error i01");
@@ -181,7 +181,7 @@ TEST_F(SaveReportTest, TheLastWordNamesTheLogAnEarlierAttemptSaved) {
   files.FailAt(Step::Copy);
   files.ThenFailAt(Step::Create);
   dialogs.answers = {Answer::Ok};
-  EXPECT_FALSE(SaveReport(info, files, dialogs));
+  EXPECT_FALSE(SaveReport(info, CodePage(), files, dialogs));
   ASSERT_EQ(dialogs.shown.size(), 2u);
   EXPECT_TRUE(dialogs.shown[1].prompt.starts_with(u"The report was saved on " + FromUtf8(Where("Taloveric.log")) +
                                                   u", but its copy was not placed on " +
@@ -204,7 +204,7 @@ TEST_F(SaveReportTest, ARealFileSystemFailureIsRetriedOnceAndReported) {
   // A folder where the backup should go: the copy cannot replace it, twice.
   std::filesystem::create_directory(folder / "Taloveric-WinCode.txt");
   dialogs.answers = {Answer::Ok};
-  SaveReport(info, files, dialogs);
+  SaveReport(info, CodePage(), files, dialogs);
   ASSERT_EQ(dialogs.shown.size(), 2u);
   EXPECT_EQ(dialogs.shown[0].title, u"Error i01");
   EXPECT_EQ(dialogs.shown[1].title, u"Error i01");
@@ -237,7 +237,7 @@ TEST_P(ProtectedFileTest, IsNotReplacedAndALaterSaveSucceeds) {
   }
   const bool isLog = std::string(GetParam().file) == "Taloveric.log";
   dialogs.answers = {Answer::Cancel};
-  EXPECT_FALSE(SaveReport(info, files, dialogs));
+  EXPECT_FALSE(SaveReport(info, CodePage(), files, dialogs));
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(dialogs.shown[0].title, u"Error i01");
   if (GetParam().folder) {
@@ -253,7 +253,7 @@ TEST_P(ProtectedFileTest, IsNotReplacedAndALaterSaveSucceeds) {
   std::filesystem::permissions(target, std::filesystem::perms::owner_all);
   std::filesystem::remove(target);
   dialogs.shown.clear();
-  EXPECT_TRUE(SaveReport(info, files, dialogs));
+  EXPECT_TRUE(SaveReport(info, CodePage(), files, dialogs));
   EXPECT_EQ(Log(), kNewLog);
   EXPECT_EQ(Backup(), kNewLog);
   EXPECT_EQ(FileCount(), 2u);
@@ -274,7 +274,7 @@ TEST_F(SaveReportTest, LeftoversOfCutShortSavesAreRemovedAndOthersKept) {
   WriteBytes(folder / alive, "being written");
   WriteBytes(folder / "Taloveric.log.~old", "set aside");
   WriteBytes(folder / "Taloveric.log.~x-1", "not a save's");
-  SaveReport(info, files, dialogs);
+  SaveReport(info, CodePage(), files, dialogs);
   EXPECT_FALSE(std::filesystem::exists(folder / dead));
   EXPECT_FALSE(std::filesystem::exists(folder / "Taloveric.log.~old"));
   EXPECT_TRUE(std::filesystem::exists(folder / alive));
@@ -290,7 +290,7 @@ TEST(SaveReportPaths, AFolderNameIsKeptByteForByte) {
   testing::ScriptedDialogs dialogs;
   InstallInfo info;
   info.SystemRootDir = u"C:\\WINDOWS";
-  EXPECT_TRUE(SaveReport(info, files, dialogs));
+  EXPECT_TRUE(SaveReport(info, CodePage(), files, dialogs));
   EXPECT_TRUE(std::filesystem::exists(folder / "Taloveric.log"));
   EXPECT_TRUE(std::filesystem::exists(folder / "Taloveric-WinCode.txt"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(parent.path()), {}), 1);
@@ -298,7 +298,7 @@ TEST(SaveReportPaths, AFolderNameIsKeptByteForByte) {
 
 TEST_F(SaveReportTest, ASaveHoldsTheFolderSoThatASecondWaitsForIt) {
   files.FailAt(Step::None);
-  SaveReport(info, files, dialogs);
+  SaveReport(info, CodePage(), files, dialogs);
   EXPECT_EQ(files.unheldSteps, 0) << "a file was written outside the hold";
 
   auto first = files.HoldForSave();

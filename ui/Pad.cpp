@@ -31,9 +31,9 @@ SaveOutcome Pad::Command1_Click() {
        u"and a back-up will be placed on: " + backup,
        u"Would you like to save this information?", Buttons::YesNo, Icon::None});
   if (answer != Answer::Yes) return SaveOutcome::NotAsked;
-  return Outcome(SaveReport(info_, files_, dialogs_));
+  return Outcome(SaveReport(info_, ansi_, files_, dialogs_));
 }
 
-SaveOutcome Pad::Command2_Click() { return Outcome(SaveReport(info_, files_, dialogs_)); }
+SaveOutcome Pad::Command2_Click() { return Outcome(SaveReport(info_, ansi_, files_, dialogs_)); }
 
 }  // namespace taloveric

@@ -21,11 +21,13 @@ class Pad {
   // `family`: which Windows the registry belongs to, which says where its
   // values are kept.
   Pad(Registry& registry, Dialogs& dialogs, Files& files, PadControls& controls, Family family = Family::Windows9x)
-      : registry_(&registry), dialogs_(dialogs), files_(files), controls_(controls), family_(family) {}
+      : registry_(&registry), ansi_(registry.Ansi()), dialogs_(dialogs), files_(files), controls_(controls),
+        family_(family) {}
   // A window that shows a record collected before it opened (the Linux
-  // program reads a registry once, for every form of its report).
-  Pad(const InstallInfo& collected, Dialogs& dialogs, Files& files, PadControls& controls)
-      : dialogs_(dialogs), files_(files), controls_(controls), info_(collected) {}
+  // program reads a registry once, for every form of its report), read in
+  // the code page `ansi`.
+  Pad(const InstallInfo& collected, const CodePage& ansi, Dialogs& dialogs, Files& files, PadControls& controls)
+      : ansi_(ansi), dialogs_(dialogs), files_(files), controls_(controls), info_(collected) {}
 
   // The window loads: the registry is read, or the record given shown.
   void Form_Load();
@@ -40,6 +42,7 @@ class Pad {
 
  private:
   Registry* registry_ = nullptr;  // null when the record was collected before
+  CodePage ansi_;                 // what the record's text is saved in
   Dialogs& dialogs_;
   Files& files_;
   PadControls& controls_;

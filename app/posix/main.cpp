@@ -218,17 +218,19 @@ std::optional<std::string> AskOnTerminal(const std::string& question, const std:
   return std::nullopt;  // no answer, as at the end of input
 }
 
-OpenedSources Open(const Options& options) {
-  if (!options.sources.empty()) return OpenSources(options.sources, options.user, AskOnTerminal, options.install);
+OpenedSources Open(const Options& options, const std::optional<CodePage>& given) {
+  if (!options.sources.empty()) {
+    return OpenSources(options.sources, options.user, AskOnTerminal, options.install, given);
+  }
   if (options.user) throw SourceError("--user picks a profile in a Windows folder; name the folder");
-  OpenedSources opened = OpenRegText(SampleRegistry(), "the bundled sample");
+  OpenedSources opened = OpenRegText(SampleRegistry(), "the bundled sample", given);
   opened.notes.push_back("no source named: showing the bundled sample registry of a Windows 98 machine");
   return opened;
 }
 
 // The read-first window, then the report window; `shown` is what the report
 // window held once it loaded, unset when the read-first window was closed.
-int Interactive(const InstallInfo& collected, Files& files, const std::u16string& appendix,
+int Interactive(const Findings& found, Files& files, const std::u16string& appendix,
                 std::optional<InstallInfo>& shown) {
   std::u16string text;
   for (const char16_t* paragraph : kReadFirstParagraphs) {
@@ -237,7 +239,7 @@ int Interactive(const InstallInfo& collected, Files& files, const std::u16string
   PrintFrame(std::cout, kReadFirstCaption, text);
   if (AskChoice(std::cin, std::cout, {u"Continue"}, 0) < 0) return 0;  // the window was closed
   ConsoleDialogs dialogs(std::cin, std::cout);
-  ConsolePad pad(collected, dialogs, files, std::cin, std::cout, appendix);
+  ConsolePad pad(found.info, found.codePage, dialogs, files, std::cin, std::cout, appendix);
   const SaveOutcome outcome = pad.Run();
   shown = pad.Info();
   return outcome == SaveOutcome::NotSaved ? 1 : 0;
@@ -324,7 +326,9 @@ int Inventory(const Options& options) {
       out += csv ? CsvError(named, error.what()) : JsonError(named, error.what());
       continue;
     }
-    line(named, 1, [&] { return OpenSources({source}, std::nullopt, nobody); });
+    line(named, 1, [&](const std::optional<CodePage>& given) {
+      return OpenSources({source}, std::nullopt, nobody, std::nullopt, given);
+    });
   }
   const int status = Emit(options, out);
   return failed ? 2 : status;
@@ -348,7 +352,7 @@ int Run(const Options& options) {
   for (const std::filesystem::path& source : options.sources) named += (named.empty() ? "" : " ") + source.string();
   Findings found;
   try {
-    found = ReadInstallation([&] { return Open(options); }, options.codePage,
+    found = ReadInstallation([&](const std::optional<CodePage>& given) { return Open(options, given); }, options.codePage,
                              options.sources.empty() ? "the bundled sample" : named, options.install.value_or(1));
   } catch (const std::bad_alloc&) {
     Say(named + ": cannot be read in the memory this system gives (out of memory)");
@@ -363,7 +367,7 @@ int Run(const Options& options) {
   const std::filesystem::path folder = std::filesystem::absolute(options.folder, ec);
   PosixFiles files(ec ? options.folder : folder.lexically_normal());
   for (const std::string& note : found.notes) Say(note);
-  const std::u16string appendix = (found.nt ? NtSection(*found.nt) : u"") +
+  const std::u16string appendix = (found.nt ? NtSection(*found.nt, found.codePage) : u"") +
                                   (found.firmware ? FirmwareSection(*found.firmware, found.firmwareFile) : u"");
 
   int status = 0;
@@ -377,16 +381,16 @@ int Run(const Options& options) {
       status = Emit(options, ToUtf8(ShownReport(found.info.ReportText)) + "\n");
     } else {
       // Into a file or a pipe, the Windows program's bytes.
-      status = Emit(options, ToAnsi(found.info.ReportText) + "\r\n");
+      status = Emit(options, found.codePage.ToAnsi(found.info.ReportText) + "\r\n");
     }
     if (options.mode == Mode::Print && !appendix.empty()) std::cerr << ToUtf8(appendix);
   } else if (options.mode == Mode::Save) {
     UnattendedDialogs dialogs(std::cout);
-    ConsolePad pad(found.info, dialogs, files, std::cin, std::cout, appendix);
+    ConsolePad pad(found.info, found.codePage, dialogs, files, std::cin, std::cout, appendix);
     status = pad.SaveAndExit() ? 0 : 1;
     shown = pad.Info();
   } else {
-    status = Interactive(found.info, files, appendix, shown);
+    status = Interactive(found, files, appendix, shown);
   }
   if (status == 0 && shown && !KeyFound(*shown)) status = kNoKeyFound;
   for (const std::string& problem : found.warnings) Say("warning: " + problem);

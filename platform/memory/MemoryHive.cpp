@@ -1,7 +1,5 @@
 #include "platform/memory/MemoryHive.h"
 
-#include "platform/CodePage.h"
-#include "platform/Unicode.h"
 
 #include <limits>
 
@@ -100,18 +98,16 @@ std::uint32_t MemoryHive::Add(Kind kind, Node owner, std::string_view name) {
   return index;
 }
 
-std::optional<HiveFile::Node> MemoryHive::Child(Node key, std::string_view name) {
+std::optional<HiveFile::Node> MemoryHive::Child(Node key, std::string_view name, const CodePage&) {
   if (const auto index = Find(Kind::Key, key, name)) return *index;
   return std::nullopt;
 }
 
-std::optional<RegValue> MemoryHive::Value(Node key, std::string_view name) {
+std::optional<RegValue> MemoryHive::Value(Node key, std::string_view name, const CodePage&) {
   const auto index = Find(Kind::Value, key, name);
   if (!index) return std::nullopt;
   const Entry& entry = entries_[*index];
-  RegValue value{entry.type, bytes_.substr(entry.data, entry.dataSize)};
-  if (entry.utf16) value.data = ToAnsi(FromUtf16Le(value.data));
-  return value;
+  return RegValue{entry.type, bytes_.substr(entry.data, entry.dataSize), entry.utf16};
 }
 
 bool MemoryHive::Exists(Node key) {
@@ -124,7 +120,7 @@ bool MemoryHive::Exists(Node key) {
 std::optional<HiveFile::Node> MemoryHive::FindKey(Node from, std::string_view path) {
   Node at = from;
   for (std::string_view part : SplitKeyPath(path)) {
-    const auto child = Child(at, part);
+    const auto child = Find(Kind::Key, at, part);
     if (!child) return std::nullopt;
     at = *child;
   }
@@ -134,7 +130,7 @@ std::optional<HiveFile::Node> MemoryHive::FindKey(Node from, std::string_view pa
 HiveFile::Node MemoryHive::MakeKey(Node from, std::string_view path) {
   Node at = from;
   for (std::string_view part : SplitKeyPath(path)) {
-    const auto child = Child(at, part);
+    const auto child = Find(Kind::Key, at, part);
     at = child ? *child : Add(Kind::Key, at, part);
   }
   return at;
@@ -156,7 +152,7 @@ void MemoryHive::DeleteKey(Node from, std::string_view path) {
   if (parts.empty()) return;
   Node parent = from;
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-    const auto child = Child(parent, parts[i]);
+    const auto child = Find(Kind::Key, parent, parts[i]);
     if (!child) return;
     parent = *child;
   }

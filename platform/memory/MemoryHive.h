@@ -17,8 +17,9 @@ class MemoryHive : public HiveFile {
   MemoryHive();
 
   Node Root() override { return 0; }
-  std::optional<Node> Child(Node key, std::string_view name) override;
-  std::optional<RegValue> Value(Node key, std::string_view name) override;
+  // Names are kept as they were given, in ANSI; `ansi` is not needed.
+  std::optional<Node> Child(Node key, std::string_view name, const CodePage& ansi) override;
+  std::optional<RegValue> Value(Node key, std::string_view name, const CodePage& ansi) override;
   bool Exists(Node key) override;
 
   // Building. Paths are backslash-separated below `from`; MakeKey creates the

@@ -57,7 +57,7 @@ std::optional<std::uint32_t> ParseHex(std::u16string_view digits, std::size_t ma
 // the line at hand is held as text.
 class LineReader {
  public:
-  explicit LineReader(std::string_view bytes) : bytes_(bytes) {
+  LineReader(std::string_view bytes, const CodePage& ansi) : bytes_(bytes), ansi_(ansi) {
     if (bytes_.starts_with("\xFF\xFE")) {
       encoding_ = Encoding::Utf16Le;
       bytes_.remove_prefix(2);
@@ -67,15 +67,20 @@ class LineReader {
     }
   }
 
-  bool Next(std::u16string& line) {
+  // The next line, unless it would take more than `room` bytes as text:
+  // then `tooLong` is set and nothing is decoded.
+  bool Next(std::u16string& line, std::size_t room, bool& tooLong) {
     if (bytes_.empty()) return false;
     const std::size_t unit = encoding_ == Encoding::Utf16Le ? 2 : 1;
     std::size_t end = 0;
     while (end + unit <= bytes_.size() && !IsBreak(end)) end += unit;
+    // A line never holds more characters than it has bytes.
+    tooLong = end / unit * sizeof(char16_t) > room;
+    if (tooLong) return true;
     const std::string_view text = bytes_.substr(0, std::min(end, bytes_.size()));
     line = encoding_ == Encoding::Utf16Le ? FromUtf16Le(text)
            : encoding_ == Encoding::Utf8  ? FromUtf8(text)
-                                          : FromAnsi(text);
+                                          : ansi_.FromAnsi(text);
     std::size_t skip = std::min(end + unit, bytes_.size());
     // CR LF is one break.
     if (end + unit <= bytes_.size() && Unit(end) == u'\r' && skip + unit <= bytes_.size() && Unit(skip) == u'\n') {
@@ -95,25 +100,34 @@ class LineReader {
   bool IsBreak(std::size_t at) const { return Unit(at) == u'\r' || Unit(at) == u'\n'; }
 
   std::string_view bytes_;
+  const CodePage& ansi_;
   Encoding encoding_ = Encoding::Ansi;
 };
 
 class Parser {
  public:
-  // `budget`: the most the registry may hold in memory once the file is read.
-  Parser(std::string_view name, MemoryRegistry& registry, std::size_t budget)
-      : name_(name), registry_(registry), budget_(budget) {}
+  // `budget`: the most the registry and the line at hand may hold in memory
+  // while the file is read. `ansi`: what an ANSI export's text is in.
+  Parser(std::string_view name, MemoryRegistry& registry, std::size_t budget, const CodePage& ansi)
+      : name_(name), registry_(registry), budget_(budget), ansi_(ansi) {}
 
   // Whether the text was a version 5 export, of a Unicode registry.
   bool Unicode() const { return unicode_; }
 
   void Run(std::string_view bytes) {
-    LineReader reader(bytes);
-    std::u16string line;
+    LineReader reader(bytes, ansi_);
+    std::u16string line, logical;
     std::size_t number = 0;
+    // Each line is weighed before it is decoded, together with what the
+    // registry and the line it continues already hold.
     const auto next = [&] {
-      if (!reader.Next(line)) return false;
+      const std::size_t held = registry_.Hive().Bytes() + logical.capacity() * sizeof(char16_t);
+      bool tooLong = false;
+      if (!reader.Next(line, held < budget_ ? budget_ - held : 0, tooLong)) return false;
       ++number;
+      if (tooLong) {
+        Fail(number, "a line longer than a registry export of its size could hold: damaged or not an export");
+      }
       return true;
     };
     bool found = false;
@@ -128,7 +142,7 @@ class Parser {
     unicode_ = header == kHeader5;
     while (next()) {
       line_ = number;
-      std::u16string logical(Trim(line));
+      logical = Trim(line);
       // Hex data goes on over lines that end in a backslash.
       while (!logical.empty() && logical.back() == u'\\' && IsHexValueLine(logical) && next()) {
         logical.pop_back();
@@ -179,11 +193,11 @@ class Parser {
     const bool remove = !path.empty() && path[0] == u'-';
     if (remove) path.remove_prefix(1);
     const std::size_t slash = path.find(u'\\');
-    const std::string rootName = ToAnsi(path.substr(0, slash));
+    const std::string rootName = ansi_.ToAnsi(path.substr(0, slash));
     const RegKey root = RootKeyByName(rootName);
     if (root == 0) Fail("unknown root key \"" + ToUtf8(path.substr(0, slash)) + "\"");
     const std::string subPath =
-        slash == std::u16string_view::npos ? std::string() : ToAnsi(path.substr(slash + 1));
+        slash == std::u16string_view::npos ? std::string() : ansi_.ToAnsi(path.substr(slash + 1));
     if (remove) {
       registry_.DeleteKey(root, subPath);
       haveKey_ = false;
@@ -231,7 +245,7 @@ class Parser {
     std::u16string_view rest = Trim(line.substr(pos));
     if (rest.empty() || rest[0] != u'=') Fail("expected '=' after the value's name");
     rest = Trim(rest.substr(1));
-    const std::string ansiName = ToAnsi(name);
+    const std::string ansiName = ansi_.ToAnsi(name);
 
     if (rest == u"-") {
       registry_.DeleteValue(root_, path_, ansiName);
@@ -246,7 +260,7 @@ class Parser {
       const std::u16string text = ParseQuoted(data, pos);
       if (!Trim(data.substr(pos)).empty()) Fail("unexpected text after a quoted string");
       if (unicode_) return {kRegSz, ToUtf16Le(text + u'\0'), true};
-      return StringValue(ToAnsi(text));
+      return StringValue(ansi_.ToAnsi(text));
     }
     if (StartsWithNoCase(data, u"dword:")) {
       const auto value = ParseHex(data.substr(6), 8);
@@ -292,6 +306,7 @@ class Parser {
   std::string name_;
   MemoryRegistry& registry_;
   std::size_t budget_;
+  const CodePage& ansi_;
   bool unicode_ = false;
   std::size_t line_ = 0;
   bool haveKey_ = false;
@@ -301,17 +316,17 @@ class Parser {
 
 }  // namespace
 
-bool LoadRegText(std::string_view bytes, std::string_view name, MemoryRegistry& registry) {
+bool LoadRegText(std::string_view bytes, std::string_view name, MemoryRegistry& registry, const CodePage& ansi) {
   // What an export may cost in memory beyond its own bytes: real exports need
   // far less; a file full of one-letter keys would need more.
   const std::size_t budget = registry.Hive().Bytes() + 3 * bytes.size() + (16u << 20);
-  Parser parser(name, registry, budget);
+  Parser parser(name, registry, budget, ansi);
   parser.Run(bytes);
   return parser.Unicode();
 }
 
-bool LoadRegFile(const std::filesystem::path& file, MemoryRegistry& registry) {
-  return LoadRegText(ReadRegularFile(file, kRegFileLimit, "a .reg export"), file.string(), registry);
+bool LoadRegFile(const std::filesystem::path& file, MemoryRegistry& registry, const CodePage& ansi) {
+  return LoadRegText(ReadRegularFile(file, kRegFileLimit, "a .reg export"), file.string(), registry, ansi);
 }
 
 }  // namespace taloveric

@@ -24,10 +24,11 @@ class RegFileError : public SourceError {
 inline constexpr std::uintmax_t kRegFileLimit = 64u << 20;
 
 // Only a regular file is read. True for a version 5 export, of a Unicode
-// registry: only the NT family's regedit writes those.
-bool LoadRegFile(const std::filesystem::path& file, MemoryRegistry& registry);
+// registry: only the NT family's regedit writes those. A REGEDIT4 export's
+// text is read in `ansi`; a Unicode export's names are kept in it.
+bool LoadRegFile(const std::filesystem::path& file, MemoryRegistry& registry, const CodePage& ansi);
 
 // `name` is how messages refer to the text.
-bool LoadRegText(std::string_view bytes, std::string_view name, MemoryRegistry& registry);
+bool LoadRegText(std::string_view bytes, std::string_view name, MemoryRegistry& registry, const CodePage& ansi);
 
 }  // namespace taloveric

@@ -204,7 +204,7 @@ class CregFile : public HiveFile {
   // The sub keys are walked along the navigation block's links, and their
   // names read from the data blocks, so that a key with many sub keys costs one
   // pass: libcreg reaches its Nth sub key only by going through those before.
-  std::optional<Node> Child(Node key, std::string_view name) override {
+  std::optional<Node> Child(Node key, std::string_view name, const CodePage&) override {
     const std::size_t parent = keys_.at(key).entry;
     int index = 0;
     for (std::size_t child = Read32(bytes_, kBlock + parent + 16); child != kNone;
@@ -219,7 +219,7 @@ class CregFile : public HiveFile {
     return std::nullopt;
   }
 
-  std::optional<RegValue> Value(Node key, std::string_view name) override {
+  std::optional<RegValue> Value(Node key, std::string_view name, const CodePage&) override {
     libcreg_key_t* owner = keys_.at(key).key.get();
     int count = 0;
     libcreg_error_t* error = nullptr;

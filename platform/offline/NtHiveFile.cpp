@@ -64,26 +64,26 @@ class NtHiveFile : public HiveFile {
 
   Node Root() override { return root_; }
 
-  std::optional<Node> Child(Node key, std::string_view name) override {
+  std::optional<Node> Child(Node key, std::string_view name, const CodePage& ansi) override {
     errno = 0;
     const Malloced<hive_node_h> children(hivex_node_children(hive_.get(), key));
     if (!children) Fail("a key's sub keys");
     for (const hive_node_h* child = children.get(); *child != 0; ++child) {
       const Malloced<char> childName(hivex_node_name(hive_.get(), *child));
       if (!childName) Fail("a key's name");
-      if (SameRegName(ToAnsi(FromUtf8(childName.get())), name)) return *child;
+      if (SameRegName(ansi.ToAnsi(FromUtf8(childName.get())), name)) return *child;
     }
     return std::nullopt;
   }
 
-  std::optional<RegValue> Value(Node key, std::string_view name) override {
+  std::optional<RegValue> Value(Node key, std::string_view name, const CodePage& ansi) override {
     errno = 0;
     const Malloced<hive_value_h> values(hivex_node_values(hive_.get(), key));
     if (!values) Fail("a key's values");
     for (const hive_value_h* value = values.get(); *value != 0; ++value) {
       const Malloced<char> valueName(hivex_value_key(hive_.get(), *value));
       if (!valueName) Fail("a value's name");
-      if (!SameRegName(ToAnsi(FromUtf8(valueName.get())), name)) continue;
+      if (!SameRegName(ansi.ToAnsi(FromUtf8(valueName.get())), name)) continue;
       hive_type stored = hive_t_none;
       std::size_t length = 0;
       const Malloced<char> data(hivex_value_value(hive_.get(), *value, &stored, &length));
@@ -93,13 +93,9 @@ class NtHiveFile : public HiveFile {
       std::uint32_t type = 0;
       static_assert(sizeof type == sizeof stored);
       std::memcpy(&type, &stored, sizeof type);
-      RegValue result{type, std::string(data ? data.get() : "", data ? length : 0)};
-      // The hive keeps strings in UTF-16; RegQueryValueExA hands them out in
-      // the ANSI code page and counts the converted bytes.
-      if (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz) {
-        result.data = ToAnsi(FromUtf16Le(result.data));
-      }
-      return result;
+      // The hive keeps strings in UTF-16.
+      const bool text = type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+      return RegValue{type, std::string(data ? data.get() : "", data ? length : 0), text};
     }
     return std::nullopt;
   }

@@ -1,6 +1,5 @@
-// The ANSI code page where the platform has none: the one the installation
-// read says it used (SetAnsiCodePage), converted through iconv, or Windows-1252
-// when nothing says otherwise. In 1252 the five bytes it leaves undefined (0x81,
+// ANSI code pages where the platform has none: Windows-1252 by its own table,
+// any other through iconv. In 1252 the five bytes it leaves undefined (0x81,
 // 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of the same value, as Windows
 // itself maps them, so all 256 bytes round-trip.
 
@@ -35,8 +34,6 @@ char Encode(char16_t c) {
   }
   return '?';
 }
-
-unsigned current = 1252;
 
 // One conversion of iconv's, opened once a code page is chosen.
 class Converter {
@@ -75,13 +72,6 @@ class Converter {
   iconv_t handle_;
 };
 
-struct Conversions {
-  Converter toAnsi, fromAnsi;
-  explicit Conversions(unsigned codePage)
-      : toAnsi("CP" + std::to_string(codePage), "UTF-16LE"), fromAnsi("UTF-16LE", "CP" + std::to_string(codePage)) {}
-};
-std::unique_ptr<Conversions> conversions;
-
 std::string AsBytes(std::u16string_view text) {
   std::string bytes;
   for (char16_t c : text) {
@@ -93,23 +83,29 @@ std::string AsBytes(std::u16string_view text) {
 
 }  // namespace
 
-void SetAnsiCodePage(unsigned codePage) {
-  if (codePage == 1252) {
-    conversions.reset();
-  } else {
-    auto chosen = std::make_unique<Conversions>(codePage);
-    if (!chosen->toAnsi.ok() || !chosen->fromAnsi.ok()) {
-      throw std::invalid_argument("code page " + std::to_string(codePage) + " is not one this system converts");
-    }
-    conversions = std::move(chosen);
+// iconv's two conversions of one code page. iconv keeps a conversion's state
+// in its handle, so copies of a CodePage share them within one thread.
+struct CodePage::Conversions {
+  Converter toAnsi, fromAnsi;
+  explicit Conversions(unsigned number)
+      : toAnsi("CP" + std::to_string(number), "UTF-16LE"), fromAnsi("UTF-16LE", "CP" + std::to_string(number)) {}
+};
+
+CodePage::CodePage() : number_(1252) {}
+
+CodePage::CodePage(unsigned number) : number_(number) {
+  if (number == 1252) return;
+  auto conversions = std::make_shared<const Conversions>(number);
+  if (!conversions->toAnsi.ok() || !conversions->fromAnsi.ok()) {
+    throw std::invalid_argument("code page " + std::to_string(number) + " is not one this system converts");
   }
-  current = codePage;
+  conversions_ = std::move(conversions);
 }
 
-unsigned AnsiCodePage() { return current; }
+unsigned CodePage::Number() const { return number_; }
 
-std::string ToAnsi(std::u16string_view text) {
-  if (conversions) return conversions->toAnsi.Run(AsBytes(text), 2, "?");
+std::string CodePage::ToAnsi(std::u16string_view text) const {
+  if (conversions_) return conversions_->toAnsi.Run(AsBytes(text), 2, "?");
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -124,9 +120,9 @@ std::string ToAnsi(std::u16string_view text) {
   return out;
 }
 
-std::u16string FromAnsi(std::string_view bytes) {
-  if (conversions) {
-    const std::string utf16 = conversions->fromAnsi.Run(bytes, 1, "\xFD\xFF");  // U+FFFD
+std::u16string CodePage::FromAnsi(std::string_view bytes) const {
+  if (conversions_) {
+    const std::string utf16 = conversions_->fromAnsi.Run(bytes, 1, "\xFD\xFF");  // U+FFFD
     std::u16string out;
     for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
       const unsigned low = static_cast<unsigned char>(utf16[i]), high = static_cast<unsigned char>(utf16[i + 1]);

@@ -1,11 +1,18 @@
-// The ANSI code page on Windows: the system's active code page.
+// The ANSI code page on Windows: the system's active code page, which the "A"
+// functions use.
 
 #include "platform/CodePage.h"
 #include "platform/win32/WindowsApi.h"
 
 namespace taloveric {
 
-std::string ToAnsi(std::u16string_view text) {
+struct CodePage::Conversions {};
+
+CodePage::CodePage() : number_(::GetACP()) {}
+
+unsigned CodePage::Number() const { return number_; }
+
+std::string CodePage::ToAnsi(std::u16string_view text) const {
   if (text.empty()) return {};
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
   const int length = static_cast<int>(text.size());
@@ -15,7 +22,7 @@ std::string ToAnsi(std::u16string_view text) {
   return out;
 }
 
-std::u16string FromAnsi(std::string_view bytes) {
+std::u16string CodePage::FromAnsi(std::string_view bytes) const {
   if (bytes.empty()) return {};
   const int length = static_cast<int>(bytes.size());
   const int chars = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);

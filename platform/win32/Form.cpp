@@ -66,7 +66,7 @@ struct Form::Impl {
     const int height = -::MulDiv(font.hundredthsOfPoint, dpiY, 7200);
     fonts.emplace_back(::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                     DEFAULT_PITCH | FF_DONTCARE, ToAnsi(font.face).c_str()));
+                                     DEFAULT_PITCH | FF_DONTCARE, CodePage().ToAnsi(font.face).c_str()));
     return fonts.back().get();
   }
 
@@ -158,7 +158,7 @@ LRESULT Form::Impl::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 }
 
 void Form::Impl::AddTip(HWND control, const std::u16string& text) {
-  std::string ansi = ToAnsi(text);  // the tooltip keeps its own copy
+  std::string ansi = CodePage().ToAnsi(text);  // the tooltip keeps its own copy
   TOOLINFOA tool{};
   tool.cbSize = TTTOOLINFOA_V1_SIZE;  // as comctl32 4.00 knows it
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -199,7 +199,7 @@ void Form::Impl::CreateControls() {
     }
     const HWND parent = c.parent.empty() ? window.get() : byName.at(c.parent);
     const RECT r = Rect(c.geometry);
-    const HWND hwnd = ::CreateWindowExA(exStyle, windowClass, ToAnsi(c.caption).c_str(), style, r.left, r.top,
+    const HWND hwnd = ::CreateWindowExA(exStyle, windowClass, CodePage().ToAnsi(c.caption).c_str(), style, r.left, r.top,
                                         r.right - r.left, r.bottom - r.top, parent,
                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)),
                                         instance, this);
@@ -245,7 +245,7 @@ Form::Form(FormLayout layout, FormEvents events) : impl_(std::make_unique<Impl>(
   }
   RECT outer = impl_->Rect(s.client);
   ::AdjustWindowRectEx(&outer, style, FALSE, exStyle);
-  impl_->window.reset(::CreateWindowExA(exStyle, kFormClass, ToAnsi(s.caption).c_str(), style, outer.left,
+  impl_->window.reset(::CreateWindowExA(exStyle, kFormClass, CodePage().ToAnsi(s.caption).c_str(), style, outer.left,
                                         outer.top, outer.right - outer.left, outer.bottom - outer.top, nullptr,
                                         nullptr, instance, impl_.get()));
   if (!impl_->window) FailToCreate("the window");
@@ -278,7 +278,7 @@ void Form::Unload() {
 }
 
 void Form::SetText(const std::u16string& control, const std::u16string& text) {
-  ::SetWindowTextA(impl_->byName.at(control), ToAnsi(text).c_str());
+  ::SetWindowTextA(impl_->byName.at(control), CodePage().ToAnsi(text).c_str());
 }
 
 std::u16string Form::Text(const std::u16string& control) const {
@@ -286,7 +286,7 @@ std::u16string Form::Text(const std::u16string& control) const {
   std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(hwnd)) + 1, '\0');
   const int length = ::GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()));
   text.resize(static_cast<std::size_t>(length));
-  return FromAnsi(text);
+  return CodePage().FromAnsi(text);
 }
 
 int RunMessageLoop() {
@@ -322,7 +322,7 @@ int RunMessageLoop() {
 void QuitMessageLoop(int exitCode) { ::PostQuitMessage(exitCode); }
 
 void ShowFatalError(const char* what) {
-  ::MessageBoxA(nullptr, ToAnsi(FromUtf8(what)).c_str(), "Taloveric", MB_OK | MB_ICONSTOP);
+  ::MessageBoxA(nullptr, CodePage().ToAnsi(FromUtf8(what)).c_str(), "Taloveric", MB_OK | MB_ICONSTOP);
 }
 
 }  // namespace taloveric::win32

@@ -14,7 +14,7 @@ Answer Win32Dialogs::Show(const MessageBoxRequest& box) {
   }
   if (box.icon == Icon::Information) flags |= MB_ICONINFORMATION;
   flags |= box.defaultButton == 2 ? MB_DEFBUTTON2 : MB_DEFBUTTON1;
-  switch (::MessageBoxA(::GetActiveWindow(), ToAnsi(box.prompt).c_str(), ToAnsi(box.title).c_str(), flags)) {
+  switch (::MessageBoxA(::GetActiveWindow(), CodePage().ToAnsi(box.prompt).c_str(), CodePage().ToAnsi(box.title).c_str(), flags)) {
     case IDOK: return Answer::Ok;
     case IDYES: return Answer::Yes;
     case IDNO: return Answer::No;

@@ -24,13 +24,13 @@ std::string ErrorText(DWORD error) {
     message.pop_back();
   }
   if (message.empty()) return "error " + std::to_string(error);
-  return ToUtf8(FromAnsi(message));
+  return ToUtf8(CodePage().FromAnsi(message));
 }
 
 namespace {
 
 [[noreturn]] void Fail(const char* what, const std::string& path, DWORD error = ::GetLastError()) {
-  throw FileError(std::string(what) + " " + ToUtf8(FromAnsi(path)) + ": " + ErrorText(error));
+  throw FileError(std::string(what) + " " + ToUtf8(CodePage().FromAnsi(path)) + ": " + ErrorText(error));
 }
 
 // The renames of a replace on Windows 95, 98 and Me.
@@ -106,7 +106,7 @@ void TidyLeftovers(const std::string& target) {
 // abandoned before that.
 class ReplacingFile {
  public:
-  explicit ReplacingFile(const std::u16string& target) : target_(ToAnsi(target)) {
+  explicit ReplacingFile(const std::u16string& target) : target_(CodePage().ToAnsi(target)) {
     TidyLeftovers(target_);
     CheckReplaceable(target_);
     static unsigned counter = 0;
@@ -166,7 +166,7 @@ std::u16string Win32Files::ProgramFolder() {
     if (length == 0) Fail("cannot find the program's folder", "");
     if (length < path.size()) {
       path.resize(length);
-      return FolderOf(FromAnsi(path));
+      return FolderOf(CodePage().FromAnsi(path));
     }
     path.resize(path.size() * 2);
   }
@@ -177,7 +177,7 @@ std::unique_ptr<TextFile> Win32Files::CreateText(const std::u16string& path) {
 }
 
 void Win32Files::Copy(const std::u16string& from, const std::u16string& to) {
-  const std::string source = ToAnsi(from);
+  const std::string source = CodePage().ToAnsi(from);
   const UniqueHandle input = MakeUniqueHandle(::CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!input) Fail("cannot open", source);

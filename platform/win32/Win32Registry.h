@@ -12,6 +12,10 @@ class Win32Registry : public Registry {
   RegStatus QueryValue(RegKey key, std::string_view valueName, std::uint32_t* type, unsigned char* data,
                        std::uint32_t* size) override;
   RegStatus CloseKey(RegKey key) override;
+  const CodePage& Ansi() const override { return ansi_; }
+
+ private:
+  CodePage ansi_;  // the system's active code page, which the "A" calls use
 };
 
 }  // namespace taloveric::win32

@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   taloveric::MemoryRegistry registry;
   try {
-    taloveric::LoadRegText(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.reg", registry);
+    taloveric::LoadRegText(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.reg", registry, taloveric::CodePage());
   } catch (const taloveric::SourceError&) {  // what the program reports as a bad file
     return 0;
   }

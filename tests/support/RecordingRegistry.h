@@ -41,6 +41,8 @@ class RecordingRegistry : public Registry {
     return store.CloseKey(key);
   }
 
+  const CodePage& Ansi() const override { return store.Ansi(); }
+
   // Every open asked for options 0 and query-value access.
   bool OpenedForQueryOnly() const {
     for (const auto& [options, access] : options_) {

@@ -78,7 +78,7 @@ FixtureKey& Path(FixtureKey& root, const std::string& path) {
 }
 
 FixtureValue Ansi(const std::string& name, const std::string& utf8Text, std::uint32_t type) {
-  return {name, type, ToAnsi(FromUtf8(utf8Text))};
+  return {name, type, CodePage().ToAnsi(FromUtf8(utf8Text))};
 }
 
 FixtureValue Utf16(const std::string& name, const std::string& utf8Text, std::uint32_t type) {
@@ -109,14 +109,14 @@ std::string WriteCreg(const FixtureKey& root) {
     const FixtureKey& key = *entries[i].key;
     std::string body;
     for (const FixtureValue& value : key.values) {
-      const std::string name = ToAnsi(FromUtf8(value.name));
+      const std::string name = CodePage().ToAnsi(FromUtf8(value.name));
       Add32(body, value.type);
       Add32(body, 0);
       Add16(body, static_cast<std::uint16_t>(name.size()));
       Add16(body, static_cast<std::uint16_t>(value.data.size()));
       body += name + value.data;
     }
-    const std::string name = ToAnsi(FromUtf8(key.name));
+    const std::string name = CodePage().ToAnsi(FromUtf8(key.name));
     const auto size = static_cast<std::uint32_t>(0x14 + name.size() + body.size());
     Add32(records, size);
     Add16(records, idOf(i));
@@ -149,7 +149,7 @@ std::string WriteCreg(const FixtureKey& root) {
     const CregEntry& entry = entries[i];
     std::uint32_t hash = 0;
     if (i > 0) {
-      for (char c : Upper(ToAnsi(FromUtf8(entry.key->name)))) hash += static_cast<unsigned char>(c);
+      for (char c : Upper(CodePage().ToAnsi(FromUtf8(entry.key->name)))) hash += static_cast<unsigned char>(c);
     }
     std::uint32_t sibling = 0xFFFFFFFF;
     if (entry.parent >= 0) {

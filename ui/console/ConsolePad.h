@@ -13,13 +13,13 @@ namespace taloveric {
 
 class ConsolePad {
  public:
-  // Shows `collected`, the record read before; `appendix`: a section shown
-  // under the report, empty for none.
-  ConsolePad(const InstallInfo& collected, Dialogs& dialogs, Files& files, std::istream& in, std::ostream& out,
-             std::u16string appendix = {})
-      : pad_(collected, dialogs, files, controls_), in_(in), out_(out), appendix_(std::move(appendix)) {}
+  // Shows `collected`, the record read before in the code page `ansi`;
+  // `appendix`: a section shown under the report, empty for none.
+  ConsolePad(const InstallInfo& collected, const CodePage& ansi, Dialogs& dialogs, Files& files, std::istream& in,
+             std::ostream& out, std::u16string appendix = {})
+      : pad_(collected, ansi, dialogs, files, controls_), in_(in), out_(out), appendix_(std::move(appendix)) {}
 
-  // Loads the window, which reads the registry, shows it and waits for a button;
+  // Loads the window, which shows the record, and waits for a button;
   // the end of input closes the window without saving.
   SaveOutcome Run();
   // Loads and shows the window, then presses "Save and Exit"; true once saved.
