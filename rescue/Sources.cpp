@@ -18,7 +18,7 @@
 #include "platform/offline/Cabinet.h"
 #include "platform/offline/CregFile.h"
 #include "platform/offline/DiskImage.h"
-#include "platform/offline/ImageKinds.h"
+#include "platform/offline/FileKinds.h"
 #include "platform/offline/NtHiveFile.h"
 #include "platform/posix/FileIdentity.h"
 #include "platform/posix/HostTree.h"
@@ -605,17 +605,21 @@ FileKind DetectKind(const fs::path& file) {
     }
     return FileKind::DiskImage;
   }
-  const std::string head = ReadHead(file, 512);
-  const std::string magic = head.substr(0, 4);
-  if (LooksLikeMsdm(head)) return FileKind::FirmwareTable;
-  if (magic == "CREG") return FileKind::Win9xRegistry;
-  if (magic == "regf") return FileKind::NtHive;
-  if (magic.starts_with("\xFF\xFE") || magic.starts_with("\xEF\xBB\xBF") || magic.starts_with("REGE") ||
-      magic.starts_with("Wind") || AsciiLower(file.extension().string()) == ".reg") {
-    return FileKind::RegExport;
+  const Kind kind = KindOf(ReadHead(file, kKindBytes), file.filename().string());
+  switch (kind) {
+    case Kind::FirmwareTable:
+      return FileKind::FirmwareTable;
+    case Kind::Win9xRegistry:
+      return FileKind::Win9xRegistry;
+    case Kind::NtHive:
+      return FileKind::NtHive;
+    case Kind::RegExport:
+      return FileKind::RegExport;
+    default:
+      break;
   }
-  if (const std::string what = NamedButNotRead(head); !what.empty()) throw SourceError(file.string() + ": " + what);
-  if (LooksLikeDiskImage(file, head)) return FileKind::DiskImage;
+  if (const std::string what = NotReadBecause(kind); !what.empty()) throw SourceError(file.string() + ": " + what);
+  if (IsDisk(kind)) return FileKind::DiskImage;
   throw SourceError(file.string() + ": neither a .reg export nor a Windows registry file nor a disk image");
 }
 

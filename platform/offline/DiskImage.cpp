@@ -11,7 +11,8 @@
 
 #include "platform/HiveFile.h"
 #include "platform/Unicode.h"
-#include "platform/offline/ImageKinds.h"
+#include "platform/offline/FileKinds.h"
+#include "platform/offline/ImageParts.h"
 #include "platform/offline/VdiDisk.h"
 
 namespace taloveric {
@@ -278,16 +279,14 @@ std::string FileSystemName(TSK_FS_INFO* fileSystem) {
 
 }  // namespace
 
-// The file systems Windows is installed on (FAT, exFAT, NTFS), the only ones
-// tried: trying every kind The Sleuth Kit knows costs far more than reading
-// the one that is there. `open` opens one kind.
-template <class Open>
-TSK_FS_INFO* OpenWindowsFileSystem(const Open& open) {
-  for (const TSK_FS_TYPE_ENUM kind : {TSK_FS_TYPE_NTFS_DETECT, TSK_FS_TYPE_FAT_DETECT}) {
-    if (TSK_FS_INFO* found = open(kind)) return found;
-    tsk_error_reset();
-  }
-  return nullptr;
+// The Sleuth Kit's name for a file system Windows is installed on (FAT,
+// exFAT, NTFS), told by its boot sector; none for any other. It is asked for
+// that one alone: trying every kind it knows costs far more than reading the
+// one that is there.
+std::optional<TSK_FS_TYPE_ENUM> WindowsFileSystem(Kind kind) {
+  if (kind == Kind::Ntfs) return TSK_FS_TYPE_NTFS_DETECT;
+  if (kind == Kind::Fat || kind == Kind::ExFat) return TSK_FS_TYPE_FAT_DETECT;  // FAT's detection takes exFAT too
+  return std::nullopt;
 }
 
 struct DiskImage::Opened {
@@ -297,26 +296,25 @@ struct DiskImage::Opened {
 
 DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()) {
   std::string why;
-  const std::string head = CheckDiskImageFiles(image);
-  const bool qcow = head.starts_with("QFI\xFB");
-  opened_->disk.reset(LooksLikeVdi(head) ? OpenVdi(image)
-                      : qcow             ? OpenQcow(image, why)
-                                         : tsk_img_open_utf8_sing(image.c_str(), TSK_IMG_TYPE_DETECT, 0));
+  const Kind container = KindOf(CheckDiskImageFiles(image), image.filename().string());
+  opened_->disk.reset(container == Kind::Vdi     ? OpenVdi(image)
+                      : container == Kind::Qcow2 ? OpenQcow(image, why)
+                                                 : tsk_img_open_utf8_sing(image.c_str(), TSK_IMG_TYPE_DETECT, 0));
   if (!opened_->disk) {
     if (why.empty()) why = TskError();
     throw SourceError(image.string() + ": not a disk image or virtual disk that can be read (" + why + ")");
   }
-  // A file system that cannot be read may be one BitLocker encrypts: its boot
-  // sector says "-FVE-FS-" where a file system's name would be.
-  const auto addFileSystem = [&](TSK_FS_INFO* fileSystem, const std::string& where, const auto& readBoot,
-                                 TSK_OFF_T offset) {
+  // Each volume is told by its boot sector: a file system Windows uses is
+  // opened, one BitLocker encrypts is said, any other passed over.
+  const auto addFileSystem = [&](const std::string& where, const auto& readBoot, const auto& open, TSK_OFF_T offset) {
+    char boot[kKindBytes] = {};
+    const ssize_t got = readBoot(boot, sizeof boot);
+    const Kind kind = got > 0 ? KindOf(std::string_view(boot, static_cast<std::size_t>(got))) : Kind::Unknown;
+    tsk_error_reset();
+    if (kind == Kind::BitLocker) encrypted_.push_back(where + " (at byte " + std::to_string(offset) + ")");
+    const auto type = WindowsFileSystem(kind);
+    TSK_FS_INFO* fileSystem = type ? open(*type) : nullptr;
     if (fileSystem == nullptr) {
-      tsk_error_reset();
-      char boot[16] = {};
-      if (readBoot(boot, sizeof boot) == static_cast<ssize_t>(sizeof boot) &&
-          IsBitLockerVolume(std::string_view(boot, sizeof boot))) {
-        encrypted_.push_back(where + " (at byte " + std::to_string(offset) + ")");
-      }
       tsk_error_reset();
       return;
     }
@@ -334,8 +332,8 @@ DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()
       ++number;
       if (!starts.insert(part->start).second) continue;
       const auto readBoot = [&](char* buffer, std::size_t size) { return tsk_vs_part_read(part, 0, buffer, size); };
-      const auto open = [&](TSK_FS_TYPE_ENUM kind) { return tsk_fs_open_vol(part, kind); };
-      addFileSystem(OpenWindowsFileSystem(open), "partition " + std::to_string(number), readBoot,
+      const auto open = [&](TSK_FS_TYPE_ENUM type) { return tsk_fs_open_vol(part, type); };
+      addFileSystem("partition " + std::to_string(number), readBoot, open,
                     static_cast<TSK_OFF_T>(part->start * opened_->volumes->block_size));
     }
   } else {
@@ -343,8 +341,8 @@ DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()
     const auto readBoot = [&](char* buffer, std::size_t size) {
       return tsk_img_read(opened_->disk.get(), 0, buffer, size);
     };
-    const auto open = [&](TSK_FS_TYPE_ENUM kind) { return tsk_fs_open_img(opened_->disk.get(), 0, kind); };
-    addFileSystem(OpenWindowsFileSystem(open), "the disk's file system", readBoot, 0);
+    const auto open = [&](TSK_FS_TYPE_ENUM type) { return tsk_fs_open_img(opened_->disk.get(), 0, type); };
+    addFileSystem("the disk's file system", readBoot, open, 0);
   }
 }
 

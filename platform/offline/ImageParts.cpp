@@ -1,4 +1,4 @@
-#include "platform/offline/ImageKinds.h"
+#include "platform/offline/ImageParts.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,6 @@
 
 #include "platform/HiveFile.h"
 #include "platform/Unicode.h"
-#include "platform/offline/VdiDisk.h"
 #include "platform/posix/FileIdentity.h"
 
 namespace taloveric {
@@ -110,29 +109,6 @@ void CheckParts(const fs::path& image, const std::string& head) {
 }
 
 }  // namespace
-
-bool LooksLikeDiskImage(const fs::path& file, const std::string& head) {
-  const std::string extension = AsciiLower(file.extension().string());
-  for (const char* known : {".img", ".dd", ".raw", ".bin", ".vhd", ".vhdx", ".vmdk", ".e01", ".qcow2", ".ima", ".hdd",
-                            ".vdi"}) {
-    if (extension == known) return true;
-  }
-  return LooksLikeVdi(head) || head.starts_with("vhdxfile") || head.starts_with("KDMV") || head.starts_with("QFI\xFB") || head.starts_with("EVF\x09") ||
-         head.starts_with("conectix") || (head.size() >= 512 && head[510] == '\x55' && head[511] == '\xAA');
-}
-
-bool IsBitLockerVolume(std::string_view head) { return head.size() >= 11 && head.substr(3, 8) == "-FVE-FS-"; }
-
-std::string NamedButNotRead(std::string_view head) {
-  if (head.starts_with("PK\x03\x04")) return "a zip archive; unpack it first";
-  if (head.starts_with("7z\xBC\xAF\x27\x1C")) return "a 7z archive; unpack it first";
-  if (IsBitLockerVolume(head)) {
-    return "a BitLocker volume, which cannot be read until it is unlocked: unlock it with its recovery key (for "
-           "example: sudo cryptsetup open --type bitlk FILE windows) and give the unlocked device "
-           "(/dev/mapper/windows)";
-  }
-  return "";
-}
 
 std::string CheckDiskImageFiles(const fs::path& image) {
   const std::string head = ReadHeadOf(image, 64 << 10);
