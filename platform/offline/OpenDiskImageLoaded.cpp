@@ -33,7 +33,9 @@ const Module& Loaded() {
     const std::filesystem::path here = ExecutableFolder();
     for (const std::filesystem::path& file :
          {here / "taloveric-images.so", here.parent_path() / "lib" / "taloveric" / "taloveric-images.so"}) {
-      void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | kOwnSymbolsFirst);
+      // Bound lazily: of the forty libraries the module brings, each binds
+      // only what is called, where it was not built to bind all at once.
+      void* handle = ::dlopen(file.c_str(), RTLD_LAZY | RTLD_LOCAL | kOwnSymbolsFirst);
       if (handle == nullptr) {
         found.problem = ::dlerror();  // where it is installed, the last tried, says most
         continue;
