@@ -136,7 +136,9 @@ class Builder {
     if (!named_) return ansi_.emplace();
     try {
       ansi_.emplace(*named_);
-      if (*named_ != CodePage().Number()) codePageNotes_.push_back("the installation's code page is " + std::to_string(*named_));
+      if (*named_ != CodePage().Number()) {
+        codePageNotes_.push_back("the installation's code page is " + std::to_string(*named_));
+      }
     } catch (const std::invalid_argument& error) {
       warnings_.push_back(std::string(error.what()) + "; Windows-1252 stands for it");
       ansi_.emplace();

@@ -64,6 +64,8 @@ TEST(FileKinds, EachIsToldByItsFirstBytes) {
       {"an exFAT volume", Boot("EXFAT   ", 0, 0, 0, 0), "x", Kind::ExFat},
       {"a FAT volume", Boot("mkfs.fat"), "x", Kind::Fat},
       {"a FAT volume of 4 KiB sectors", Boot("MSWIN4.1", 4096, 1, 1, 1), "x", Kind::Fat},
+      {"a FAT volume whose jump is not there, by its signature", std::string(3, '\0') + Boot("MSDOS5.0").substr(3), "x",
+       Kind::Fat},
       {"a boot sector whose sectors are 300 bytes: a partition table", Boot("MSDOS5.0", 300), "x", Kind::RawDisk},
       {"a boot sector without a table: a partition table", Boot("MSDOS5.0", 512, 8, 32, 0), "x", Kind::RawDisk},
       {"a partition table", mbr, "x", Kind::RawDisk},

@@ -353,8 +353,9 @@ int Run(const Options& options) {
   for (const std::filesystem::path& source : options.sources) named += (named.empty() ? "" : " ") + source.string();
   Findings found;
   try {
-    found = ReadInstallation([&](const std::optional<CodePage>& given) { return Open(options, given); }, options.codePage,
-                             options.sources.empty() ? "the bundled sample" : named, options.install.value_or(1));
+    const auto open = [&](const std::optional<CodePage>& given) { return Open(options, given); };
+    found = ReadInstallation(open, options.codePage, options.sources.empty() ? "the bundled sample" : named,
+                             options.install.value_or(1));
   } catch (const std::bad_alloc&) {
     Say(named + ": cannot be read in the memory this system gives (out of memory)");
     return 2;

@@ -15,13 +15,15 @@ unsigned U16(std::string_view bytes, std::size_t at) {
 
 bool PowerOfTwo(unsigned n) { return n != 0 && (n & (n - 1)) == 0; }
 
-// A FAT boot sector's parameter block, as any FAT driver needs it: sectors
-// of 512 to 4096 bytes, clusters of a power of two of them, at least one
-// reserved sector and one table. Its label ("FAT32   ") is optional.
+// A FAT boot sector: a jump to its code or the boot signature, and the
+// parameter block as any FAT driver needs it: sectors of 512 to 4096 bytes,
+// clusters of a power of two of them, at least one reserved sector and one
+// table. Its label ("FAT32   ") is optional.
 bool LooksLikeFat(std::string_view boot) {
   if (boot.size() < 64) return false;
   const auto jump = static_cast<unsigned char>(boot[0]);
-  if (jump != 0xEB && jump != 0xE9) return false;
+  const bool signed_ = boot.size() >= 512 && boot.substr(510, 2) == "\x55\xAA";
+  if (jump != 0xEB && jump != 0xE9 && !signed_) return false;
   const unsigned sectorBytes = U16(boot, 11);
   return sectorBytes >= 512 && sectorBytes <= 4096 && PowerOfTwo(sectorBytes) &&
          PowerOfTwo(static_cast<unsigned char>(boot[13])) && U16(boot, 14) != 0 && boot[16] != 0;
@@ -48,7 +50,9 @@ Kind KindByName(std::string_view name) {
 }  // namespace
 
 Kind KindOf(std::string_view head, std::string_view name) {
-  const auto at = [&](std::size_t offset, std::string_view magic) { return head.substr(std::min(offset, head.size())).starts_with(magic); };
+  const auto at = [&](std::size_t offset, std::string_view magic) {
+    return offset <= head.size() && head.substr(offset).starts_with(magic);
+  };
   if (LooksLikeMsdm(head)) return Kind::FirmwareTable;
   if (at(0, "CREG")) return Kind::Win9xRegistry;
   if (at(0, "regf")) return Kind::NtHive;
