@@ -60,8 +60,8 @@ fs::path InstallationFolder(const fs::path& folder) {
 // Which part of the registry a file holds.
 enum class Role { Machine, User, System };
 
-std::optional<Role> RoleByName(const fs::path& file, FileKind kind) {
-  if (kind == FileKind::Win9xRegistry) {
+std::optional<Role> RoleByName(const fs::path& file, Kind kind) {
+  if (kind == Kind::Win9xRegistry) {
     if (NameIs(file, "system.dat")) return Role::Machine;
     if (NameIs(file, "user.dat")) return Role::User;
   } else {
@@ -81,8 +81,8 @@ std::optional<RegValue> OwnValue(HiveFile& hive, HiveFile::Node key, std::string
   return hive.Value(key, name, CodePage());
 }
 
-Role RoleByKeys(const fs::path& file, FileKind kind, HiveFile& hive) {
-  if (kind == FileKind::Win9xRegistry) {
+Role RoleByKeys(const fs::path& file, Kind kind, HiveFile& hive) {
+  if (kind == Kind::Win9xRegistry) {
     if (OwnKey(hive, hive.Root(), ".DEFAULT")) return Role::User;
     if (OwnKey(hive, hive.Root(), "Enum") || OwnKey(hive, hive.Root(), "Config")) return Role::Machine;
     throw SourceError(file.string() + ": cannot tell whether this is SYSTEM.DAT or USER.DAT; name it so");
@@ -102,8 +102,8 @@ bool HasNtBuild(Registry& registry) {
 }
 
 // A registry file of the family `kind` from its bytes; `shown` names it.
-std::shared_ptr<HiveFile> OpenHive(FileKind kind, std::string bytes, const std::string& shown) {
-  return kind == FileKind::Win9xRegistry ? OpenCregFile(std::move(bytes), shown) : OpenNtHiveFile(std::move(bytes), shown);
+std::shared_ptr<HiveFile> OpenHive(Kind kind, std::string bytes, const std::string& shown) {
+  return kind == Kind::Win9xRegistry ? OpenCregFile(std::move(bytes), shown) : OpenNtHiveFile(std::move(bytes), shown);
 }
 
 // The user files of an installation's profiles, each opened once (or why it
@@ -152,7 +152,7 @@ class Builder {
   // Returns false when a user's or SYSTEM file could not be read, which is
   // then a warning: the machine's values do not depend on it.
   bool AddHive(const std::function<std::shared_ptr<HiveFile>()>& open, const std::string& shown, SourceFile where,
-               FileKind kind, std::optional<Role> role = std::nullopt) {
+               Kind kind, std::optional<Role> role = std::nullopt) {
     if (family_ && *family_ != kind) {
       throw SourceError(shown + ": Windows 95/98/Me files and NT hives cannot be read together");
     }
@@ -180,9 +180,9 @@ class Builder {
     }
     seen_[*role] = file;
     MountedRegistry& registry = Mounted();
-    if (kind == FileKind::Win9xRegistry && role == Role::Machine) {
+    if (kind == Kind::Win9xRegistry && role == Role::Machine) {
       registry.Mount(kHkeyLocalMachine, "", hive, hive->Root());
-    } else if (kind == FileKind::Win9xRegistry) {
+    } else if (kind == Kind::Win9xRegistry) {
       // Windows' own USER.DAT holds the default user under .DEFAULT; a
       // profile's USER.DAT is the user's tree itself.
       const auto defaultUser = OwnKey(*hive, hive->Root(), ".DEFAULT");
@@ -215,7 +215,7 @@ class Builder {
 
   OpenedSources Finish(std::vector<std::string> notes) {
     if (family_) {
-      const bool nt = family_ == FileKind::NtHive;
+      const bool nt = family_ == Kind::NtHive;
       if (!seen_.count(Role::Machine)) {
         notes.push_back(std::string("no ") + (nt ? "SOFTWARE hive" : "SYSTEM.DAT") +
                         " among the sources: the Windows values cannot be read");
@@ -231,7 +231,7 @@ class Builder {
     opened.registry = registry_ ? std::move(registry_) : std::make_unique<MountedRegistry>();
     opened.registry->UseCodePage(ansi);
     opened.codePage = named_;
-    opened.family = family_ == FileKind::NtHive || unicodeExport_ || (!family_ && HasNtBuild(*opened.registry))
+    opened.family = family_ == Kind::NtHive || unicodeExport_ || (!family_ && HasNtBuild(*opened.registry))
                         ? Family::WindowsNt
                         : Family::Windows9x;
     opened.files = std::move(files_);
@@ -274,7 +274,7 @@ class Builder {
   std::vector<std::string> codePageNotes_;
   std::unique_ptr<MountedRegistry> registry_;
   MemoryRegistry* memory_ = nullptr;
-  std::optional<FileKind> family_;
+  std::optional<Kind> family_;
   bool unicodeExport_ = false;
   std::vector<BackupRead> backups_;
   std::map<Role, fs::path> seen_;
@@ -315,7 +315,7 @@ struct Candidate {
 // then the backups Windows kept) and says which file the report comes from.
 // A cabinet is opened only when every file before it failed.
 void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, FileTree& tree,
-                      std::vector<Candidate>& candidates, bool liveFirst, FileKind kind, Role role,
+                      std::vector<Candidate>& candidates, bool liveFirst, Kind kind, Role role,
                       const OpenedProfiles& profiles = {}) {
   std::string why = liveFirst ? "" : "no live file beside it";
   std::string cabinetProblem;  // a cabinet that is there but cannot be read
@@ -418,7 +418,7 @@ std::vector<ProfileFound> EveryProfile(FileTree& tree, const Installation& found
     ProfileFound profile{name, tree.Shown(file), std::nullopt, ""};
     try {
       const std::shared_ptr<HiveFile> hive =
-          OpenHive(found.nt ? FileKind::NtHive : FileKind::Win9xRegistry, tree.ReadAll(file, kLargestHive),
+          OpenHive(found.nt ? Kind::NtHive : Kind::Win9xRegistry, tree.ReadAll(file, kLargestHive),
                    tree.Shown(file));
       MountedRegistry user;
       user.UseCodePage(ansi);
@@ -454,7 +454,7 @@ void WarnOfHibernation(Builder& builder, FileTree& tree, const Installation& fou
 void AddInstallation(Builder& builder, std::vector<std::string>& notes, std::vector<ProfileFound>& profiles,
                      FileTree& tree, const Installation& found, const std::string& named,
                      const std::optional<std::string>& user, const Chooser& choose) {
-  const FileKind kind = found.nt ? FileKind::NtHive : FileKind::Win9xRegistry;
+  const Kind kind = found.nt ? Kind::NtHive : Kind::Win9xRegistry;
   if (found.nt) WarnOfHibernation(builder, tree, found);
   auto machine = Candidates(tree, found.machine, found.machineBackups, found.cabinet, "SYSTEM.DAT");
   AddFirstReadable(builder, notes, tree, machine, !found.machine.empty(), kind, Role::Machine);
@@ -597,7 +597,7 @@ std::vector<std::string> OpenedSources::AllWarnings() const {
   return all;
 }
 
-FileKind DetectKind(const fs::path& file) {
+Kind DetectKind(const fs::path& file) {
   // A disk or partition itself is read as an image is, read-only.
   struct stat info {};
   if (::stat(file.c_str(), &info) == 0 && S_ISBLK(info.st_mode)) {
@@ -605,24 +605,14 @@ FileKind DetectKind(const fs::path& file) {
       throw SourceError(file.string() + ": cannot be opened for reading: " + std::strerror(errno) +
                         " (reading a disk needs read permission on it: root, or the disk group)");
     }
-    return FileKind::DiskImage;
+    return Kind::RawDisk;
   }
   const Kind kind = KindOf(ReadHead(file, kKindBytes), file.filename().string());
-  switch (kind) {
-    case Kind::FirmwareTable:
-      return FileKind::FirmwareTable;
-    case Kind::Win9xRegistry:
-      return FileKind::Win9xRegistry;
-    case Kind::NtHive:
-      return FileKind::NtHive;
-    case Kind::RegExport:
-      return FileKind::RegExport;
-    default:
-      break;
-  }
   if (const std::string what = NotReadBecause(kind); !what.empty()) throw SourceError(file.string() + ": " + what);
-  if (IsDisk(kind)) return FileKind::DiskImage;
-  throw SourceError(file.string() + ": neither a .reg export nor a Windows registry file nor a disk image");
+  if (kind == Kind::Unknown) {
+    throw SourceError(file.string() + ": neither a .reg export nor a Windows registry file nor a disk image");
+  }
+  return kind;
 }
 
 OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optional<std::string>& user,
@@ -658,8 +648,8 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       }
       continue;
     }
-    const FileKind kind = DetectKind(source);
-    if (kind == FileKind::DiskImage) {
+    const Kind kind = DetectKind(source);
+    if (IsDisk(kind)) {
       if (sources.size() > 1) throw SourceError(source.string() + ": a disk image must be the only source");
       folder = image = true;
       const DiskImageHandle disk = OpenDiskImage(source);
@@ -688,7 +678,7 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       addInstallation(*picked.tree, picked.installation, source.string() + ", " + picked.place);
       continue;
     }
-    if (kind == FileKind::FirmwareTable) {
+    if (kind == Kind::FirmwareTable) {
       if (firmware) throw SourceError(source.string() + ": a second firmware table; name one");
       // A table is a hundred bytes; far less than this.
       firmware = ReadMsdm(ReadRegularFile(source, 64u << 10, "an ACPI table"));
@@ -700,11 +690,11 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       }
       continue;
     }
-    (kind == FileKind::RegExport ? firstExport : firstHive).emplace(source);
+    (kind == Kind::RegExport ? firstExport : firstHive).emplace(source);
     if (firstExport && firstHive) {
       throw SourceError(firstExport->string() + ": .reg exports and registry files cannot be read together");
     }
-    if (kind == FileKind::RegExport) {
+    if (kind == Kind::RegExport) {
       builder.AddExport(source);
     } else {
       builder.AddHive([&] { return OpenHive(kind, ReadRegularFile(source, kLargestHive, "a registry file"), source.string()); },

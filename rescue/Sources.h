@@ -13,15 +13,16 @@
 
 #include "platform/AcpiMsdm.h"
 #include "platform/MountedRegistry.h"
+#include "platform/offline/FileKinds.h"
 #include "report/Findings.h"
 
 namespace taloveric {
 
-enum class FileKind { RegExport, Win9xRegistry, NtHive, DiskImage, FirmwareTable };
-
-// Tells a regular file's kind by its first bytes; throws SourceError for any
-// other file, and for FIFOs, devices and folders before reading them.
-FileKind DetectKind(const std::filesystem::path& file);
+// What a source is, by its first bytes (a disk itself is a raw disk): a
+// registry file, an export, a firmware table or a disk. Throws SourceError
+// for what is named but not read (an archive, a locked BitLocker volume),
+// for any other file, and for FIFOs and folders before reading them.
+Kind DetectKind(const std::filesystem::path& file);
 
 // Asked to pick one of several (user profiles, installations on a disk),
 // `question` saying of what; nullopt when nobody can answer.

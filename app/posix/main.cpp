@@ -318,7 +318,7 @@ int Inventory(const Options& options) {
     std::error_code ec;
     try {
       // A disk image is opened once, and each of its installations read from it.
-      if (!std::filesystem::is_directory(source, ec) && DetectKind(source) == FileKind::DiskImage) {
+      if (!std::filesystem::is_directory(source, ec) && IsDisk(DetectKind(source))) {
         ForEachInstallation(source, [&](unsigned install, const OpenOne& open) { line(named, install, open); });
         continue;
       }
