@@ -28,6 +28,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 README = "Read First - Taloveric 3.0.1 - 2003"
@@ -253,8 +254,7 @@ class Wine:
         machine, and it is started again, twice at most, and said so."""
         for attempt in range(3 if done else 1):
             with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-                result = subprocess.run([WINE64, *args], env=self.env, stdout=out, stderr=err, timeout=timeout,
-                                        cwd=cwd)
+                result = run_to_end([WINE64, *args], timeout, env=self.env, stdout=out, stderr=err, cwd=cwd)
                 out.seek(0)
                 err.seek(0)
                 result = subprocess.CompletedProcess(result.args, result.returncode, out.read(), err.read())
@@ -342,16 +342,39 @@ class Wine:
 
     def shot(self, name):
         time.sleep(0.3)
-        subprocess.run(["import", "-window", "root", str(self.artifacts / f"{self.arch}-{name}.png")], env=self.env,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        run_to_end(["import", "-window", "root", str(self.artifacts / f"{self.arch}-{name}.png")], 30, env=self.env,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def wait_to_end(process, timeout):
+    """Waits for `process` as the system tells its end, killing it past
+    `timeout`; whether it ended in time. (subprocess's own timeout polls for
+    the end in steps of up to 50 ms, which each of the thousand driver steps
+    would add.)"""
+    expired = threading.Event()
+
+    def end():
+        expired.set()
+        process.kill()
+    timer = threading.Timer(timeout, end)
+    timer.start()
+    try:
+        process.wait()
+    finally:
+        timer.cancel()
+    return not expired.is_set()
+
+
+def run_to_end(command, timeout, **kwargs):
+    """subprocess.run with a timeout, waited for as wait_to_end does."""
+    process = subprocess.Popen(command, **kwargs)
+    if not wait_to_end(process, timeout):
+        raise subprocess.TimeoutExpired(command, timeout)
+    return subprocess.CompletedProcess(command, process.returncode)
 
 
 def ended(process, timeout=WAIT_SECONDS):
-    try:
-        return process.wait(timeout=timeout) == 0
-    except subprocess.TimeoutExpired:
-        process.kill()
-        return False
+    return wait_to_end(process, timeout) and process.returncode == 0
 
 
 def parse_box(text):
