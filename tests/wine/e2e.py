@@ -16,11 +16,17 @@ program takes its Windows 9x paths (the stepwise replace of a saved file).
 
 TALOVERIC_WINE_CASE=NAME runs only the cases whose name holds NAME.
 
+On a machine of two processors or more the cases are shared between two
+lanes, each a run of this script with its own prefix, display and artifact
+folder (ARTIFACT_DIR/lane1, lane2), and what each says is shown once it ends.
+TALOVERIC_WINE_LANES=1 runs them in one.
+
 Waits for windows, boxes and the program's end last up to
 TALOVERIC_WAIT_SECONDS (default 60), so that a busy machine passes too.
 
 usage: e2e.py BUILD_DIR [ARTIFACT_DIR]
 """
+import json
 import os
 import pathlib
 import shutil
@@ -142,16 +148,25 @@ class Wine:
         self.warm_up()
 
     def start_display(self):
-        """An X display of the run's own, in a session of its own; what it says goes to xvfb.log."""
-        read, write = os.pipe()
-        with open(self.artifacts / "xvfb.log", "ab") as log:
-            self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-br",
-                                          "-nolisten", "tcp"], pass_fds=(write,), stdout=log, stderr=log,
-                                         start_new_session=True)
-        os.close(write)
-        display = os.read(read, 16).decode().strip()
-        os.close(read)
-        self.env["DISPLAY"] = f":{display}"
+        """An X display of the run's own, in a session of its own; what it says
+        goes to xvfb.log. Two started at once (the lanes) may reach for the
+        same free number, and the one that loses ends without naming any: it
+        is started again."""
+        for attempt in range(5):
+            read, write = os.pipe()
+            with open(self.artifacts / "xvfb.log", "ab") as log:
+                self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-br",
+                                              "-nolisten", "tcp"], pass_fds=(write,), stdout=log, stderr=log,
+                                             start_new_session=True)
+            os.close(write)
+            display = os.read(read, 16).decode().strip()
+            os.close(read)
+            if display and self.xvfb.poll() is None:
+                self.env["DISPLAY"] = f":{display}"
+                return
+            self.xvfb.wait()
+            time.sleep(0.2 * (attempt + 1))
+        raise RuntimeError("no X display could be started (see xvfb.log)")
 
     def ensure_display(self):
         """A display that ended (seen once on a busy machine) is replaced, and Wine started anew on it."""
@@ -943,35 +958,86 @@ def run_case(wine, checks, case, name):
     print(f"{verdict} {checks.case} ({time.monotonic() - started:.1f} s)", flush=True)
 
 
-def main():
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
-    build_dir = sys.argv[1]
-    artifacts = sys.argv[2] if len(sys.argv) > 2 else "artifacts/wine"
+def run_lane(build_dir, artifacts, lane, lanes):
+    """Runs this lane's share of the cases: of each case's versions, every
+    `lanes`th from the `lane`th. Writes what it counted to result.json."""
     only = os.environ.get("TALOVERIC_WINE_CASE", "")  # to run one case while working on it
     checks = Checks()
     wine = Wine(build_dir, artifacts)
     try:
-        run_case(wine, checks, case_executables, "executables")
+        if lane == 0:
+            run_case(wine, checks, case_executables, "executables")
         archs, why_not_x86 = wine.archs()
-        if why_not_x86:
+        if why_not_x86 and lane == 0:
             print(f"skipped the x86 build's cases: {why_not_x86}")
         for arch in archs:
             wine.arch = arch
             for case in CASES:
-                if only and only not in case.__name__:
+                versions = versions_for(arch, archs, getattr(case, "versions", VERSIONS))[lane::lanes]
+                if (only and only not in case.__name__) or not versions:
                     continue
                 if case is case_no_windows_key:
                     wine.hide_windows_key(True)
-                for version in versions_for(arch, archs, getattr(case, "versions", VERSIONS)):
+                for version in versions:
                     wine.set_version(version)
                     run_case(wine, checks, case, f"{arch} {version} {case.__name__[5:]}")
                 if case is case_no_windows_key:
                     wine.hide_windows_key(False)
     finally:
         wine.close()
-    print(f"wine: {checks.passed} passed, {checks.failed} failed")
-    return 1 if checks.failed else 0
+    (pathlib.Path(artifacts) / "result.json").write_text(json.dumps({"passed": checks.passed,
+                                                                    "failed": checks.failed}))
+    return checks
+
+
+def run_lanes(build_dir, artifacts, lanes):
+    """Runs the lanes side by side, each a run of this script, and shows what
+    each said once it ends; the counts are theirs added up."""
+    started = []
+    for lane in range(lanes):
+        folder = pathlib.Path(artifacts) / f"lane{lane + 1}"
+        folder.mkdir(parents=True, exist_ok=True)
+        (folder / "result.json").unlink(missing_ok=True)
+        output = open(folder / "output.txt", "w+b")
+        env = dict(os.environ, TALOVERIC_WINE_LANE=f"{lane}/{lanes}")
+        process = subprocess.Popen([sys.executable, __file__, str(build_dir), str(folder)], env=env,
+                                   stdout=output, stderr=subprocess.STDOUT)
+        started.append((folder, output, process))
+    passed = failed = 0
+    for folder, output, process in started:
+        process.wait()
+        output.seek(0)
+        sys.stdout.write(output.read().decode("utf-8", "replace"))
+        output.close()
+        result = folder / "result.json"
+        if process.returncode not in (0, 1) or not result.exists():
+            print(f"FAIL {folder.name} ended with {process.returncode} before it counted its checks")
+            failed += 1
+            continue
+        counts = json.loads(result.read_text())
+        passed += counts["passed"]
+        failed += counts["failed"]
+    sys.stdout.flush()
+    return passed, failed
+
+
+def main():
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    build_dir = sys.argv[1]
+    artifacts = sys.argv[2] if len(sys.argv) > 2 else "artifacts/wine"
+    if "TALOVERIC_WINE_LANE" in os.environ:
+        lane, lanes = map(int, os.environ["TALOVERIC_WINE_LANE"].split("/"))
+        checks = run_lane(build_dir, artifacts, lane, lanes)
+        return 1 if checks.failed else 0
+    lanes = int(os.environ.get("TALOVERIC_WINE_LANES", "2" if (os.cpu_count() or 1) >= 2 else "1"))
+    if lanes > 1:
+        passed, failed = run_lanes(build_dir, artifacts, lanes)
+    else:
+        checks = run_lane(build_dir, artifacts, 0, 1)
+        passed, failed = checks.passed, checks.failed
+    print(f"wine: {passed} passed, {failed} failed")
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
