@@ -22,8 +22,8 @@ bool PowerOfTwo(unsigned n) { return n != 0 && (n & (n - 1)) == 0; }
 bool LooksLikeFat(std::string_view boot) {
   if (boot.size() < 64) return false;
   const auto jump = static_cast<unsigned char>(boot[0]);
-  const bool signed_ = boot.size() >= 512 && boot.substr(510, 2) == "\x55\xAA";
-  if (jump != 0xEB && jump != 0xE9 && !signed_) return false;
+  const bool signature = boot.size() >= 512 && boot.substr(510, 2) == "\x55\xAA";
+  if (jump != 0xEB && jump != 0xE9 && !signature) return false;
   const unsigned sectorBytes = U16(boot, 11);
   return sectorBytes >= 512 && sectorBytes <= 4096 && PowerOfTwo(sectorBytes) &&
          PowerOfTwo(static_cast<unsigned char>(boot[13])) && U16(boot, 14) != 0 && boot[16] != 0;
