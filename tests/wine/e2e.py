@@ -149,9 +149,10 @@ class Wine:
 
     def start_display(self):
         """An X display of the run's own, in a session of its own; what it says
-        goes to xvfb.log. Two started at once (the lanes) may reach for the
-        same free number, and the one that loses ends without naming any: it
-        is started again."""
+        goes to xvfb.log. Xvfb names its number, then ends the line in a write
+        of its own: the pipe is read to the line's end, as closing it sooner
+        ends Xvfb. Two started at once (the lanes) may reach for the same free
+        number, and one that ends without naming any is started again."""
         for attempt in range(5):
             read, write = os.pipe()
             with open(self.artifacts / "xvfb.log", "ab") as log:
@@ -159,8 +160,14 @@ class Wine:
                                               "-nolisten", "tcp"], pass_fds=(write,), stdout=log, stderr=log,
                                              start_new_session=True)
             os.close(write)
-            display = os.read(read, 16).decode().strip()
+            named = b""
+            while not named.endswith(b"\n"):
+                chunk = os.read(read, 16)
+                if not chunk:
+                    break
+                named += chunk
             os.close(read)
+            display = named.decode().strip()
             if display and self.xvfb.poll() is None:
                 self.env["DISPLAY"] = f":{display}"
                 return
