@@ -296,6 +296,11 @@ std::string Written(const std::optional<std::time_t>& when, const char* format) 
 // The largest registry file read: far more than any registry holds.
 constexpr std::uint64_t kLargestHive = 256u << 20;
 
+// A registry file of a tree, read where it lies.
+std::shared_ptr<HiveFile> ReadHive(FileTree& tree, const std::string& file, Kind kind) {
+  return OpenHive(kind, tree.ReadAll(file, kLargestHive), tree.Shown(file));
+}
+
 // Where a file of a tree is, as the files read list it.
 SourceFile Where(FileTree& tree, const std::string& file) {
   return tree.Image().empty() ? SourceFile{tree.Shown(file), "", ""}
@@ -346,7 +351,7 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, FileTre
             if (!known->second.first) throw SourceError(known->second.second);
             return known->second.first;
           }
-          return OpenHive(kind, tree.ReadAll(candidate.file, kLargestHive), candidate.name);
+          return ReadHive(tree, candidate.file, kind);
         };
         read = builder.AddHive(open, candidate.name, Where(tree, candidate.file), kind, role);
       } else {
@@ -417,9 +422,7 @@ std::vector<ProfileFound> EveryProfile(FileTree& tree, const Installation& found
   for (const auto& [name, file] : found.profiles) {
     ProfileFound profile{name, tree.Shown(file), std::nullopt, ""};
     try {
-      const std::shared_ptr<HiveFile> hive =
-          OpenHive(found.nt ? Kind::NtHive : Kind::Win9xRegistry, tree.ReadAll(file, kLargestHive),
-                   tree.Shown(file));
+      const auto hive = ReadHive(tree, file, found.nt ? Kind::NtHive : Kind::Win9xRegistry);
       MountedRegistry user;
       user.UseCodePage(ansi);
       user.Mount(kHkeyCurrentUser, "", hive, hive->Root());
@@ -459,7 +462,7 @@ void AddInstallation(Builder& builder, std::vector<std::string>& notes, std::vec
   auto machine = Candidates(tree, found.machine, found.machineBackups, found.cabinet, "SYSTEM.DAT");
   AddFirstReadable(builder, notes, tree, machine, !found.machine.empty(), kind, Role::Machine);
   if (!found.system.empty()) {
-    builder.AddHive([&] { return OpenHive(kind, tree.ReadAll(found.system, kLargestHive), tree.Shown(found.system)); },
+    builder.AddHive([&] { return ReadHive(tree, found.system, kind); },
                     tree.Shown(found.system), Where(tree, found.system), kind, Role::System);
   }
   std::vector<std::string> names;

@@ -1,6 +1,5 @@
 #include "platform/memory/MemoryHive.h"
 
-
 #include <limits>
 
 namespace taloveric {

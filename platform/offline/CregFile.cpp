@@ -10,7 +10,6 @@
 #include <unordered_map>
 #include <vector>
 
-
 namespace taloveric {
 namespace {
 

@@ -186,16 +186,13 @@ class ImageTree : public FileTree {
     }
     std::string bytes(static_cast<std::size_t>(length), '\0');
     for (std::uint64_t at = 0; at < length;) {
-      const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length - at, 1u << 20));
-      const ssize_t got =
-          tsk_fs_file_read(opened, static_cast<TSK_OFF_T>(at), bytes.data() + at, chunk, TSK_FS_FILE_READ_FLAG_NONE);
-      if (got <= 0) {
-        tsk_error_reset();
+      const auto got = ReadAt(file, at, bytes.data() + at, static_cast<std::size_t>(length - at));
+      if (!got || *got == 0) {
         throw SourceError(Shown(file) + ": its data cannot be read past byte " + std::to_string(at) + " of its " +
                           std::to_string(length) + ": the image (" + std::to_string(ImageSize()) +
                           " bytes) may be cut short, or still being copied");
       }
-      at += static_cast<std::uint64_t>(got);
+      at += *got;
     }
     return bytes;
   }

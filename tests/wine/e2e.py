@@ -151,29 +151,21 @@ class Wine:
         """An X display of the run's own, in a session of its own; what it says
         goes to xvfb.log. Xvfb names its number, then ends the line in a write
         of its own: the pipe is read to the line's end, as closing it sooner
-        ends Xvfb. Two started at once (the lanes) may reach for the same free
-        number, and one that ends without naming any is started again."""
-        for attempt in range(5):
-            read, write = os.pipe()
-            with open(self.artifacts / "xvfb.log", "ab") as log:
-                self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-br",
-                                              "-nolisten", "tcp"], pass_fds=(write,), stdout=log, stderr=log,
-                                             start_new_session=True)
-            os.close(write)
-            named = b""
-            while not named.endswith(b"\n"):
-                chunk = os.read(read, 16)
-                if not chunk:
-                    break
-                named += chunk
-            os.close(read)
-            display = named.decode().strip()
-            if display and self.xvfb.poll() is None:
-                self.env["DISPLAY"] = f":{display}"
-                return
-            self.xvfb.wait()
-            time.sleep(0.2 * (attempt + 1))
-        raise RuntimeError("no X display could be started (see xvfb.log)")
+        ends Xvfb."""
+        read, write = os.pipe()
+        with open(self.artifacts / "xvfb.log", "ab") as log:
+            self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-br",
+                                          "-nolisten", "tcp"], pass_fds=(write,), stdout=log, stderr=log,
+                                         start_new_session=True)
+        os.close(write)
+        named = b""
+        while not named.endswith(b"\n"):
+            chunk = os.read(read, 16)
+            if not chunk:
+                break
+            named += chunk
+        os.close(read)
+        self.env["DISPLAY"] = f":{named.decode().strip()}"
 
     def ensure_display(self):
         """A display that ended (seen once on a busy machine) is replaced, and Wine started anew on it."""
