@@ -171,9 +171,7 @@ constexpr std::pair<const char*, const char*> kContainers[] = {
 class ParityTest : public ::testing::TestWithParam<Layout> {
  protected:
   void SetUp() override {
-    for (const char* tool : {"mkfs.fat", "mcopy", "gcab", "qemu-img"}) {
-      if (!Shell(std::string("command -v ") + tool)) GTEST_SKIP() << tool << " is not installed";
-    }
+    if (!testing::HaveTools({"mkfs.fat", "mcopy", "gcab", "qemu-img"})) GTEST_SKIP() << "needs mkfs.fat, mcopy, gcab, qemu-img";
   }
 };
 
@@ -185,12 +183,8 @@ TEST_P(ParityTest, EveryRouteGivesTheSameAnswer) {
     Write(root / file.path, file.holds, scratch);
     SetDate(root / file.path, file.date);
   }
-  // FAT32 needs 65525 clusters at least: 40 MiB in 512-byte clusters.
   const std::string raw = (work / "disk.raw").string();
-  ASSERT_TRUE(Shell("mkfs.fat -F 32 -S 512 -s 1 -C " + Quote(raw) + " 40960"));
-  for (const auto& top : std::filesystem::directory_iterator(root)) {
-    ASSERT_TRUE(Shell("mcopy -s -m -i " + Quote(raw) + " " + Quote(top.path().string()) + " ::/"));
-  }
+  ASSERT_TRUE(testing::FatImage(raw, 40960, root));
   const std::string onImage = ", the disk's file system (FAT32, at byte 0)";
   const std::string folder = Answer(root, layout.user, root.string());
   EXPECT_NE(folder.find(layout.expect), std::string::npos) << folder;
@@ -318,10 +312,7 @@ TEST(Disks, OfferThePreviousInstallationInWindowsOld) {
   Write(root / "Windows.old/Windows/System32/config/SOFTWARE", "software:Before", scratch);
   Write(root / "Windows.old/Users/kim/NTUSER.DAT", "ntuser:kim@before.example", scratch);
   const std::string raw = (work / "disk.raw").string();
-  ASSERT_TRUE(Shell("mkfs.fat -F 32 -S 512 -s 1 -C " + Quote(raw) + " 40960"));
-  for (const auto& top : std::filesystem::directory_iterator(root)) {
-    ASSERT_TRUE(Shell("mcopy -s -m -i " + Quote(raw) + " " + Quote(top.path().string()) + " ::/"));
-  }
+  ASSERT_TRUE(testing::FatImage(raw, 40960, root));
   std::vector<std::string> offered;
   const auto pickSecond = [&](const std::string&, const std::vector<std::string>& places) {
     offered = places;

@@ -215,13 +215,9 @@ TEST(Program, ReadsEveryKindOfDiskThroughItsImageModule) {
   }
   TempFolder folder;
   testing::WriteCregFile(folder / "root/WINDOWS/SYSTEM.DAT", testing::Win98System());
-  const std::string raw = (folder / "disk.raw").string();
-  ASSERT_TRUE(testing::Shell("mkfs.fat -F 32 -S 512 -s 1 -C " + Quote(raw) + " 40960 && mcopy -s -m -i " + Quote(raw) +
-                             " " + Quote((folder / "root/WINDOWS").string()) + " ::/"));
-  ASSERT_TRUE(testing::Shell("cd " + Quote(folder.path().string()) +
-                             " && qemu-img convert -O vmdk disk.raw disk.vmdk && qemu-img convert -O qcow2 disk.raw "
-                             "disk.qcow2 && qemu-img convert -O vhdx disk.raw disk.vhdx && qemu-img convert -O vdi "
-                             "disk.raw disk.vdi && ewfacquire -q -u -t disk -c none -f encase6 disk.raw </dev/null"));
+  ASSERT_TRUE(testing::FatImage(folder / "disk.raw", 40960, folder / "root"));
+  ASSERT_TRUE(Shell("cd " + Quote(folder.path().string()) + " && for f in vmdk qcow2 vhdx vdi; do qemu-img convert -O $f "
+                    "disk.raw disk.$f || exit 1; done && ewfacquire -q -u -t disk -c none -f encase6 disk.raw </dev/null"));
   for (const char* disk : {"disk.raw", "disk.vmdk", "disk.qcow2", "disk.vhdx", "disk.vdi", "disk.E01"}) {
     const Ran run = Program(folder, std::string("--print ") + disk);
     EXPECT_EQ(run.status, 0) << disk << "\n" << run.err;

@@ -3,6 +3,7 @@
 // mcopy, sfdisk, gcab, qemu-img): a command line and its words quoted.
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace taloveric::testing {
@@ -23,6 +24,15 @@ inline bool HaveTools(std::initializer_list<const char*> tools) {
     if (!Shell(std::string("command -v ") + tool)) return false;
   }
   return true;
+}
+
+// A FAT32 image `raw` of `kib` KiB in 512-byte clusters (40960 at least, as
+// FAT32 wants) holding what the folder `root` holds.
+inline bool FatImage(const std::filesystem::path& raw, int kib, const std::filesystem::path& root) {
+  std::string command = "mkfs.fat -F 32 -S 512 -s 1 -C " + Quote(raw.string()) + " " + std::to_string(kib) +
+                        " && mcopy -s -m -i " + Quote(raw.string());
+  for (const auto& top : std::filesystem::directory_iterator(root)) command += " " + Quote(top.path().string());
+  return Shell(command + " ::/");
 }
 
 }  // namespace taloveric::testing
