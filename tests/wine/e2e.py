@@ -959,7 +959,7 @@ def run_case(wine, checks, case, name):
 
 def run_lane(build_dir, artifacts, lane, lanes):
     """Runs this lane's share of the cases: of each case's versions, every
-    `lanes`th from the `lane`th. Writes what it counted to result.json."""
+    `lanes`th from the `lane`th."""
     only = os.environ.get("TALOVERIC_WINE_CASE", "")  # to run one case while working on it
     checks = Checks()
     wine = Wine(build_dir, artifacts)
@@ -984,8 +984,6 @@ def run_lane(build_dir, artifacts, lane, lanes):
                     wine.hide_windows_key(False)
     finally:
         wine.close()
-    (pathlib.Path(artifacts) / "result.json").write_text(json.dumps({"passed": checks.passed,
-                                                                    "failed": checks.failed}))
     return checks
 
 
@@ -1028,6 +1026,9 @@ def main():
     if "TALOVERIC_WINE_LANE" in os.environ:
         lane, lanes = map(int, os.environ["TALOVERIC_WINE_LANE"].split("/"))
         checks = run_lane(build_dir, artifacts, lane, lanes)
+        # What it counted, for the run that started the lanes.
+        (pathlib.Path(artifacts) / "result.json").write_text(json.dumps({"passed": checks.passed,
+                                                                        "failed": checks.failed}))
         return 1 if checks.failed else 0
     lanes = int(os.environ.get("TALOVERIC_WINE_LANES", "2" if (os.cpu_count() or 1) >= 2 else "1"))
     if lanes > 1:
