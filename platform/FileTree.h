@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/MemoryFile.h"
+
 namespace taloveric {
 
 class FileTree {
@@ -41,7 +43,7 @@ class FileTree {
   // The whole of a regular file, read where it lies, once; one larger than
   // `limit` bytes is refused before any of it is read. Throws SourceError
   // naming the file as the user knows it (Shown) and what is wrong.
-  virtual std::string ReadAll(const std::string& file, std::uint64_t limit) = 0;
+  virtual MemoryFile ReadAll(const std::string& file, std::uint64_t limit) = 0;
 
   // How the user knows a path: on this machine its path here; in an image,
   // the image, the place on it and the path on that file system

@@ -102,7 +102,7 @@ bool HasNtBuild(Registry& registry) {
 }
 
 // A registry file of the family `kind` from its bytes; `shown` names it.
-std::shared_ptr<HiveFile> OpenHive(Kind kind, std::string bytes, const std::string& shown) {
+std::shared_ptr<HiveFile> OpenHive(Kind kind, MemoryFile bytes, const std::string& shown) {
   return kind == Kind::Win9xRegistry ? OpenCregFile(std::move(bytes), shown) : OpenNtHiveFile(std::move(bytes), shown);
 }
 
@@ -329,7 +329,7 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, FileTre
   const auto there = [&](Candidate& candidate) {
     if (candidate.inCabinet.empty() || candidate.extracted) return true;
     try {
-      candidate.extracted = ExtractFromCabinet(tree.ReadAll(candidate.file, kLargestHive), candidate.inCabinet,
+      candidate.extracted = ExtractFromCabinet(tree.ReadAll(candidate.file, kLargestHive).view(), candidate.inCabinet,
                                                kLargestHive, tree.Shown(candidate.file));
     } catch (const SourceError& error) {
       cabinetProblem = error.what();
@@ -357,7 +357,7 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, FileTre
       } else {
         SourceFile where = Where(tree, candidate.file);
         where.file += "\\" + candidate.inCabinet;
-        read = builder.AddHive([&] { return OpenHive(kind, std::move(*candidate.extracted), candidate.name); },
+        read = builder.AddHive([&] { return OpenHive(kind, MemoryFile(*candidate.extracted, candidate.name), candidate.name); },
                                candidate.name, where, kind, role);
       }
       if (!read && !last()) {
@@ -700,7 +700,7 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
     if (kind == Kind::RegExport) {
       builder.AddExport(source);
     } else {
-      builder.AddHive([&] { return OpenHive(kind, ReadRegularFile(source, kLargestHive, "a registry file"), source.string()); },
+      builder.AddHive([&] { return OpenHive(kind, ReadIntoMemory(source, kLargestHive, "a registry file"), source.string()); },
                       source.string(), {source.string(), "", ""}, kind);
     }
   }

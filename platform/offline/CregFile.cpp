@@ -42,12 +42,12 @@ std::string Describe(libcreg_error_t* raw) {
   return message;
 }
 
-std::uint32_t Read32(const std::string& bytes, std::size_t at) {
+std::uint32_t Read32(std::string_view bytes, std::size_t at) {
   std::uint32_t v = 0;
   for (std::size_t i = 4; i-- > 0;) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
   return v;
 }
-std::uint16_t Read16(const std::string& bytes, std::size_t at) {
+std::uint16_t Read16(std::string_view bytes, std::size_t at) {
   return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
                                     (static_cast<unsigned char>(bytes[at + 1]) << 8));
 }
@@ -55,13 +55,13 @@ std::uint16_t Read16(const std::string& bytes, std::size_t at) {
 constexpr std::size_t kBlock = 0x20, kEntry = 28, kNone = 0xFFFFFFFF;
 
 // A key's place in the data blocks: its data block number and its id there.
-std::uint32_t DataId(const std::string& bytes, std::size_t entry) {
+std::uint32_t DataId(std::string_view bytes, std::size_t entry) {
   return static_cast<std::uint32_t>(Read16(bytes, kBlock + entry + 26)) << 16 | Read16(bytes, kBlock + entry + 24);
 }
 
 // Every key's name in the data blocks (RGDB), by its DataId. Damaged records
 // are passed over: their keys are then looked up through libcreg alone.
-std::unordered_map<std::uint32_t, std::string> KeyNames(const std::string& bytes) {
+std::unordered_map<std::uint32_t, std::string> KeyNames(std::string_view bytes) {
   std::unordered_map<std::uint32_t, std::string> names;
   std::size_t block = Read32(bytes, 8);
   for (std::uint32_t number = 0; number < Read16(bytes, 16) && block + kBlock <= bytes.size(); ++number) {
@@ -74,7 +74,7 @@ std::unordered_map<std::uint32_t, std::string> KeyNames(const std::string& bytes
       if (size < 0x14 || size > end - record) break;
       if (0x14 + nameSize <= size) {
         names.try_emplace(static_cast<std::uint32_t>(number) << 16 | Read16(bytes, record + 4),
-                          bytes.substr(record + 0x14, nameSize));
+                          std::string(bytes.substr(record + 0x14, nameSize)));
       }
       record += size;
     }
@@ -86,7 +86,7 @@ std::unordered_map<std::uint32_t, std::string> KeyNames(const std::string& bytes
 // Checks that the key tree of the navigation block (RGKN) is a tree: every
 // link inside the block, no key reached twice. libcreg follows the links as
 // they stand, and a loop among them would hold it for ever.
-void CheckKeyTree(const std::string& name, const std::string& bytes) {
+void CheckKeyTree(const std::string& name, std::string_view bytes) {
   const auto damaged = [&](const std::string& what) {
     return SourceError(name + ": not a readable Windows 95/98/Me registry file (" + what + ")");
   };
@@ -116,7 +116,7 @@ void CheckKeyTree(const std::string& name, const std::string& bytes) {
 // seeks within them, nothing else.
 class MemoryIo {
  public:
-  explicit MemoryIo(const std::string& bytes) : bytes_(bytes) {}
+  explicit MemoryIo(std::string_view bytes) : bytes_(bytes) {}
 
   libbfio_handle_t* Handle() {
     if (handle_ != nullptr) return handle_;
@@ -169,7 +169,7 @@ class MemoryIo {
     return 1;
   }
 
-  const std::string& bytes_;
+  std::string_view bytes_;
   std::size_t at_ = 0;
   bool open_ = false;
   libbfio_handle_t* handle_ = nullptr;
@@ -177,7 +177,8 @@ class MemoryIo {
 
 class CregFile : public HiveFile {
  public:
-  CregFile(std::string bytes, const std::string& name) : name_(name), bytes_(std::move(bytes)), io_(bytes_) {
+  CregFile(MemoryFile bytes, const std::string& name)
+      : name_(name), memory_(std::move(bytes)), bytes_(memory_.view()), io_(bytes_) {
     CheckKeyTree(name_, bytes_);
     names_ = KeyNames(bytes_);
     libcreg_file_t* file = nullptr;
@@ -293,7 +294,8 @@ class CregFile : public HiveFile {
   }
 
   std::string name_;
-  std::string bytes_;  // the file, for its navigation and data blocks and for libcreg
+  MemoryFile memory_;
+  std::string_view bytes_;  // the file, for its navigation and data blocks and for libcreg
   MemoryIo io_;        // libcreg's way to bytes_
   std::unordered_map<std::uint32_t, std::string> names_;
   std::unique_ptr<libcreg_file_t, FileFree> file_;
@@ -302,7 +304,7 @@ class CregFile : public HiveFile {
 
 }  // namespace
 
-std::shared_ptr<HiveFile> OpenCregFile(std::string bytes, const std::string& name) {
+std::shared_ptr<HiveFile> OpenCregFile(MemoryFile bytes, const std::string& name) {
   return std::make_shared<CregFile>(std::move(bytes), name);
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/HiveFile.h"
+#include "platform/posix/MemoryFile.h"
 
 namespace taloveric {
 
@@ -12,6 +13,6 @@ namespace taloveric {
 // name. `name` is how messages name it (the file as the user knows it);
 // throws SourceError naming it when it is not a readable Windows 9x
 // registry file.
-std::shared_ptr<HiveFile> OpenCregFile(std::string bytes, const std::string& name);
+std::shared_ptr<HiveFile> OpenCregFile(MemoryFile bytes, const std::string& name);
 
 }  // namespace taloveric

@@ -176,7 +176,7 @@ class ImageTree : public FileTree {
     return static_cast<std::size_t>(got);
   }
 
-  std::string ReadAll(const std::string& file, std::uint64_t limit) override {
+  MemoryFile ReadAll(const std::string& file, std::uint64_t limit) override {
     TSK_FS_FILE* opened = Open(file);
     if (opened == nullptr) throw SourceError(Shown(file) + ": cannot be read (" + TskError() + ")");
     const auto length = static_cast<std::uint64_t>(opened->meta->size);
@@ -184,7 +184,7 @@ class ImageTree : public FileTree {
       throw SourceError(Shown(file) + ": is larger than " + std::to_string(limit >> 20) +
                         " MiB, the most a registry file may be");
     }
-    std::string bytes(static_cast<std::size_t>(length), '\0');
+    MemoryFile bytes(static_cast<std::size_t>(length), Shown(file));
     for (std::uint64_t at = 0; at < length;) {
       const auto got = ReadAt(file, at, bytes.data() + at, static_cast<std::size_t>(length - at));
       if (!got || *got == 0) {

@@ -27,30 +27,21 @@ struct HiveClose {
 
 class NtHiveFile : public HiveFile {
  public:
-  NtHiveFile(const std::string& bytes, const std::string& name) : name_(name) {
+  NtHiveFile(MemoryFile bytes, const std::string& name) : name_(name) {
     // Windows counts up the first of the header's two sequence numbers before
     // it writes a hive and the second once it is done: differing, the last
     // changes are only in the .LOG1 and .LOG2 files beside it.
-    if (bytes.size() >= 12 && bytes.starts_with("regf") && bytes.compare(4, 4, bytes, 8, 4) != 0) {
+    const std::string head = bytes.Head(12);
+    if (head.size() >= 12 && head.starts_with("regf") && head.substr(4, 4) != head.substr(8, 4)) {
       caveat_ = "Windows did not finish writing this hive (as after a crash or a power cut); the changes kept in "
                 "its .LOG1 and .LOG2 files are not applied, so the newest values may be missing";
     }
-    // hivex opens a hive only by a name: it is given the name of a file in
-    // memory that this process alone holds, gone with its descriptor.
-    const int fd = ::memfd_create("taloveric-hive", MFD_CLOEXEC);
-    if (fd < 0) throw SourceError(name_ + ": cannot be held in memory (" + std::strerror(errno) + ")");
-    const struct Closer {
-      int fd;
-      ~Closer() { ::close(fd); }
-    } closer{fd};
-    for (std::size_t done = 0; done < bytes.size();) {
-      const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw SourceError(name_ + ": cannot be held in memory (" + std::strerror(errno) + ")");
-      done += static_cast<std::size_t>(n);
-    }
+    // hivex opens a hive only by a name: it is given the name of the file in
+    // memory that this process alone holds, and maps its pages itself.
+    // Mapped once: the program's own mapping goes before hivex makes its own.
+    bytes.Unmap();
     errno = 0;
-    hive_.reset(hivex_open(("/proc/self/fd/" + std::to_string(fd)).c_str(), 0));
+    hive_.reset(hivex_open(bytes.Name().c_str(), 0));
     if (!hive_) {
       // hivex answers ENOTSUP for a file whose structure it does not accept.
       const std::string why = errno == ENOTSUP || errno == EINVAL ? "its structure is damaged"
@@ -121,8 +112,8 @@ class NtHiveFile : public HiveFile {
 
 }  // namespace
 
-std::shared_ptr<HiveFile> OpenNtHiveFile(std::string bytes, const std::string& name) {
-  return std::make_shared<NtHiveFile>(bytes, name);
+std::shared_ptr<HiveFile> OpenNtHiveFile(MemoryFile bytes, const std::string& name) {
+  return std::make_shared<NtHiveFile>(std::move(bytes), name);
 }
 
 }  // namespace taloveric

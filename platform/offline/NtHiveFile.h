@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/HiveFile.h"
+#include "platform/posix/MemoryFile.h"
 
 namespace taloveric {
 
@@ -12,6 +13,6 @@ namespace taloveric {
 // anyone could swap. `name` is how messages name it (the file as the user
 // knows it); throws SourceError naming it when it is not a readable NT
 // registry hive.
-std::shared_ptr<HiveFile> OpenNtHiveFile(std::string bytes, const std::string& name);
+std::shared_ptr<HiveFile> OpenNtHiveFile(MemoryFile bytes, const std::string& name);
 
 }  // namespace taloveric

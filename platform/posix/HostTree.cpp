@@ -55,9 +55,9 @@ std::optional<std::size_t> HostTree::ReadAt(const std::string& file, std::uint64
   return got;
 }
 
-std::string HostTree::ReadAll(const std::string& file, std::uint64_t limit) {
+MemoryFile HostTree::ReadAll(const std::string& file, std::uint64_t limit) {
   // Opened once, checked on its descriptor to be a regular file, read whole.
-  return ReadRegularFile(At(file), limit, "a registry file");
+  return ReadIntoMemory(At(file), limit, "a registry file");
 }
 
 }  // namespace taloveric

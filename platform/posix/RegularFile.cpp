@@ -37,6 +37,8 @@ class RegularFd {
   }
   std::uintmax_t size() const { return size_; }
 
+  int fd() const { return fd_; }
+
   // Reads up to `count` bytes; fewer only at the end of the file.
   std::string Read(const std::filesystem::path& path, std::size_t count) const {
     std::string bytes;
@@ -56,6 +58,10 @@ class RegularFd {
   std::uintmax_t size_ = 0;
 };
 
+[[noreturn]] void TooLarge(const std::filesystem::path& path, std::uintmax_t limit, const std::string& what) {
+  Fail(path, "is larger than " + std::to_string(limit >> 20) + " MiB, the most " + what + " may be");
+}
+
 }  // namespace
 
 void CheckRegularFile(const std::filesystem::path& path) { RegularFd file(path); }
@@ -64,14 +70,19 @@ std::string ReadHead(const std::filesystem::path& path, std::size_t count) { ret
 
 std::string ReadRegularFile(const std::filesystem::path& path, std::uintmax_t limit, const std::string& what) {
   const RegularFd file(path);
-  const auto tooLarge = [&] {
-    Fail(path, "is larger than " + std::to_string(limit >> 20) + " MiB, the most " + what + " may be");
-  };
-  if (file.size() > limit) tooLarge();
+  if (file.size() > limit) TooLarge(path, limit, what);
   // Up to one byte past the limit, for a file that grows while it is read.
   std::string bytes = file.Read(path, static_cast<std::size_t>(limit) + 1);
-  if (bytes.size() > limit) tooLarge();
+  if (bytes.size() > limit) TooLarge(path, limit, what);
   return bytes;
+}
+
+MemoryFile ReadIntoMemory(const std::filesystem::path& path, std::uintmax_t limit, const std::string& what) {
+  const RegularFd file(path);
+  if (file.size() > limit) TooLarge(path, limit, what);
+  // The size it has as it is opened: what it grows by while it is read is
+  // not read, what it shrinks by is not kept.
+  return MemoryFile::Copy(file.fd(), static_cast<std::size_t>(file.size()), path.string());
 }
 
 }  // namespace taloveric

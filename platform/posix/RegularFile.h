@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/posix/MemoryFile.h"
+
 namespace taloveric {
 
 // Throws unless `path` is a regular file that can be opened for reading.
@@ -18,5 +20,9 @@ std::string ReadHead(const std::filesystem::path& path, std::size_t count);
 // The whole file; one larger than `limit` bytes is refused, `what` saying what
 // the limit is for ("a .reg export").
 std::string ReadRegularFile(const std::filesystem::path& path, std::uintmax_t limit, const std::string& what);
+
+// The same, read straight into a file in memory: the one copy of its bytes
+// that the program and the format libraries read.
+MemoryFile ReadIntoMemory(const std::filesystem::path& path, std::uintmax_t limit, const std::string& what);
 
 }  // namespace taloveric

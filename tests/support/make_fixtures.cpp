@@ -8,6 +8,8 @@
 // and, for the benchmarks of large inputs:
 //   make_fixtures --siblings N FILE   a SYSTEM.DAT whose Windows key has N sibling keys
 //   make_fixtures --export MIB FILE   a .reg export of about MIB MiB, keys with values
+//   make_fixtures --software MIB FILE an XP SOFTWARE hive of about MIB MiB, most of
+//                                     it classes, as real ones are (8 KiB for 0)
 
 #include <fstream>
 #include <iostream>
@@ -45,6 +47,21 @@ void WriteExport(const std::filesystem::path& file, int mebibytes) {
   out << text;
 }
 
+void WriteLargeSoftware(const std::filesystem::path& file, int mebibytes) {
+  FixtureKey root = XpSoftware();
+  FixtureKey& classes = Path(root, "Classes");
+  // About 500 bytes a class: its key, a server key and two values.
+  const long count = static_cast<long>(mebibytes) * (1 << 20) / 500;
+  for (long i = 0; i < count; ++i) {
+    FixtureKey& added = classes.children.emplace_back();
+    added.name = "{" + std::to_string(10000000 + i) + "-0000-4000-8000-000000000000}";
+    added.values = {Utf16("", "Component " + std::to_string(i))};
+    added.children.push_back({"InprocServer32", {Utf16("", "C:\\WINDOWS\\system32\\c" + std::to_string(i) + ".dll"),
+                                                 Utf16("ThreadingModel", "Both")}, {}});
+  }
+  WriteRegfFile(file, root, "\\SystemRoot\\System32\\Config\\SOFTWARE");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,6 +71,10 @@ int main(int argc, char** argv) {
   }
   if (argc == 4 && std::string(argv[1]) == "--export") {
     WriteExport(argv[3], std::stoi(argv[2]));
+    return 0;
+  }
+  if (argc == 4 && std::string(argv[1]) == "--software") {
+    WriteLargeSoftware(argv[3], std::stoi(argv[2]));
     return 0;
   }
   if (argc != 2) {
