@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/posix/MemoryFile.h"
@@ -30,9 +32,14 @@ class FileTree {
 
   virtual ~FileTree() = default;
 
-  // The entries of `folder` in the order of their names (bytewise); when it
-  // cannot be read, none, and the reason goes to `problem` if that is empty.
-  virtual std::vector<Entry> List(const std::string& folder, std::string* problem = nullptr) = 0;
+  // The entries of `folder` in the order of their names (bytewise), each
+  // name once; when it cannot be read, none, and the reason goes to
+  // `problem` if that is empty. Each folder is read once.
+  const std::vector<Entry>& List(const std::string& folder, std::string* problem = nullptr);
+  // The entry of `folder` named `lower` (lower case) without regard to
+  // ASCII case, the first in List's order; null when there is none. The
+  // folder's names are indexed once.
+  const Entry* Find(const std::string& folder, std::string_view lower, std::string* problem = nullptr);
   // A regular file's size and date; nullopt for anything else or nothing.
   virtual std::optional<FileInfo> Stat(const std::string& file) = 0;
   // Up to `size` bytes of `file` from `offset`; fewer at its end, nullopt when
@@ -53,6 +60,20 @@ class FileTree {
   // that the tree is; both empty for a folder on this machine.
   virtual std::string Image() const { return ""; }
   virtual std::string Partition() const { return ""; }
+
+ protected:
+  // A folder's entries as the tree keeps them, in any order.
+  virtual std::vector<Entry> ReadFolder(const std::string& folder, std::string& problem) = 0;
+
+ private:
+  struct Folder {
+    std::vector<Entry> entries;
+    std::string problem;
+    std::unordered_map<std::string, std::size_t> byLowerName;  // built when first looked up in
+  };
+  Folder& Listed(const std::string& folder);
+
+  std::unordered_map<std::string, Folder> folders_;
 };
 
 }  // namespace taloveric

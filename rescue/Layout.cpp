@@ -11,20 +11,12 @@ std::string TreePath(const std::string& folder, const std::string& name) {
   return folder.empty() ? name : folder + "/" + name;
 }
 
-// The entry of `folder` named `name` without regard to case, if there is one.
-std::optional<FileTree::Entry> Find(FileTree& tree, const std::string& folder, std::string_view name,
-                                    std::string* problem = nullptr) {
-  for (FileTree::Entry& entry : tree.List(folder, problem)) {
-    if (AsciiLower(entry.name) == name) return entry;
-  }
-  return std::nullopt;
-}
-
-// The folder at `names` below `folder`, if there is one.
+// The folder at `names` (lower case) below `folder`, matched without regard
+// to case, if there is one.
 std::optional<std::string> FolderAt(FileTree& tree, std::string folder, std::initializer_list<std::string_view> names,
                                     std::string* problem = nullptr) {
   for (std::string_view name : names) {
-    const auto next = Find(tree, folder, name, problem);
+    const FileTree::Entry* next = tree.Find(folder, name, problem);
     if (!next || !next->folder) return std::nullopt;
     folder = TreePath(folder, next->name);
   }
@@ -37,7 +29,7 @@ std::optional<std::string> FileAt(FileTree& tree, const std::string& folder,
   std::string at = folder;
   std::size_t left = names.size();
   for (std::string_view name : names) {
-    const auto next = Find(tree, at, name, problem);
+    const FileTree::Entry* next = tree.Find(at, name, problem);
     if (!next || next->folder != (--left > 0)) return std::nullopt;
     at = TreePath(at, next->name);
   }
@@ -120,9 +112,12 @@ std::optional<std::string> NewestRestorePoint(FileTree& tree, const std::string&
   return newest;
 }
 
-std::optional<Installation> Windows9x(FileTree& tree, const std::string& windows, std::string& unreadable) {
+// Windows 95, 98 or Me in `windows`: with its live SYSTEM.DAT when `live`,
+// else with only the backups it keeps in its own folder.
+std::optional<Installation> Windows9x(FileTree& tree, const std::string& windows, bool live, std::string& unreadable) {
   Installation found;
   const auto system = FileAt(tree, windows, {"system.dat"}, &unreadable);
+  if (system.has_value() != live) return std::nullopt;
   const auto systemBackup = FileAt(tree, windows, {"system.da0"});
   found.cabinet = NewestRegistryCabinet(tree, windows);
   if (!system && !systemBackup && !found.cabinet) return std::nullopt;
@@ -134,15 +129,22 @@ std::optional<Installation> Windows9x(FileTree& tree, const std::string& windows
   return found;
 }
 
-// `root` is the disk's root, where XP keeps its restore points and its profiles;
-// nullopt when the tree holds nothing above the Windows folder.
+// Windows NT in `windows`: with its live SOFTWARE when `live`, else a folder
+// that is Windows' by its own structure (System32\config, or the repair
+// copy in it) whose SOFTWARE is gone. A restore point is a backup of the
+// installation found, never what makes a folder one. `root` is the disk's
+// root, where XP keeps its restore points and its profiles; nullopt when the
+// tree holds nothing above the Windows folder.
 std::optional<Installation> WindowsNt(FileTree& tree, const std::string& windows,
-                                      const std::optional<std::string>& root, std::string& unreadable) {
+                                      const std::optional<std::string>& root, bool live, std::string& unreadable) {
   Installation found;
   found.nt = true;
   const auto software = FileAt(tree, windows, {"system32", "config", "software"}, &unreadable);
+  if (software.has_value() != live) return std::nullopt;
+  const auto repair = FileAt(tree, windows, {"repair", "software"});
+  if (!live && !repair && !FolderAt(tree, windows, {"system32", "config"})) return std::nullopt;
   if (const auto point = root ? NewestRestorePoint(tree, *root) : std::nullopt) found.machineBackups.push_back(*point);
-  if (const auto repair = FileAt(tree, windows, {"repair", "software"})) found.machineBackups.push_back(*repair);
+  if (repair) found.machineBackups.push_back(*repair);
   if (!software && found.machineBackups.empty()) return std::nullopt;
   found.machine = software.value_or("");
   found.system = FileAt(tree, windows, {"system32", "config", "system"}).value_or("");
@@ -169,11 +171,16 @@ Installation FindInstallation(FileTree& tree, const std::string& start, const st
   std::string unreadable;
   std::vector<std::string> candidates{start};
   for (const std::string& sub : SubFolders(tree, start, &unreadable)) candidates.push_back(TreePath(start, sub));
-  for (const std::string& windows : candidates) {
-    if (auto found = Windows9x(tree, windows, unreadable)) return *found;
-    std::optional<std::string> root = start;
-    if (windows == start) root = start.empty() ? std::nullopt : std::optional(Parent(start));
-    if (auto found = WindowsNt(tree, windows, root, unreadable)) return *found;
+  // The Windows folder is the one that holds the live registry, however
+  // the disk is named; only where none does is one whose live files are
+  // gone read from the backups in it.
+  for (const bool live : {true, false}) {
+    for (const std::string& windows : candidates) {
+      if (auto found = Windows9x(tree, windows, live, unreadable)) return *found;
+      std::optional<std::string> root = start;
+      if (windows == start) root = start.empty() ? std::nullopt : std::optional(Parent(start));
+      if (auto found = WindowsNt(tree, windows, root, live, unreadable)) return *found;
+    }
   }
   throw SourceError(named + ": no Windows registry here (looked for SYSTEM.DAT and System32\\config\\SOFTWARE in it "
                             "and in its folders)" + (unreadable.empty() ? "" : "; could not read " + unreadable));

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <ctime>
-#include <map>
+#include <unordered_map>
 #include <memory>
 #include <set>
 
@@ -139,19 +139,6 @@ class ImageTree : public FileTree {
   ImageTree(TSK_FS_INFO* fileSystem, std::string image, std::string partition)
       : fileSystem_(fileSystem), image_(std::move(image)), partition_(std::move(partition)) {}
 
-  std::vector<Entry> List(const std::string& folder, std::string* problem) override {
-    // Each folder is read once: finding an installation asks for the same ones often.
-    if (const auto seen = listed_.find(folder); seen != listed_.end()) {
-      if (problem != nullptr && problem->empty()) *problem = seen->second.second;
-      return seen->second.first;
-    }
-    std::string why;
-    std::vector<Entry> out = Read(folder, why);
-    if (problem != nullptr && problem->empty()) *problem = why;
-    listed_.emplace(folder, std::pair(out, why));
-    return out;
-  }
-
   std::optional<FileInfo> Stat(const std::string& file) override {
     TSK_FS_FILE* opened = Open(file);
     if (opened == nullptr) return std::nullopt;
@@ -217,7 +204,7 @@ class ImageTree : public FileTree {
   }
 
   // A folder's entries as the file system gives them.
-  std::vector<Entry> Read(const std::string& folder, std::string& problem) {
+  std::vector<Entry> ReadFolder(const std::string& folder, std::string& problem) override {
     std::vector<Entry> out;
     const auto inode = InodeOf(folder);
     const std::unique_ptr<TSK_FS_DIR, DirClose> dir(inode ? tsk_fs_dir_open_meta(fileSystem_.get(), *inode)
@@ -226,19 +213,16 @@ class ImageTree : public FileTree {
       problem = Shown(folder) + ": " + TskError();
       return out;
     }
+    // The names alone: an entry's own record is read only when it is opened.
     for (std::size_t i = 0; i < tsk_fs_dir_getsize(dir.get()); ++i) {
-      const std::unique_ptr<TSK_FS_FILE, FileClose> entry(tsk_fs_dir_get(dir.get(), i));
-      if (!entry || entry->name == nullptr || entry->name->name == nullptr) continue;
-      const std::string name = entry->name->name;
-      if (!SafeName(name) || (entry->name->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0) continue;
-      out.push_back({name, entry->name->type == TSK_FS_NAME_TYPE_DIR});
-      inodes_.try_emplace(folder.empty() ? name : folder + "/" + name, entry->name->meta_addr);
+      const TSK_FS_NAME* entry = tsk_fs_dir_get_name(dir.get(), i);
+      if (entry == nullptr || entry->name == nullptr) continue;
+      const std::string name = entry->name;
+      if (!SafeName(name) || (entry->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0) continue;
+      out.push_back({name, entry->type == TSK_FS_NAME_TYPE_DIR});
+      inodes_.try_emplace(folder.empty() ? name : folder + "/" + name, entry->meta_addr);
     }
     tsk_error_reset();
-    // A name the file system lists twice (NTFS keeps some so) counts once.
-    std::stable_sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
-    out.erase(std::unique(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name == b.name; }),
-              out.end());
     return out;
   }
 
@@ -262,8 +246,7 @@ class ImageTree : public FileTree {
   std::string image_, partition_;
   std::unique_ptr<TSK_FS_FILE, FileClose> open_;
   std::string openPath_;
-  std::map<std::string, std::pair<std::vector<Entry>, std::string>> listed_;
-  std::map<std::string, TSK_INUM_T> inodes_;  // of every path listed
+  std::unordered_map<std::string, TSK_INUM_T> inodes_;  // of every path listed
 };
 
 // "FAT32", "NTFS" ...

@@ -12,7 +12,7 @@
 namespace taloveric {
 namespace fs = std::filesystem;
 
-std::vector<FileTree::Entry> HostTree::List(const std::string& folder, std::string* problem) {
+std::vector<FileTree::Entry> HostTree::ReadFolder(const std::string& folder, std::string& problem) {
   std::vector<Entry> out;
   std::error_code ec;
   const fs::path at = At(folder);
@@ -22,9 +22,8 @@ std::vector<FileTree::Entry> HostTree::List(const std::string& folder, std::stri
   }
   if (ec) {
     out.clear();
-    if (problem != nullptr && problem->empty()) *problem = at.string() + ": " + ec.message();
+    problem = at.string() + ": " + ec.message();
   }
-  std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
   return out;
 }
 
