@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Place.h"
 #include "platform/posix/MemoryFile.h"
 
 namespace taloveric {
@@ -52,14 +53,12 @@ class FileTree {
   // naming the file as the user knows it (Shown) and what is wrong.
   virtual MemoryFile ReadAll(const std::string& file, std::uint64_t limit) = 0;
 
-  // How the user knows a path: on this machine its path here; in an image,
-  // the image, the place on it and the path on that file system
+  // Where a path is: on this machine its path here; in an image, the image,
+  // the layers to the file system and the path on it.
+  virtual Place PlaceOf(const std::string& path) const = 0;
+  // How the user knows a path, as messages name it
   // ("disk.img, partition 1 (FAT32, at byte 1048576):/WINDOWS/SYSTEM.DAT").
-  virtual std::string Shown(const std::string& path) const = 0;
-  // The disk image and the place on it ("partition 1 (FAT32, at byte 1048576)")
-  // that the tree is; both empty for a folder on this machine.
-  virtual std::string Image() const { return ""; }
-  virtual std::string Partition() const { return ""; }
+  std::string Shown(const std::string& path) const { return Describe(PlaceOf(path)); }
 
  protected:
   // A folder's entries as the tree keeps them, in any order.

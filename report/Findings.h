@@ -11,18 +11,13 @@
 #include "collect/ReadReg.h"
 #include "platform/AcpiMsdm.h"
 #include "platform/CodePage.h"
+#include "platform/Place.h"
 
 namespace taloveric {
 
-// A file the registry was read from: on this machine, or inside a disk image.
-struct SourceFile {
-  std::string file;       // its path; inside an image, its path there
-  std::string image;      // the disk image it is on; empty for a file here
-  std::string partition;  // where on the image: "partition 1 (FAT32, at byte 1048576)"
-};
-
 // A backup Windows kept, read in place of a live file that is missing or damaged.
 struct BackupRead {
+  Place place;
   std::string file;  // as the user knows it
   std::string date;  // its own last change, "yyyy-mm-ddThh:mm:ssZ"; empty when not known
   std::string why;   // what was wrong with the files tried before it
@@ -32,6 +27,7 @@ struct BackupRead {
 // would show.
 struct ProfileFound {
   std::string name;
+  Place place;
   std::string file;                  // as the user knows it
   std::optional<std::u16string> email;  // nullopt when it has none
   std::string problem;               // why its file could not be read
@@ -45,7 +41,7 @@ struct Findings {
   Family family = Family::Windows9x;
   CodePage codePage;  // what the installation's text is in
   std::optional<NtInstallation> nt;  // NT family only
-  std::vector<SourceFile> files;     // the files read
+  std::vector<Place> files;          // the files read
   std::vector<BackupRead> backups;
   std::vector<ProfileFound> profiles;  // every profile of a Windows folder or disk
   std::optional<FirmwareKey> firmware;  // an MSDM table named among the sources

@@ -184,6 +184,44 @@ std::string TextOutput(const Findings& found) {
   return out;
 }
 
+namespace {
+
+// A place as an object: the source, each layer, the path and the member.
+std::string PlaceObject(const Writer& json, const Place& place, int depth) {
+  std::vector<std::string> layers;
+  for (const Layer& layer : place.layers) {
+    switch (layer.kind) {
+      case Layer::Kind::Container:
+        layers.push_back(json.Object({{"layer", Quoted(std::string("container"))}, {"format", Bytes(layer.format)}},
+                                     depth + 2));
+        break;
+      case Layer::Kind::Partition:
+      case Layer::Kind::Volume:
+        layers.push_back(json.Object(
+            {{"layer", Quoted(std::string(layer.kind == Layer::Kind::Partition ? "partition" : "volume"))},
+             {"number", layer.kind == Layer::Kind::Partition ? std::to_string(layer.number) : "null"},
+             {"offset", std::to_string(layer.offset)},
+             {"fileSystem", Bytes(layer.format)}},
+            depth + 2));
+        break;
+      case Layer::Kind::ShadowCopy:
+        layers.push_back(json.Object({{"layer", Quoted(std::string("shadowCopy"))},
+                                      {"number", std::to_string(layer.number)},
+                                      {"date", OrNull(layer.date)}},
+                                     depth + 2));
+        break;
+    }
+  }
+  return json.Object({{"source", Bytes(place.source)},
+                      {"layers", json.Array(layers, depth + 1)},
+                      {"path", OrNull(place.path)},
+                      {"member", OrNull(place.member)},
+                      {"shown", Bytes(Describe(place))}},
+                     depth);
+}
+
+}  // namespace
+
 std::string JsonOutput(const Findings& found, bool oneLine) {
   const Writer json(oneLine);
   Writer::Fields report;
@@ -218,18 +256,25 @@ std::string JsonOutput(const Findings& found, bool oneLine) {
   }
   std::vector<std::string> lines, files, backups, profiles, notes, warnings, fromNt;
   for (const std::u16string& line : ReportLines(found.info.ReportText)) lines.push_back(Quoted(line));
-  for (const SourceFile& file : found.files) {
-    files.push_back(json.Object({{"file", Bytes(file.file)}, {"image", OrNull(file.image)},
-                                 {"partition", OrNull(file.partition)}},
+  for (const Place& file : found.files) {
+    // The file's path in its file system (a file here: its path), the image
+    // and the layers to it as text, and the place itself.
+    const bool inImage = !file.layers.empty();
+    std::string path = inImage ? file.path : file.source;
+    if (!file.member.empty()) path += "\\" + file.member;
+    files.push_back(json.Object({{"file", Bytes(path)}, {"image", inImage ? Bytes(file.source) : "null"},
+                                 {"partition", OrNull(DescribeLayers(file.layers))},
+                                 {"place", PlaceObject(json, file, 3)}},
                                 2));
   }
   for (const BackupRead& backup : found.backups) {
     backups.push_back(json.Object({{"file", Bytes(backup.file)}, {"date", OrNull(backup.date)},
-                                   {"why", Bytes(backup.why)}},
+                                   {"why", Bytes(backup.why)}, {"place", PlaceObject(json, backup.place, 3)}},
                                   2));
   }
   for (const ProfileFound& profile : found.profiles) {
     profiles.push_back(json.Object({{"name", Bytes(profile.name)}, {"file", Bytes(profile.file)},
+                                    {"place", PlaceObject(json, profile.place, 3)},
                                     {"email", profile.email ? Quoted(*profile.email) : "null"},
                                     {"problem", OrNull(profile.problem)}},
                                    2));

@@ -120,7 +120,7 @@ class Builder {
   void AddExport(const fs::path& file) {
     unicodeExport_ = LoadRegFile(file, Memory(), given_.value_or(CodePage())) || unicodeExport_;
     files_.push_back(file.string());
-    sourceFiles_.push_back({file.string(), "", ""});
+    sourceFiles_.push_back({file.string(), {}, "", ""});
   }
   void AddExportText(std::string_view text, std::string_view name) {
     unicodeExport_ = LoadRegText(text, name, Memory(), given_.value_or(CodePage())) || unicodeExport_;
@@ -151,7 +151,7 @@ class Builder {
   // `role` is known for the files found in a Windows folder.
   // Returns false when a user's or SYSTEM file could not be read, which is
   // then a warning: the machine's values do not depend on it.
-  bool AddHive(const std::function<std::shared_ptr<HiveFile>()>& open, const std::string& shown, SourceFile where,
+  bool AddHive(const std::function<std::shared_ptr<HiveFile>()>& open, const std::string& shown, Place where,
                Kind kind, std::optional<Role> role = std::nullopt) {
     if (family_ && *family_ != kind) {
       throw SourceError(shown + ": Windows 95/98/Me files and NT hives cannot be read together");
@@ -281,7 +281,7 @@ class Builder {
   std::vector<std::string> warnings_;
   std::vector<std::string> files_;
   Role lastRole_ = Role::User;
-  std::vector<SourceFile> sourceFiles_;
+  std::vector<Place> sourceFiles_;
 };
 
 // A moment as a backup's date is given, in `format` (UTC); empty when not known.
@@ -302,15 +302,14 @@ std::shared_ptr<HiveFile> ReadHive(FileTree& tree, const std::string& file, Kind
 }
 
 // Where a file of a tree is, as the files read list it.
-SourceFile Where(FileTree& tree, const std::string& file) {
-  return tree.Image().empty() ? SourceFile{tree.Shown(file), "", ""}
-                              : SourceFile{"/" + file, tree.Image(), tree.Partition()};
+Place Where(FileTree& tree, const std::string& file) { return tree.PlaceOf(file);
 }
 
 // A file to read for one part of the registry: the live one or a backup.
 struct Candidate {
   std::string file;       // its path in the tree, or the cabinet's
   std::string inCabinet;  // the name in that cabinet; empty for a file of its own
+  Place place;            // where it is
   std::string name;       // how the user knows it
   std::optional<std::time_t> date;  // the backup's own
   std::optional<std::string> extracted;  // what was taken out of the cabinet, once taken out
@@ -355,10 +354,8 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, FileTre
         };
         read = builder.AddHive(open, candidate.name, Where(tree, candidate.file), kind, role);
       } else {
-        SourceFile where = Where(tree, candidate.file);
-        where.file += "\\" + candidate.inCabinet;
         read = builder.AddHive([&] { return OpenHive(kind, MemoryFile(*candidate.extracted, candidate.name), candidate.name); },
-                               candidate.name, where, kind, role);
+                               candidate.name, Where(tree, candidate.file).Member(candidate.inCabinet), kind, role);
       }
       if (!read && !last()) {
         why = builder.TakeLastWarning();  // a user file that could not be read
@@ -373,7 +370,7 @@ void AddFirstReadable(Builder& builder, std::vector<std::string>& notes, FileTre
       notes.push_back("found " + candidate.name);
     } else {
       const std::string written = Written(candidate.date, "%Y-%m-%d %H:%M UTC");
-      builder.Backup({candidate.name, Written(candidate.date, "%Y-%m-%dT%H:%M:%SZ"), why},
+      builder.Backup({candidate.place, candidate.name, Written(candidate.date, "%Y-%m-%dT%H:%M:%SZ"), why},
                      "read the backup " + candidate.name + ", written " +
                          (written.empty() ? "on an unknown date" : written) + " (" + why + ")");
     }
@@ -397,8 +394,8 @@ std::vector<Candidate> Candidates(FileTree& tree, const std::string& live,
   std::vector<Candidate> out;
   const auto add = [&](const std::string& file, const std::string& inCabinet) {
     const auto info = tree.Stat(file);
-    out.push_back({file, inCabinet, tree.Shown(file) + (inCabinet.empty() ? "" : "\\" + inCabinet),
-                   info ? info->modified : std::nullopt, std::nullopt});
+    const Place place = tree.PlaceOf(file).Member(inCabinet);
+    out.push_back({file, inCabinet, place, Describe(place), info ? info->modified : std::nullopt, std::nullopt});
   };
   if (!live.empty()) add(live, "");
   for (const std::string& backup : backups) add(backup, "");
@@ -420,7 +417,7 @@ std::vector<ProfileFound> EveryProfile(FileTree& tree, const Installation& found
                                        OpenedProfiles& opened) {
   std::vector<ProfileFound> out;
   for (const auto& [name, file] : found.profiles) {
-    ProfileFound profile{name, tree.Shown(file), std::nullopt, ""};
+    ProfileFound profile{name, tree.PlaceOf(file), tree.Shown(file), std::nullopt, ""};
     try {
       const auto hive = ReadHive(tree, file, found.nt ? Kind::NtHive : Kind::Win9xRegistry);
       MountedRegistry user;
@@ -522,14 +519,14 @@ std::vector<OnDisk> InstallationsOn(const DiskImage& disk, const fs::path& sourc
   std::vector<OnDisk> found;
   for (const auto& tree : disk.FileSystems()) {
     try {
-      found.push_back({tree.get(), FindInstallation(*tree, "", source.string()), tree->Partition()});
+      found.push_back({tree.get(), FindInstallation(*tree, "", source.string()), DescribeLayers(tree->PlaceOf("").layers)});
     } catch (const SourceError&) {
       // no Windows here
     }
     if (const auto previous = PreviousInstallation(*tree, "")) {
       try {
         found.push_back({tree.get(), FindInstallation(*tree, *previous, source.string()),
-                         tree->Partition() + ", the previous installation in " + *previous});
+                         DescribeLayers(tree->PlaceOf("").layers) + ", the previous installation in " + *previous});
       } catch (const SourceError&) {
         // an upgrade's leftovers without a registry
       }
@@ -701,7 +698,7 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       builder.AddExport(source);
     } else {
       builder.AddHive([&] { return OpenHive(kind, ReadIntoMemory(source, kLargestHive, "a registry file"), source.string()); },
-                      source.string(), {source.string(), "", ""}, kind);
+                      source.string(), {source.string(), {}, "", ""}, kind);
     }
   }
   if (user && !folder) {

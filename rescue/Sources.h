@@ -32,7 +32,7 @@ using Chooser =
 struct OpenedSources {
   std::unique_ptr<MountedRegistry> registry;
   std::vector<std::string> files;     // the files read, in order
-  std::vector<SourceFile> sourceFiles;  // the same, with the image and partition they are on
+  std::vector<Place> sourceFiles;     // the same, where they are
   std::vector<BackupRead> backups;    // each is among the warnings too
   std::vector<std::string> notes;     // what the user should know about the sources
   std::vector<std::string> warnings;  // what could not be read, and what the report lacks for it

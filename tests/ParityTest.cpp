@@ -88,9 +88,12 @@ std::string Answer(const std::filesystem::path& source, const std::optional<std:
   const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
   const auto open = [&](const auto& given) { return OpenSources({source}, user, nobody, std::nullopt, given); };
   Findings found = ReadInstallation(open, std::nullopt, "<source>", 1);
-  for (SourceFile& file : found.files) {
-    if (!file.image.empty()) file = {"<disk>" + file.file, "", ""};
-  }
+  const auto alike = [](Place& place) {
+    if (!place.layers.empty()) place = {"<disk>" + place.path, {}, "", place.member};
+  };
+  for (Place& file : found.files) alike(file);
+  for (BackupRead& backup : found.backups) alike(backup.place);
+  for (ProfileFound& profile : found.profiles) alike(profile.place);
   std::string json = JsonOutput(found);
   // On an image, "disk.raw, partition ...:/WINDOWS/SYSTEM.DAT" and "disk.raw, partition ...: several ...".
   for (const std::string& named : {disk + ":/", disk + ":", disk}) {
@@ -257,7 +260,7 @@ TEST(Disks, OfferEachInstallationByItsPartitionAndReadThePickedOne) {
   EXPECT_EQ(found.family, Family::WindowsNt);
   EXPECT_EQ(found.info.MailAddress, u"ann@xp.example");
   ASSERT_FALSE(found.files.empty());
-  EXPECT_EQ(found.files[0].partition, "partition 2 (FAT32, at byte 42991616)");
+  EXPECT_EQ(DescribeLayers(found.files[0].layers), "partition 2 (FAT32, at byte 42991616)");
 
   // Nobody to ask: the first, with a warning naming both.
   const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };

@@ -136,8 +136,7 @@ bool SafeName(std::string_view name) {
 // names on this system (above) are left out, as are deleted entries.
 class ImageTree : public FileTree {
  public:
-  ImageTree(TSK_FS_INFO* fileSystem, std::string image, std::string partition)
-      : fileSystem_(fileSystem), image_(std::move(image)), partition_(std::move(partition)) {}
+  ImageTree(TSK_FS_INFO* fileSystem, Place place) : fileSystem_(fileSystem), place_(std::move(place)) {}
 
   std::optional<FileInfo> Stat(const std::string& file) override {
     TSK_FS_FILE* opened = Open(file);
@@ -184,9 +183,7 @@ class ImageTree : public FileTree {
     return bytes;
   }
 
-  std::string Shown(const std::string& path) const override { return image_ + ", " + partition_ + ":" + Absolute(path); }
-  std::string Image() const override { return image_; }
-  std::string Partition() const override { return partition_; }
+  Place PlaceOf(const std::string& path) const override { return place_.At(Absolute(path)); }
 
  private:
   static std::string Absolute(const std::string& path) { return "/" + path; }
@@ -243,7 +240,7 @@ class ImageTree : public FileTree {
   }
 
   std::unique_ptr<TSK_FS_INFO, FsClose> fileSystem_;
-  std::string image_, partition_;
+  Place place_;  // of the file system: the image and its layers
   std::unique_ptr<TSK_FS_FILE, FileClose> open_;
   std::string openPath_;
   std::unordered_map<std::string, TSK_INUM_T> inodes_;  // of every path listed
@@ -284,9 +281,15 @@ DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()
     if (why.empty()) why = TskError();
     throw SourceError(image.string() + ": not a disk image or virtual disk that can be read (" + why + ")");
   }
+  Place disk{image.string(), {}, "", ""};
+  if (const std::string format = ContainerName(container); !format.empty()) {
+    disk.layers.push_back({Layer::Kind::Container, format, 0, 0, ""});
+  }
   // Each volume is told by its boot sector: a file system Windows uses is
   // opened, one BitLocker encrypts is said, any other passed over.
-  const auto addFileSystem = [&](const std::string& where, const auto& readBoot, const auto& open, TSK_OFF_T offset) {
+  const auto addFileSystem = [&](Layer layer, const auto& readBoot, const auto& open, TSK_OFF_T offset) {
+    const std::string where = layer.kind == Layer::Kind::Volume ? "the disk's file system"
+                                                                 : "partition " + std::to_string(layer.number);
     char boot[kKindBytes] = {};
     const ssize_t got = readBoot(boot, sizeof boot);
     const Kind kind = got > 0 ? KindOf(std::string_view(boot, static_cast<std::size_t>(got))) : Kind::Unknown;
@@ -298,9 +301,11 @@ DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()
       tsk_error_reset();
       return;
     }
-    const std::string partition =
-        where + " (" + FileSystemName(fileSystem) + ", at byte " + std::to_string(fileSystem->offset) + ")";
-    trees_.push_back(std::make_unique<ImageTree>(fileSystem, image.string(), partition));
+    layer.format = FileSystemName(fileSystem);
+    layer.offset = static_cast<std::uint64_t>(fileSystem->offset);
+    Place place = disk;
+    place.layers.push_back(std::move(layer));
+    trees_.push_back(std::make_unique<ImageTree>(fileSystem, std::move(place)));
   };
   opened_->volumes.reset(tsk_vs_open(opened_->disk.get(), 0, TSK_VS_TYPE_DETECT));
   if (opened_->volumes) {
@@ -313,7 +318,7 @@ DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()
       if (!starts.insert(part->start).second) continue;
       const auto readBoot = [&](char* buffer, std::size_t size) { return tsk_vs_part_read(part, 0, buffer, size); };
       const auto open = [&](TSK_FS_TYPE_ENUM type) { return tsk_fs_open_vol(part, type); };
-      addFileSystem("partition " + std::to_string(number), readBoot, open,
+      addFileSystem({Layer::Kind::Partition, "", static_cast<unsigned>(number), 0, ""}, readBoot, open,
                     static_cast<TSK_OFF_T>(part->start * opened_->volumes->block_size));
     }
   } else {
@@ -322,7 +327,7 @@ DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()
       return tsk_img_read(opened_->disk.get(), 0, buffer, size);
     };
     const auto open = [&](TSK_FS_TYPE_ENUM type) { return tsk_fs_open_img(opened_->disk.get(), 0, type); };
-    addFileSystem("the disk's file system", readBoot, open, 0);
+    addFileSystem({Layer::Kind::Volume, "", 0, 0, ""}, readBoot, open, 0);
   }
 }
 

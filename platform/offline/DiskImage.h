@@ -24,7 +24,7 @@ class DiskImage {
   DiskImage& operator=(const DiskImage&) = delete;
 
   // Each file system The Sleuth Kit can read, in the disk's order; each tree's
-  // Partition() says where it is ("partition 1 (FAT32, at byte 1048576)").
+  // places name the image and the layers to it.
   const std::vector<std::unique_ptr<FileTree>>& FileSystems() const { return trees_; }
   // The partitions that BitLocker encrypts, which cannot be read until they
   // are unlocked: "partition 2 (at byte 1048576)".

@@ -93,6 +93,18 @@ bool IsDisk(Kind kind) {
   }
 }
 
+std::string ContainerName(Kind kind) {
+  switch (kind) {
+    case Kind::Vhd: return "VHD";
+    case Kind::Vhdx: return "VHDX";
+    case Kind::Vmdk: return "VMDK";
+    case Kind::Qcow2: return "QCOW2";
+    case Kind::Vdi: return "VDI";
+    case Kind::E01: return "E01";
+    default: return "";
+  }
+}
+
 std::string NotReadBecause(Kind kind) {
   switch (kind) {
     case Kind::Zip:

@@ -44,6 +44,10 @@ Kind KindOf(std::string_view head, std::string_view name = {});
 // A disk: a container, or a file system alone, as a partition's image is.
 bool IsDisk(Kind kind);
 
+// A container's name as users know its format ("VHDX", "E01"); empty for a
+// raw disk and for anything else.
+std::string ContainerName(Kind kind);
+
 // What a kind that can be named but not read is, and what to do with it;
 // empty for every other kind.
 std::string NotReadBecause(Kind kind);

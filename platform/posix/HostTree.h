@@ -15,7 +15,7 @@ class HostTree : public FileTree {
   std::optional<std::size_t> ReadAt(const std::string& file, std::uint64_t offset, char* buffer,
                                     std::size_t size) override;
   MemoryFile ReadAll(const std::string& file, std::uint64_t limit) override;
-  std::string Shown(const std::string& path) const override { return At(path).string(); }
+  Place PlaceOf(const std::string& path) const override { return {At(path).string(), {}, "", ""}; }
 
  protected:
   std::vector<Entry> ReadFolder(const std::string& folder, std::string& problem) override;
