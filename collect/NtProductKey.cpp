@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "collect/PublishedKeys.h"
+#include "platform/ByteOrder.h"
 #include "platform/RegValue.h"
 #include "platform/Unicode.h"
 
@@ -14,9 +15,7 @@ namespace {
 std::optional<std::uint32_t> ReadDword(Registry& registry, RegKey key, std::string_view name) {
   const auto bytes = ReadValueBytes(registry, key, name);
   if (!bytes || bytes->size() != 4) return std::nullopt;
-  std::uint32_t value = 0;
-  for (std::size_t i = 4; i-- > 0;) value = value << 8 | static_cast<unsigned char>((*bytes)[i]);
-  return value;
+  return Le32(*bytes, 0);
 }
 
 // Seconds since 1970 as yyyy-mm-dd (UTC), by the proleptic Gregorian calendar.

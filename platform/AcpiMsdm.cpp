@@ -2,16 +2,12 @@
 
 #include <cstdint>
 
+#include "platform/ByteOrder.h"
+
 namespace taloveric {
 namespace {
 
 constexpr std::size_t kHeader = 36, kKeyAt = kHeader + 20, kKeyLength = 29;
-
-std::uint32_t Read32(std::string_view bytes, std::size_t at) {
-  std::uint32_t v = 0;
-  for (std::size_t i = 4; i-- > 0;) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
-  return v;
-}
 
 // Five groups of five key digits, joined by "-"; Windows 8 keys hold an N.
 bool IsKey(std::string_view text) {
@@ -34,7 +30,7 @@ FirmwareKey ReadMsdm(std::string_view table) {
     found.problem = "too short for an MSDM table with a key (" + std::to_string(table.size()) + " bytes)";
     return found;
   }
-  const std::uint32_t length = Read32(table, 4);
+  const std::uint32_t length = Le32(table, 4);
   if (length < kKeyAt + kKeyLength || length > table.size()) {
     found.problem = "its declared length (" + std::to_string(length) + " bytes) does not fit the " +
                     std::to_string(table.size()) + " bytes there";
@@ -50,7 +46,7 @@ FirmwareKey ReadMsdm(std::string_view table) {
     const char c = table[i];
     found.oemId += c >= 0x20 && c < 0x7F ? c : '?';
   }
-  const std::uint32_t dataLength = Read32(table, kHeader + 16);
+  const std::uint32_t dataLength = Le32(table, kHeader + 16);
   const std::string_view key = table.substr(kKeyAt, kKeyLength);
   if (dataLength < kKeyLength || kKeyAt + dataLength > length || !IsKey(key)) {
     found.problem = "it holds no product key (not 25 key digits in groups of five)";

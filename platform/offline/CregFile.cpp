@@ -1,3 +1,4 @@
+#include "platform/ByteOrder.h"
 #include "platform/offline/CregFile.h"
 
 #include <libbfio.h>
@@ -42,38 +43,28 @@ std::string Describe(libcreg_error_t* raw) {
   return message;
 }
 
-std::uint32_t Read32(std::string_view bytes, std::size_t at) {
-  std::uint32_t v = 0;
-  for (std::size_t i = 4; i-- > 0;) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
-  return v;
-}
-std::uint16_t Read16(std::string_view bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                    (static_cast<unsigned char>(bytes[at + 1]) << 8));
-}
-
 constexpr std::size_t kBlock = 0x20, kEntry = 28, kNone = 0xFFFFFFFF;
 
 // A key's place in the data blocks: its data block number and its id there.
 std::uint32_t DataId(std::string_view bytes, std::size_t entry) {
-  return static_cast<std::uint32_t>(Read16(bytes, kBlock + entry + 26)) << 16 | Read16(bytes, kBlock + entry + 24);
+  return static_cast<std::uint32_t>(Le16(bytes, kBlock + entry + 26)) << 16 | Le16(bytes, kBlock + entry + 24);
 }
 
 // Every key's name in the data blocks (RGDB), by its DataId. Damaged records
 // are passed over: their keys are then looked up through libcreg alone.
 std::unordered_map<std::uint32_t, std::string> KeyNames(std::string_view bytes) {
   std::unordered_map<std::uint32_t, std::string> names;
-  std::size_t block = Read32(bytes, 8);
-  for (std::uint32_t number = 0; number < Read16(bytes, 16) && block + kBlock <= bytes.size(); ++number) {
+  std::size_t block = Le32(bytes, 8);
+  for (std::uint32_t number = 0; number < Le16(bytes, 16) && block + kBlock <= bytes.size(); ++number) {
     if (bytes.compare(block, 4, "RGDB") != 0) break;
-    const std::size_t end = std::min<std::size_t>(bytes.size(), block + Read32(bytes, block + 4));
+    const std::size_t end = std::min<std::size_t>(bytes.size(), block + Le32(bytes, block + 4));
     if (end <= block + kBlock) break;
     for (std::size_t record = block + kBlock; record + 0x14 <= end;) {
-      const std::size_t size = Read32(bytes, record);
-      const std::size_t nameSize = Read16(bytes, record + 12);
+      const std::size_t size = Le32(bytes, record);
+      const std::size_t nameSize = Le16(bytes, record + 12);
       if (size < 0x14 || size > end - record) break;
       if (0x14 + nameSize <= size) {
-        names.try_emplace(static_cast<std::uint32_t>(number) << 16 | Read16(bytes, record + 4),
+        names.try_emplace(static_cast<std::uint32_t>(number) << 16 | Le16(bytes, record + 4),
                           std::string(bytes.substr(record + 0x14, nameSize)));
       }
       record += size;
@@ -91,10 +82,10 @@ void CheckKeyTree(const std::string& name, std::string_view bytes) {
     return SourceError(name + ": not a readable Windows 95/98/Me registry file (" + what + ")");
   };
   if (bytes.size() < kBlock + kBlock || bytes.compare(kBlock, 4, "RGKN") != 0) throw damaged("no key block");
-  const std::size_t blockSize = Read32(bytes, kBlock + 4);
+  const std::size_t blockSize = Le32(bytes, kBlock + 4);
   if (blockSize < kBlock || blockSize > bytes.size() - kBlock) throw damaged("the key block is cut short");
   const auto valid = [&](std::size_t offset) { return offset >= kBlock && offset <= blockSize - kEntry; };
-  const std::size_t root = Read32(bytes, kBlock + 8);
+  const std::size_t root = Le32(bytes, kBlock + 8);
   if (!valid(root)) throw damaged("the root key is outside the key block");
   std::vector<bool> seen(blockSize, false);
   std::vector<std::size_t> pending{root};
@@ -102,8 +93,8 @@ void CheckKeyTree(const std::string& name, std::string_view bytes) {
   while (!pending.empty()) {
     const std::size_t key = pending.back();
     pending.pop_back();
-    for (std::size_t child = Read32(bytes, kBlock + key + 16); child != kNone;
-         child = Read32(bytes, kBlock + child + 20)) {
+    for (std::size_t child = Le32(bytes, kBlock + key + 16); child != kNone;
+         child = Le32(bytes, kBlock + child + 20)) {
       if (!valid(child)) throw damaged("a key link points outside the key block");
       if (seen[child]) throw damaged("the keys link back to themselves");
       seen[child] = true;
@@ -196,7 +187,7 @@ class CregFile : public HiveFile {
       throw SourceError(name_ + ": not a readable Windows 95/98/Me registry file (" +
                         (error != nullptr ? Describe(error) : std::string("no root key: cut short or damaged")) + ")");
     }
-    keys_.push_back({UniqueKey(root), Read32(bytes_, kBlock + 8)});
+    keys_.push_back({UniqueKey(root), Le32(bytes_, kBlock + 8)});
   }
 
   Node Root() override { return 0; }
@@ -207,8 +198,8 @@ class CregFile : public HiveFile {
   std::optional<Node> Child(Node key, std::string_view name, const CodePage&) override {
     const std::size_t parent = keys_.at(key).entry;
     int index = 0;
-    for (std::size_t child = Read32(bytes_, kBlock + parent + 16); child != kNone;
-         child = Read32(bytes_, kBlock + child + 20), ++index) {
+    for (std::size_t child = Le32(bytes_, kBlock + parent + 16); child != kNone;
+         child = Le32(bytes_, kBlock + child + 20), ++index) {
       const auto known = names_.find(DataId(bytes_, child));
       if (known != names_.end() && !SameRegName(known->second, name)) continue;
       UniqueKey found = SubKey(key, index);

@@ -1,3 +1,4 @@
+#include "platform/ByteOrder.h"
 #include "platform/offline/FileKinds.h"
 
 #include <cstdint>
@@ -8,10 +9,6 @@
 
 namespace taloveric {
 namespace {
-
-unsigned U16(std::string_view bytes, std::size_t at) {
-  return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8;
-}
 
 bool PowerOfTwo(unsigned n) { return n != 0 && (n & (n - 1)) == 0; }
 
@@ -24,9 +21,9 @@ bool LooksLikeFat(std::string_view boot) {
   const auto jump = static_cast<unsigned char>(boot[0]);
   const bool signature = boot.size() >= 512 && boot.substr(510, 2) == "\x55\xAA";
   if (jump != 0xEB && jump != 0xE9 && !signature) return false;
-  const unsigned sectorBytes = U16(boot, 11);
+  const unsigned sectorBytes = Le16(boot, 11);
   return sectorBytes >= 512 && sectorBytes <= 4096 && PowerOfTwo(sectorBytes) &&
-         PowerOfTwo(static_cast<unsigned char>(boot[13])) && U16(boot, 14) != 0 && boot[16] != 0;
+         PowerOfTwo(static_cast<unsigned char>(boot[13])) && Le16(boot, 14) != 0 && boot[16] != 0;
 }
 
 // The names a raw image, or one whose bytes do not say what it is, goes by.

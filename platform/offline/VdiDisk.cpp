@@ -1,3 +1,4 @@
+#include "platform/ByteOrder.h"
 #include "platform/offline/VdiDisk.h"
 
 #include <fcntl.h>
@@ -18,15 +19,6 @@ constexpr std::uint32_t kSignature = 0xBEDA107F;
 constexpr std::uint32_t kNeverWritten = 0xFFFFFFFF, kZeros = 0xFFFFFFFE;
 constexpr std::size_t kHeaderEnd = 392;  // through the count of stored blocks
 
-std::uint32_t U32(std::string_view bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 4; i-- > 0;) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-  return value;
-}
-std::uint64_t U64(std::string_view bytes, std::size_t at) {
-  return static_cast<std::uint64_t>(U32(bytes, at + 4)) << 32 | U32(bytes, at);
-}
-
 // Reads exactly `size` bytes at `offset`; false when the file has fewer.
 bool ReadAt(int fd, std::uint64_t offset, char* buffer, std::size_t size) {
   while (size > 0) {
@@ -42,7 +34,7 @@ bool ReadAt(int fd, std::uint64_t offset, char* buffer, std::size_t size) {
 
 }  // namespace
 
-bool LooksLikeVdi(std::string_view head) { return head.size() >= 72 && U32(head, 64) == kSignature; }
+bool LooksLikeVdi(std::string_view head) { return head.size() >= 72 && Le32(head, 64) == kSignature; }
 
 VdiDisk::VdiDisk(const std::filesystem::path& file) {
   const auto fail = [&](const std::string& what) {
@@ -57,15 +49,15 @@ VdiDisk::VdiDisk(const std::filesystem::path& file) {
     std::string header(kHeaderEnd, '\0');
     if (!ReadAt(fd_, 0, header.data(), header.size())) fail("shorter than its header");
     if (!LooksLikeVdi(header)) fail("no VirtualBox signature");
-    if (U32(header, 68) >> 16 != 1) fail("header version " + std::to_string(U32(header, 68) >> 16) + ", not 1");
-    const std::uint32_t type = U32(header, 76);
+    if (Le32(header, 68) >> 16 != 1) fail("header version " + std::to_string(Le32(header, 68) >> 16) + ", not 1");
+    const std::uint32_t type = Le32(header, 76);
     if (type != 1 && type != 2) fail("image type " + std::to_string(type) + ", neither dynamic nor fixed");
-    const std::uint32_t mapStart = U32(header, 340);
-    dataStart_ = U32(header, 344);
-    diskSize_ = U64(header, 368);
-    blockSize_ = U32(header, 376);
-    blockExtra_ = U32(header, 380);
-    const std::uint32_t blocks = U32(header, 384), stored = U32(header, 388);
+    const std::uint32_t mapStart = Le32(header, 340);
+    dataStart_ = Le32(header, 344);
+    diskSize_ = Le64(header, 368);
+    blockSize_ = Le32(header, 376);
+    blockExtra_ = Le32(header, 380);
+    const std::uint32_t blocks = Le32(header, 384), stored = Le32(header, 388);
     if (blockSize_ < 512 || blockSize_ > (256u << 20) || (blockSize_ & (blockSize_ - 1)) != 0) {
       fail("a block size of " + std::to_string(blockSize_) + " bytes");
     }
@@ -80,7 +72,7 @@ VdiDisk::VdiDisk(const std::filesystem::path& file) {
     std::string raw(std::size_t{blocks} * 4, '\0');
     if (!ReadAt(fd_, mapStart, raw.data(), raw.size())) fail("a block map outside the file");
     for (std::uint32_t i = 0; i < blocks; ++i) {
-      map_[i] = U32(raw, std::size_t{i} * 4);
+      map_[i] = Le32(raw, std::size_t{i} * 4);
       if (map_[i] != kNeverWritten && map_[i] != kZeros && map_[i] >= stored) fail("a block beyond those stored");
     }
   } catch (...) {
