@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/CodePage.h"
 #include "platform/RegValue.h"
@@ -21,6 +22,10 @@ class SourceError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The largest registry file read, or grown by its logs: far more than any
+// registry holds.
+inline constexpr std::uint64_t kLargestRegistryFile = 256u << 20;
 
 class HiveFile : public std::enable_shared_from_this<HiveFile> {
  public:
@@ -37,9 +42,12 @@ class HiveFile : public std::enable_shared_from_this<HiveFile> {
   virtual std::optional<RegValue> Value(Node key, std::string_view name, const CodePage& ansi) = 0;
   // False once the key was deleted (only a tree in memory changes).
   virtual bool Exists(Node) { return true; }
-  // What the file says of itself that the user should know of what it
-  // holds (an NT hive Windows did not finish writing); empty for nothing.
-  virtual std::string Caveat() const { return ""; }
+  // What the file says of itself that the user should act on, of what it
+  // may lack (an NT hive Windows did not finish writing, a log that could
+  // not be applied); and what its reading did that the user should know
+  // (the logs applied to it).
+  virtual std::vector<std::string> Caveats() const { return {}; }
+  virtual std::vector<std::string> Notes() const { return {}; }
 };
 
 }  // namespace taloveric

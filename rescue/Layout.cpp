@@ -163,6 +163,17 @@ std::string Parent(const std::string& path) {
 
 }  // namespace
 
+std::vector<std::string> TransactionLogs(FileTree& tree, const std::string& hive) {
+  const std::string folder = Parent(hive);
+  const std::string name = AsciiLower(folder.empty() ? hive : hive.substr(folder.size() + 1));
+  std::vector<std::string> out;
+  for (const char* log : {".log1", ".log2", ".log"}) {
+    const FileTree::Entry* entry = tree.Find(folder, name + log);
+    if (entry != nullptr && !entry->folder) out.push_back(TreePath(folder, entry->name));
+  }
+  return out;
+}
+
 std::optional<std::string> PreviousInstallation(FileTree& tree, const std::string& root) {
   return FolderAt(tree, root, {"windows.old"});
 }

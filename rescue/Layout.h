@@ -39,6 +39,10 @@ struct Installation {
 // saying what could not be read; `named` is how the user named `start`.
 Installation FindInstallation(FileTree& tree, const std::string& start, const std::string& named);
 
+// The transaction logs Windows keeps beside an NT hive (`hive`.LOG1,
+// .LOG2 and .LOG, in any case), in the order they are read.
+std::vector<std::string> TransactionLogs(FileTree& tree, const std::string& hive);
+
 // The folder in which an upgrade of Windows Vista or later kept the
 // installation before it (Windows.old, beside the Windows folder at `root`);
 // nullopt when there is none.

@@ -164,7 +164,8 @@ class Builder {
     std::shared_ptr<HiveFile> hive;
     try {
       hive = open();
-      if (const std::string caveat = hive->Caveat(); !caveat.empty()) warnings_.push_back(shown + ": " + caveat);
+      for (const std::string& caveat : hive->Caveats()) warnings_.push_back(shown + ": " + caveat);
+      for (std::string& note : hive->Notes()) notes_.push_back(std::move(note));
     } catch (const SourceError& error) {
       if (role != Role::User && role != Role::System) throw;
       // The machine's values, the product key among them, do not depend on it.
@@ -226,6 +227,7 @@ class Builder {
       }
     }
     const CodePage ansi = Ansi();
+    notes.insert(notes.end(), notes_.begin(), notes_.end());
     notes.insert(notes.end(), codePageNotes_.begin(), codePageNotes_.end());
     OpenedSources opened;
     opened.registry = registry_ ? std::move(registry_) : std::make_unique<MountedRegistry>();
@@ -271,7 +273,7 @@ class Builder {
 
   std::optional<CodePage> given_, ansi_;
   std::optional<unsigned> named_;  // what the registry says
-  std::vector<std::string> codePageNotes_;
+  std::vector<std::string> codePageNotes_, notes_;
   std::unique_ptr<MountedRegistry> registry_;
   MemoryRegistry* memory_ = nullptr;
   std::optional<Kind> family_;
@@ -293,12 +295,25 @@ std::string Written(const std::optional<std::time_t>& when, const char* format) 
   return text;
 }
 
-// The largest registry file read: far more than any registry holds.
-constexpr std::uint64_t kLargestHive = 256u << 20;
+constexpr std::uint64_t kLargestHive = kLargestRegistryFile;
 
-// A registry file of a tree, read where it lies.
-std::shared_ptr<HiveFile> ReadHive(FileTree& tree, const std::string& file, Kind kind) {
-  return OpenHive(kind, tree.ReadAll(file, kLargestHive), tree.Shown(file));
+// A registry file of a tree, read where it lies; an NT hive's logs beside it
+// are read only when it needs them.
+// `shown` names it where the user named it otherwise than the tree does.
+std::shared_ptr<HiveFile> ReadHive(FileTree& tree, const std::string& file, Kind kind, std::string shown = "") {
+  if (shown.empty()) shown = tree.Shown(file);
+  if (kind == Kind::Win9xRegistry) return OpenCregFile(tree.ReadAll(file, kLargestHive), shown);
+  return OpenNtHiveFile(tree.ReadAll(file, kLargestHive), shown, [&tree, file] {
+    std::vector<HiveLogFile> logs;
+    for (const std::string& log : TransactionLogs(tree, file)) {
+      try {
+        logs.push_back({tree.Shown(log), tree.ReadAll(log, kLargestHive), ""});
+      } catch (const SourceError& error) {
+        logs.push_back({tree.Shown(log), MemoryFile(), error.what()});
+      }
+    }
+    return logs;
+  });
 }
 
 // Where a file of a tree is, as the files read list it.
@@ -697,7 +712,11 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
     if (kind == Kind::RegExport) {
       builder.AddExport(source);
     } else {
-      builder.AddHive([&] { return OpenHive(kind, ReadIntoMemory(source, kLargestHive, "a registry file"), source.string()); },
+      builder.AddHive([&] {
+                        // Read in the folder it is in, where its logs are.
+                        HostTree beside(source.has_parent_path() ? source.parent_path() : fs::path("."));
+                        return ReadHive(beside, source.filename().string(), kind, source.string());
+                      },
                       source.string(), {source.string(), {}, "", ""}, kind);
     }
   }

@@ -15,6 +15,7 @@
 #include "rescue/Findings.h"
 #include "rescue/Sources.h"
 #include "support/Fixtures.h"
+#include "support/HiveLogs.h"
 #include "support/Shell.h"
 
 namespace taloveric {
@@ -46,13 +47,6 @@ constexpr std::time_t kJune2003 = 1054635600;  // 2003-06-03 10:20:00 UTC
 
 testing::FixtureKey Win98OwnedBy(const std::string& owner) { return testing::Win98SystemIn("1252", owner); }
 
-testing::FixtureKey XpOwnedBy(const std::string& owner) {
-  testing::FixtureKey root = testing::XpSoftware();
-  for (testing::FixtureValue& value : testing::Path(root, "Microsoft\\Windows\\CurrentVersion").values) {
-    if (value.name == "RegisteredOwner") value = testing::Utf16("RegisteredOwner", owner);
-  }
-  return root;
-}
 
 void SetDate(const std::filesystem::path& file, std::time_t date) {
   const struct timespec times[2] = {{date, 0}, {date, 0}};
@@ -69,7 +63,23 @@ void Write(const std::filesystem::path& file, const std::string& holds, const Te
   if (kind == "system") testing::WriteCregFile(file, Win98OwnedBy(value));
   if (kind == "user") testing::WriteCregFile(file, testing::Win98User(value));
   if (kind == "profile") testing::WriteCregFile(file, testing::Win98Profile(value));
-  if (kind == "software") testing::WriteRegfFile(file, XpOwnedBy(value), "SOFTWARE");
+  if (kind == "software") testing::WriteRegfFile(file, testing::XpSoftwareOwnedBy(value), "SOFTWARE");
+  if (kind == "dirty") {
+    // "dirty:new|old:hive|log1|log2:OWNER>OWNER...": the hive registered to
+    // the first owner, and logs holding each later one, a log entry each.
+    const std::string format = value.substr(0, 3), part = value.substr(4, value.find(':', 4) - 4);
+    std::vector<std::string> states;
+    for (std::string owners = value.substr(value.find(':', 4) + 1);; owners.erase(0, owners.find('>') + 1)) {
+      states.push_back(testing::WriteRegf(testing::XpSoftwareOwnedBy(owners.substr(0, owners.find('>'))), "SOFTWARE"));
+      if (owners.find('>') == std::string::npos) break;
+    }
+    // The entries alternate between the logs, the first in LOG2.
+    std::vector<int> placement;
+    for (std::size_t i = 1; i < states.size(); ++i) placement.push_back(static_cast<int>(i % 2));
+    const testing::DirtyHive dirty =
+        format == "new" ? testing::NewFormatLogs(states, placement) : testing::OldFormatLog(states[0], states[1]);
+    testing::WriteBytes(file, part == "hive" ? dirty.primary : part == "log2" ? dirty.logs[1] : dirty.logs[0]);
+  }
   if (kind == "ntuser") testing::WriteRegfFile(file, testing::XpUser(value), "ntuser.dat");
   if (kind == "junk") testing::WriteBytes(file, "CREG and then nothing a registry holds");
   if (kind == "cab") {
@@ -142,6 +152,28 @@ const Layout kLayouts[] = {
       {"Documents and Settings/eve/NTUSER.DAT", "ntuser:eve@example.org"}},
      {},
      R"("date": "2003-06-03T10:20:00Z")"},
+    // Named at its root, as an image or at WINDOWS, the live SOFTWARE is read,
+    // though a restore point lies in a folder that sorts before it.
+    {"LiveSoftwareBesideARestorePoint",
+     {{"WINDOWS/system32/config/SOFTWARE", "software:Ira Live"},
+      {"System Volume Information/_restore{1A2B}/RP3/snapshot/_REGISTRY_MACHINE_SOFTWARE", "software:Ira Old"},
+      {"Documents and Settings/ira/NTUSER.DAT", "ntuser:ira@example.org"}},
+     {},
+     R"("registeredOwner": "Ira Live")"},
+    // A hive Windows had not finished writing, its changes in both logs of
+    // Windows 8.1's format, and the logs of an older Windows.
+    {"DirtySoftwareWithItsLogs",
+     {{"Windows/System32/config/SOFTWARE", "dirty:new:hive:Jo Written>Jo Middle>Jo Newest"},
+      {"Windows/System32/config/SOFTWARE.LOG1", "dirty:new:log1:Jo Written>Jo Middle>Jo Newest"},
+      {"Windows/System32/config/SOFTWARE.LOG2", "dirty:new:log2:Jo Written>Jo Middle>Jo Newest"},
+      {"Users/jo/NTUSER.DAT", "ntuser:jo@example.org"}},
+     {},
+     R"("registeredOwner": "Jo Newest")"},
+    {"DirtySoftwareWithAnOldLog",
+     {{"WINDOWS/system32/config/software", "dirty:old:hive:Kai Written>Kai Newest"},
+      {"WINDOWS/system32/config/software.LOG", "dirty:old:log:Kai Written>Kai Newest"}},
+     {},
+     R"("registeredOwner": "Kai Newest")"},
     {"RepairSoftwareOnly",
      {{"WINDOWS/repair/software", "software:Flo Repair", kMay2003}},
      {},

@@ -1,19 +1,20 @@
 #include "platform/offline/NtHiveFile.h"
 
 #include <hivex.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/ByteOrder.h"
 #include "platform/CodePage.h"
 #include "platform/Unicode.h"
+#include "platform/offline/HiveRecovery.h"
 
 namespace taloveric {
 namespace {
+
+constexpr std::size_t kBaseBlock = 4096;
 
 struct Free {
   void operator()(void* p) const { std::free(p); }
@@ -27,21 +28,53 @@ struct HiveClose {
 
 class NtHiveFile : public HiveFile {
  public:
-  NtHiveFile(MemoryFile bytes, const std::string& name) : name_(name) {
-    // Windows counts up the first of the header's two sequence numbers before
-    // it writes a hive and the second once it is done: differing, the last
-    // changes are only in the .LOG1 and .LOG2 files beside it.
-    const std::string head = bytes.Head(12);
-    if (head.size() >= 12 && head.starts_with("regf") && head.substr(4, 4) != head.substr(8, 4)) {
-      caveat_ = "Windows did not finish writing this hive (as after a crash or a power cut); the changes kept in "
-                "its .LOG1 and .LOG2 files are not applied, so the newest values may be missing";
+  NtHiveFile(MemoryFile bytes, const std::string& name, const HiveLogReader& logs) : name_(name) {
+    const std::string head = bytes.Head(kBaseBlock);
+    // Windows NT 3.1 and 3.5 wrote hives of versions 1.1 and 1.2, whose cells
+    // hivex does not read.
+    if (head.size() >= 28 && head.starts_with("regf") && Le32(head, 20) == 1 && Le32(head, 24) < 3) {
+      throw SourceError(name_ + ": a registry hive of Windows NT 3.1 or 3.5 (format version 1." +
+                        std::to_string(Le32(head, 24)) + "), which cannot be read here");
     }
-    // hivex opens a hive only by a name: it is given the name of the file in
-    // memory that this process alone holds, and maps its pages itself.
-    // Mapped once: the program's own mapping goes before hivex makes its own.
-    bytes.Unmap();
-    errno = 0;
-    hive_.reset(hivex_open(bytes.Name().c_str(), 0));
+    MemoryFile asRead;  // the hive without its logs, should what they make of it not be readable
+    if (HiveIsDirty(head)) {
+      std::vector<HiveLogFile> found = logs ? logs() : std::vector<HiveLogFile>();
+      std::vector<HiveLog> views;
+      for (HiveLogFile& log : found) {
+        if (log.problem.empty()) {
+          views.push_back({log.shown, log.bytes.view()});
+        } else {
+          caveats_.push_back(log.problem + "; it is not applied, so the report may lack the newest changes");
+        }
+      }
+      if (!views.empty()) asRead = MemoryFile(bytes.view(), name_);
+      const HiveRecovery recovery = RecoverHive(bytes, views, kLargestRegistryFile);
+      for (const std::string& problem : recovery.problems) {
+        caveats_.push_back(problem + ", so the report may lack the newest changes");
+      }
+      if (!recovery.applied.empty()) {
+        std::string logNames;
+        for (const std::string& log : recovery.applied) logNames += (logNames.empty() ? "" : " and ") + log;
+        notes_.push_back(name_ + ": Windows had not finished writing this hive; the changes it kept in " + logNames +
+                         " were applied, as Windows applies them when it starts");
+      } else {
+        asRead = MemoryFile();
+        caveats_.push_back(std::string("Windows did not finish writing this hive (as after a crash or a power cut), ") +
+                           (found.empty() ? "and no transaction log (.LOG1, .LOG2, .LOG) lies beside it"
+                                          : "and its logs hold none of the changes it lacks") +
+                           ", so the newest values may be missing");
+      }
+    }
+    Open(bytes);
+    if (!hive_ && asRead.size() > 0) {
+      // What the logs made of it cannot be read: the hive as it was.
+      Open(asRead);
+      if (hive_) {
+        notes_.clear();
+        caveats_.push_back("what its transaction logs make of it cannot be read, so it is read without them, and "
+                           "the newest values may be missing");
+      }
+    }
     if (!hive_) {
       // hivex answers ENOTSUP for a file whose structure it does not accept.
       const std::string why = errno == ENOTSUP || errno == EINVAL ? "its structure is damaged"
@@ -101,19 +134,29 @@ class NtHiveFile : public HiveFile {
                       (system ? std::strerror(errno) : "the hive is damaged there") + ")");
   }
 
-  std::string Caveat() const override { return caveat_; }
+  std::vector<std::string> Caveats() const override { return caveats_; }
+  std::vector<std::string> Notes() const override { return notes_; }
+
+  // hivex opens a hive only by a name: it is given the name of the file in
+  // memory that this process alone holds, and maps its pages itself.
+  void Open(MemoryFile& bytes) {
+    // Mapped once: the program's own mapping goes before hivex makes its own.
+    bytes.Unmap();
+    errno = 0;
+    hive_.reset(hivex_open(bytes.Name().c_str(), 0));
+  }
 
  private:
   std::string name_;
-  std::string caveat_;
+  std::vector<std::string> caveats_, notes_;
   std::unique_ptr<hive_h, HiveClose> hive_;
   Node root_ = 0;
 };
 
 }  // namespace
 
-std::shared_ptr<HiveFile> OpenNtHiveFile(MemoryFile bytes, const std::string& name) {
-  return std::make_shared<NtHiveFile>(std::move(bytes), name);
+std::shared_ptr<HiveFile> OpenNtHiveFile(MemoryFile bytes, const std::string& name, const HiveLogReader& logs) {
+  return std::make_shared<NtHiveFile>(std::move(bytes), name, logs);
 }
 
 }  // namespace taloveric

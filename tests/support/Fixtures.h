@@ -108,6 +108,15 @@ inline FixtureKey XpSoftware() {
   return root;
 }
 
+// The XP machine registered to `owner`.
+inline FixtureKey XpSoftwareOwnedBy(const std::string& owner) {
+  FixtureKey root = XpSoftware();
+  for (FixtureValue& value : Path(root, "Microsoft\\Windows\\CurrentVersion").values) {
+    if (value.name == "RegisteredOwner") value = Utf16("RegisteredOwner", owner);
+  }
+  return root;
+}
+
 inline FixtureKey XpUser(const std::string& address) {
   FixtureKey root{"$$$PROTO.HIV", {}, {}};
   Path(root, "Software\\Microsoft\\Internet Account Manager").values = {Utf16("Default Mail Account", "00000001")};
