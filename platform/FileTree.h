@@ -60,6 +60,15 @@ class FileTree {
   // ("disk.img, partition 1 (FAT32, at byte 1048576):/WINDOWS/SYSTEM.DAT").
   std::string Shown(const std::string& path) const { return Describe(PlaceOf(path)); }
 
+  // The earlier copies of this tree that Windows keeps (the shadow copies
+  // of an NTFS volume), newest first, each a tree of its own and this tree's
+  // to keep; what keeps one from being read goes to `problems`. None where
+  // there are none, and for a folder on this machine.
+  virtual std::vector<FileTree*> EarlierCopies(std::vector<std::string>& problems) {
+    (void)problems;
+    return {};
+  }
+
  protected:
   // A folder's entries as the tree keeps them, in any order.
   virtual std::vector<Entry> ReadFolder(const std::string& folder, std::string& problem) = 0;

@@ -114,6 +114,23 @@ std::string AsciiLower(std::string_view text) {
   return out;
 }
 
+std::optional<std::size_t> FindName(const std::vector<std::string>& names, std::string_view name, bool* ambiguous) {
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (names[i] == name) return i;
+  }
+  std::optional<std::size_t> found;
+  const std::string lower = AsciiLower(name);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (AsciiLower(names[i]) != lower) continue;
+    if (found) {
+      if (ambiguous != nullptr) *ambiguous = true;
+      return std::nullopt;
+    }
+    found = i;
+  }
+  return found;
+}
+
 std::optional<unsigned long> WholeNumber(std::string_view text, std::size_t maxDigits) {
   if (text.empty() || text.size() > maxDigits || text.find_first_not_of("0123456789") != std::string_view::npos) {
     return std::nullopt;

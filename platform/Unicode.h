@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace taloveric {
 
@@ -23,6 +24,12 @@ std::string ToUtf16Le(std::u16string_view text);
 std::u16string Widen(std::string_view ascii);
 // ASCII letters in lower case; other bytes as they are.
 std::string AsciiLower(std::string_view text);
+
+// Where `names` holds `name`: as it is, else without regard to ASCII case
+// where only one is alike. Nullopt for none, and for several alike but for
+// case (then `ambiguous`, if given, is set).
+std::optional<std::size_t> FindName(const std::vector<std::string>& names, std::string_view name,
+                                    bool* ambiguous = nullptr);
 // A whole number written in at most `maxDigits` ASCII digits and nothing
 // else; nullopt for anything other.
 std::optional<unsigned long> WholeNumber(std::string_view text, std::size_t maxDigits = 9);

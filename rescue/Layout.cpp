@@ -1,5 +1,7 @@
 #include "rescue/Layout.h"
 
+#include <algorithm>
+
 #include "platform/HiveFile.h"
 #include "platform/Unicode.h"
 
@@ -147,6 +149,7 @@ std::optional<Installation> WindowsNt(FileTree& tree, const std::string& windows
   if (repair) found.machineBackups.push_back(*repair);
   if (!software && found.machineBackups.empty()) return std::nullopt;
   found.machine = software.value_or("");
+  if (!software) found.expectedMachine = TreePath(windows, "System32/config/SOFTWARE");
   found.system = FileAt(tree, windows, {"system32", "config", "system"}).value_or("");
   if (root) found.hibernationFile = FileAt(tree, *root, {"hiberfil.sys"}).value_or("");
   for (std::string_view profiles : {"documents and settings", "users"}) {
@@ -162,6 +165,19 @@ std::string Parent(const std::string& path) {
 }
 
 }  // namespace
+
+std::optional<std::string> SamePath(FileTree& tree, const std::string& path) {
+  std::string at;
+  for (std::size_t from = 0; from <= path.size();) {
+    const std::size_t slash = std::min(path.find('/', from), path.size());
+    const bool last = slash == path.size();
+    const FileTree::Entry* entry = tree.Find(at, AsciiLower(path.substr(from, slash - from)));
+    if (entry == nullptr || entry->folder == last) return std::nullopt;
+    at = TreePath(at, entry->name);
+    from = slash + 1;
+  }
+  return tree.Stat(at) ? std::optional(at) : std::nullopt;
+}
 
 std::vector<std::string> TransactionLogs(FileTree& tree, const std::string& hive) {
   const std::string folder = Parent(hive);

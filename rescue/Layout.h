@@ -16,6 +16,7 @@ namespace taloveric {
 struct Installation {
   bool nt = false;
   std::string machine;  // SYSTEM.DAT or SOFTWARE; empty when only its backups are left
+  std::string expectedMachine;  // NT: where SOFTWARE would be, when it is not there
   // What Windows kept of it, in the order they are tried when the live file is
   // missing or cannot be read: SYSTEM.DA0 (95, 98, Me); the newest restore
   // point's snapshot that has one, then repair\SOFTWARE (XP).
@@ -38,6 +39,10 @@ struct Installation {
 // beside its Windows folder. Throws SourceError when there is no registry,
 // saying what could not be read; `named` is how the user named `start`.
 Installation FindInstallation(FileTree& tree, const std::string& start, const std::string& named);
+
+// The regular file at `path` of another tree, its names matched without
+// regard to case: the same file in an earlier copy of the tree.
+std::optional<std::string> SamePath(FileTree& tree, const std::string& path);
 
 // The transaction logs Windows keeps beside an NT hive (`hive`.LOG1,
 // .LOG2 and .LOG, in any case), in the order they are read.

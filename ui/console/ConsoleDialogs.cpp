@@ -92,15 +92,9 @@ std::optional<std::size_t> ChoiceOf(const std::string& line, const std::vector<s
   if (const auto number = ChoiceNumber(line, names.size())) return number;
   const std::string typed = Trim(line);
   if (typed.empty()) return std::nullopt;
-  const auto exact = std::find(names.begin(), names.end(), typed);
-  if (exact != names.end()) return static_cast<std::size_t>(exact - names.begin()) + 1;
-  std::optional<std::size_t> found;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (AsciiLower(names[i]) != AsciiLower(typed)) continue;
-    if (found) return std::nullopt;  // two differ only by case: the name must be given as listed
-    found = i + 1;
-  }
-  return found;
+  // Two that differ only by case: the name must be given as listed.
+  const auto found = FindName(names, typed);
+  return found ? std::optional(*found + 1) : std::nullopt;
 }
 
 Answer ConsoleDialogs::Show(const MessageBoxRequest& box) {

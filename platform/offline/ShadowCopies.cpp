@@ -1,0 +1,278 @@
+#include "platform/offline/ShadowCopies.h"
+
+#include <libbfio.h>
+#include <libvshadow.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+#include "platform/HiveFile.h"
+#include "platform/offline/ImageTree.h"
+
+namespace taloveric {
+namespace {
+
+// Where a volume keeps the header that says it has shadow copies, and the
+// GUID that starts it: 3808876b-c176-4e48-b7ae-04046e6cc752.
+constexpr std::uint64_t kHeaderAt = 0x1E00;
+constexpr char kShadowCopyId[] = "\x6b\x87\x08\x38\x76\xc1\x48\x4e\xb7\xae\x04\x04\x6e\x6c\xc7\x52";
+
+std::string Described(libvshadow_error_t* error) {
+  char text[512] = "unknown error";
+  if (error != nullptr) libvshadow_error_sprint(error, text, sizeof text);
+  libvshadow_error_free(&error);
+  std::string message = text;
+  // libyal's messages run over lines, the innermost cause last.
+  while (!message.empty() && (message.back() == '\n' || message.back() == '.')) message.pop_back();
+  const std::size_t line = message.rfind('\n');
+  return line == std::string::npos ? message : message.substr(line + 1);
+}
+
+// A FILETIME as "yyyy-mm-ddThh:mm:ssZ"; empty when it is no time.
+std::string DateOf(std::uint64_t filetime) {
+  if (filetime < 116444736000000000ULL) return "";
+  const std::time_t seconds = static_cast<std::time_t>((filetime - 116444736000000000ULL) / 10000000);
+  std::tm utc{};
+  char text[32] = {};
+  if (::gmtime_r(&seconds, &utc) == nullptr || std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) == 0) {
+    return "";
+  }
+  return text;
+}
+
+// The volume's bytes as libbfio hands them to libvshadow: read through The
+// Sleuth Kit's image below the file system, at the file system's offset.
+class VolumeIo {
+ public:
+  explicit VolumeIo(TSK_FS_INFO* volume)
+      : image_(volume->img_info), base_(static_cast<std::uint64_t>(volume->offset)),
+        size_(static_cast<std::uint64_t>(volume->block_count) * volume->block_size) {}
+  VolumeIo(const VolumeIo&) = delete;
+  VolumeIo& operator=(const VolumeIo&) = delete;
+  ~VolumeIo() {
+    if (handle_ != nullptr) libbfio_handle_free(&handle_, nullptr);
+  }
+
+  libbfio_handle_t* Handle() {
+    if (handle_ != nullptr) return handle_;
+    libbfio_error_t* error = nullptr;
+    if (libbfio_handle_initialize(&handle_, reinterpret_cast<intptr_t*>(this), nullptr, nullptr, Open, Close, Read,
+                                  nullptr, Seek, Exists, IsOpen, Size, 0, &error) != 1) {
+      libbfio_error_free(&error);
+      handle_ = nullptr;
+    }
+    return handle_;
+  }
+
+  // Up to `size` bytes at `offset` of the volume.
+  ssize_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
+    if (offset >= size_) return 0;
+    size = static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - offset));
+    const ssize_t got = tsk_img_read(image_, static_cast<TSK_OFF_T>(base_ + offset), buffer, size);
+    if (got < 0) tsk_error_reset();
+    return got;
+  }
+
+ private:
+  static VolumeIo& Of(intptr_t* io) { return *reinterpret_cast<VolumeIo*>(io); }
+  static int Open(intptr_t* io, int, libbfio_error_t**) {
+    Of(io).at_ = 0;
+    Of(io).open_ = true;
+    return 1;
+  }
+  static int Close(intptr_t* io, libbfio_error_t**) {
+    Of(io).open_ = false;
+    return 0;
+  }
+  static ssize_t Read(intptr_t* io, uint8_t* buffer, size_t size, libbfio_error_t**) {
+    VolumeIo& volume = Of(io);
+    const ssize_t got = volume.ReadAt(volume.at_, reinterpret_cast<char*>(buffer), size);
+    if (got > 0) volume.at_ += static_cast<std::uint64_t>(got);
+    return got;
+  }
+  static off64_t Seek(intptr_t* io, off64_t offset, int whence, libbfio_error_t**) {
+    VolumeIo& volume = Of(io);
+    const auto base = static_cast<off64_t>(whence == SEEK_CUR ? volume.at_ : whence == SEEK_END ? volume.size_ : 0);
+    if (offset < -base) return -1;
+    volume.at_ = static_cast<std::uint64_t>(base + offset);
+    return static_cast<off64_t>(volume.at_);
+  }
+  static int Exists(intptr_t*, libbfio_error_t**) { return 1; }
+  static int IsOpen(intptr_t* io, libbfio_error_t**) { return Of(io).open_ ? 1 : 0; }
+  static int Size(intptr_t* io, size64_t* size, libbfio_error_t**) {
+    *size = Of(io).size_;
+    return 1;
+  }
+
+  TSK_IMG_INFO* image_;
+  std::uint64_t base_, size_, at_ = 0;
+  bool open_ = false;
+  libbfio_handle_t* handle_ = nullptr;
+};
+
+// A store's bytes: the volume as it was when the copy was made.
+class StoreSource : public ByteSource {
+ public:
+  StoreSource(libvshadow_store_t* store, std::uint64_t size) : store_(store), size_(size) {}
+  std::uint64_t Size() const override { return size_; }
+  long long Read(std::uint64_t offset, char* buffer, std::size_t size) override {
+    libvshadow_error_t* error = nullptr;
+    const ssize_t got = libvshadow_store_read_buffer_at_offset(store_, buffer, size, static_cast<off64_t>(offset), &error);
+    libvshadow_error_free(&error);
+    return got;
+  }
+
+ private:
+  libvshadow_store_t* store_;
+  std::uint64_t size_;
+};
+
+}  // namespace
+
+struct ShadowCopies::Volume {
+  explicit Volume(TSK_FS_INFO* fileSystem) : io(fileSystem) {}
+  ~Volume() {
+    if (volume != nullptr) {
+      libvshadow_volume_close(volume, nullptr);
+      libvshadow_volume_free(&volume, nullptr);
+    }
+  }
+  VolumeIo io;
+  libvshadow_volume_t* volume = nullptr;
+};
+
+namespace {
+
+// One shadow copy as a tree of files: its store read as a disk, its file
+// system opened when it is first read.
+class ShadowCopyTree : public FileTree {
+ public:
+  ShadowCopyTree(std::shared_ptr<ShadowCopies::Volume> volume, libvshadow_store_t* store, Place place)
+      : volume_(std::move(volume)), store_(store), place_(std::move(place)) {}
+  ~ShadowCopyTree() override {
+    tree_.reset();
+    image_.reset();
+    libvshadow_store_free(&store_, nullptr);
+  }
+
+  std::optional<FileInfo> Stat(const std::string& file) override {
+    return Opened() ? tree_->Stat(file) : std::nullopt;
+  }
+  std::optional<std::size_t> ReadAt(const std::string& file, std::uint64_t offset, char* buffer,
+                                    std::size_t size) override {
+    return Opened() ? tree_->ReadAt(file, offset, buffer, size) : std::nullopt;
+  }
+  MemoryFile ReadAll(const std::string& file, std::uint64_t limit) override {
+    if (!Opened()) throw SourceError(Shown(file) + ": cannot be read, as " + problem_);
+    return tree_->ReadAll(file, limit);
+  }
+  Place PlaceOf(const std::string& path) const override { return place_.At("/" + path); }
+
+ protected:
+  std::vector<Entry> ReadFolder(const std::string& folder, std::string& problem) override {
+    if (!Opened()) {
+      problem = Shown(folder) + ": " + problem_;
+      return {};
+    }
+    return tree_->List(folder, &problem);
+  }
+
+ private:
+  bool Opened() {
+    if (tree_ || !problem_.empty()) return tree_ != nullptr;
+    size64_t size = 0;
+    libvshadow_error_t* error = nullptr;
+    if (libvshadow_store_get_volume_size(store_, &size, &error) != 1) {
+      problem_ = "the shadow copy cannot be read (" + Described(error) + ")";
+      return false;
+    }
+    std::string why;
+    image_.reset(OpenAsImage(std::make_unique<StoreSource>(store_, size), why));
+    TSK_FS_INFO* fileSystem = image_ ? tsk_fs_open_img(image_.get(), 0, TSK_FS_TYPE_NTFS_DETECT) : nullptr;
+    if (fileSystem == nullptr) {
+      problem_ = "the shadow copy's file system cannot be read (" + (why.empty() ? TskError() : why) + ")";
+      return false;
+    }
+    tree_ = std::make_unique<ImageTree>(fileSystem, place_);
+    return true;
+  }
+
+  std::shared_ptr<ShadowCopies::Volume> volume_;  // which the store reads through
+  libvshadow_store_t* store_;
+  Place place_;
+  UniqueImage image_;
+  std::unique_ptr<ImageTree> tree_;
+  std::string problem_;  // why it cannot be read, once tried
+};
+
+}  // namespace
+
+ShadowCopies::ShadowCopies(TSK_FS_INFO* fileSystem, const Place& place)
+    : volume_(std::make_shared<Volume>(fileSystem)) {
+  // Most volumes have none: said by the volume's header, before libvshadow is asked.
+  char header[16] = {};
+  if (volume_->io.ReadAt(kHeaderAt, header, sizeof header) != sizeof header ||
+      std::memcmp(header, kShadowCopyId, sizeof header) != 0) {
+    return;
+  }
+  const std::string shown = Describe(place);
+  libvshadow_error_t* error = nullptr;
+  libbfio_handle_t* handle = volume_->io.Handle();
+  if (handle == nullptr || libvshadow_volume_initialize(&volume_->volume, &error) != 1 ||
+      libvshadow_volume_open_file_io_handle(volume_->volume, handle, LIBVSHADOW_OPEN_READ, &error) != 1) {
+    problems_.push_back(shown + ": its shadow copies cannot be read (" + Described(error) + ")");
+    if (volume_->volume != nullptr) libvshadow_volume_free(&volume_->volume, nullptr);
+    return;
+  }
+  int count = 0;
+  if (libvshadow_volume_get_number_of_stores(volume_->volume, &count, &error) != 1) {
+    problems_.push_back(shown + ": its shadow copies cannot be read (" + Described(error) + ")");
+    return;
+  }
+  struct Store {
+    libvshadow_store_t* store;
+    std::uint64_t made;
+    int index;
+  };
+  std::vector<Store> stores;
+  for (int i = 0; i < count; ++i) {
+    libvshadow_store_t* store = nullptr;
+    std::uint64_t made = 0;
+    if (libvshadow_volume_get_store(volume_->volume, i, &store, &error) != 1 ||
+        libvshadow_store_get_creation_time(store, &made, &error) != 1) {
+      problems_.push_back(shown + ": its shadow copy " + std::to_string(i + 1) + " cannot be read (" +
+                          Described(error) + ")");
+      if (store != nullptr) libvshadow_store_free(&store, nullptr);
+      continue;
+    }
+    stores.push_back({store, made, i});
+  }
+  // Numbered by age, 1 the oldest, as vshadowinfo numbers them.
+  std::stable_sort(stores.begin(), stores.end(), [](const Store& a, const Store& b) { return a.made < b.made; });
+  std::size_t older = 0;  // left out
+  if (stores.size() > kMost) {
+    problems_.push_back(shown + ": holds " + std::to_string(stores.size()) + " shadow copies, more than Windows keeps; "
+                        "only the newest " + std::to_string(kMost) + " are read");
+    older = stores.size() - kMost;
+    for (std::size_t i = 0; i < older; ++i) libvshadow_store_free(&stores[i].store, nullptr);
+    stores.erase(stores.begin(), stores.begin() + static_cast<std::ptrdiff_t>(older));
+  }
+  for (std::size_t i = stores.size(); i-- > 0;) {
+    Place copy = place;
+    copy.layers.push_back(
+        {Layer::Kind::ShadowCopy, "", static_cast<unsigned>(older + i + 1), 0, DateOf(stores[i].made)});
+    copies_.push_back(std::make_unique<ShadowCopyTree>(volume_, stores[i].store, std::move(copy)));
+  }
+}
+
+// The copies go before the volume they read through.
+ShadowCopies::~ShadowCopies() { copies_.clear(); }
+
+std::vector<FileTree*> ShadowCopies::NewestFirst() const {
+  std::vector<FileTree*> out;
+  for (const auto& copy : copies_) out.push_back(copy.get());
+  return out;
+}
+
+}  // namespace taloveric

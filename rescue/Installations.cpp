@@ -1,0 +1,177 @@
+#include "rescue/Installations.h"
+
+#include "collect/ReadReg.h"
+#include "platform/Unicode.h"
+#include "rescue/Backups.h"
+
+namespace taloveric {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Join(const std::vector<std::string>& names) {
+  std::string out;
+  for (const std::string& name : names) out += (out.empty() ? "" : ", ") + name;
+  return out;
+}
+
+// The first bytes of a file of the tree; fewer where it is shorter or cannot be read.
+std::string HeadOf(FileTree& tree, const std::string& file, std::size_t count) {
+  std::string head(count, '\0');
+  const auto got = tree.ReadAt(file, 0, head.data(), count);
+  head.resize(got.value_or(0));
+  return head;
+}
+
+// Every profile of an installation with the address its report would show,
+// each read on its own; one that cannot be read says why.
+std::vector<ProfileFound> EveryProfile(FileTree& tree, const Installation& found, const CodePage& ansi,
+                                       OpenedProfiles& opened) {
+  std::vector<ProfileFound> out;
+  for (const auto& [name, file] : found.profiles) {
+    ProfileFound profile{name, tree.PlaceOf(file), tree.Shown(file), std::nullopt, ""};
+    try {
+      const auto hive = ReadHive(tree, file, found.nt ? Kind::NtHive : Kind::Win9xRegistry);
+      MountedRegistry user;
+      user.UseCodePage(ansi);
+      user.Mount(kHkeyCurrentUser, "", hive, hive->Root());
+      profile.email = DefaultMailAddress(user);
+      opened[file] = {hive, ""};
+    } catch (const SourceError& error) {
+      profile.problem = error.what();
+      opened[file] = {nullptr, error.what()};
+    }
+    out.push_back(std::move(profile));
+  }
+  return out;
+}
+
+// What says that the registry files hold less than Windows last knew: a
+// hibernation file in use (hibernated, or shut down with fast start-up). A
+// hive Windows did not finish writing says so of itself, when it is read.
+void WarnOfHibernation(RegistryBuilder& builder, FileTree& tree, const Installation& found) {
+  if (found.hibernationFile.empty()) return;
+  if (AsciiLower(HeadOf(tree, found.hibernationFile, 4)) == "hibr") {
+    builder.Warn(tree.Shown(found.hibernationFile) +
+                 ": Windows was hibernated or shut down with fast start-up, so changes made since it started "
+                 "may be missing from the registry files");
+  }
+}
+
+// The candidates for one file of an installation: the live `file` (or,
+// where it is missing, the path it would have, `expected`), the same file in
+// each of the tree's shadow copies, then `backups` and `cabinet`'s `member`.
+CandidateStages Stages(FileTree& tree, const std::string& file, const std::string& expected,
+                       const std::vector<std::string>& backups, const std::optional<std::string>& cabinet,
+                       const std::string& member, RegistryBuilder& builder) {
+  CandidateStages stages;
+  if (!file.empty()) stages.push_back([&tree, file] { return std::vector<Candidate>{{&tree, file, ""}}; });
+  const std::string path = file.empty() ? expected : file;
+  if (!path.empty()) {
+    stages.push_back([&tree, path, &builder] {
+      std::vector<std::string> problems;
+      std::vector<Candidate> out;
+      for (FileTree* copy : tree.EarlierCopies(problems)) {
+        if (const auto there = SamePath(*copy, path)) out.push_back({copy, *there, ""});
+      }
+      for (std::string& problem : problems) builder.Warn(std::move(problem));
+      return out;
+    });
+  }
+  stages.push_back([&tree, backups, cabinet, member] {
+    std::vector<Candidate> out;
+    for (const std::string& backup : backups) out.push_back({&tree, backup, ""});
+    if (cabinet) out.push_back({&tree, *cabinet, member});
+    return out;
+  });
+  return stages;
+}
+
+}  // namespace
+
+void ReadInstallationFiles(RegistryBuilder& builder, std::vector<ProfileFound>& profiles, FileTree& tree,
+                           const Installation& found, const std::string& named, const std::optional<std::string>& user,
+                           const Chooser& choose) {
+  const Kind kind = found.nt ? Kind::NtHive : Kind::Win9xRegistry;
+  if (found.nt) WarnOfHibernation(builder, tree, found);
+  ReadFirstOf(builder, Stages(tree, found.machine, found.expectedMachine, found.machineBackups, found.cabinet,
+                              "SYSTEM.DAT", builder),
+              !found.machine.empty(), kind, Role::Machine);
+  if (!found.system.empty()) {
+    ReadFirstOf(builder, Stages(tree, found.system, "", {}, std::nullopt, "", builder), true, kind, Role::System);
+  }
+  std::vector<std::string> names;
+  for (const auto& profile : found.profiles) names.push_back(profile.first);
+  OpenedProfiles opened;
+  profiles = EveryProfile(tree, found, builder.Ansi(), opened);
+  std::optional<std::string> chosen = user;
+  if (!chosen && names.size() == 1) chosen = names[0];
+  std::string userFile = found.defaultUser, userBackup = found.defaultUserBackup;
+  if (!chosen && names.size() > 1) {
+    chosen = choose("Several people use this installation. Whose report?", names);
+    if (!chosen) {
+      // The machine's values, the product key among them, do not wait on it.
+      builder.Warn(named + ": several user profiles (" + Join(names) +
+                   ") and none picked: the e-mail line is left empty; pick one with --user NAME");
+      return;
+    }
+  }
+  if (chosen) {
+    // The name as given; without regard to case only where that is not ambiguous.
+    bool ambiguous = false;
+    const auto at = FindName(names, *chosen, &ambiguous);
+    if (ambiguous) {
+      throw SourceError(named + ": several user profiles are named \"" + *chosen + "\" but for case (there are: " +
+                        Join(names) + "); give the name exactly");
+    }
+    if (!at) {
+      throw SourceError(named + ": no user profile \"" + *chosen + "\"" +
+                        (names.empty() ? std::string(" (there are none)") : " (there are: " + Join(names) + ")"));
+    }
+    userFile = found.profiles[*at].second;
+    userBackup.clear();
+  }
+  const auto userCabinet = userBackup.empty() && userFile != found.defaultUser ? std::nullopt : found.cabinet;
+  std::vector<std::string> userBackups;
+  if (!userBackup.empty()) userBackups.push_back(userBackup);
+  if (userFile.empty() && userBackups.empty() && !userCabinet) return;
+  ReadFirstOf(builder, Stages(tree, userFile, "", userBackups, userCabinet, "USER.DAT", builder), !userFile.empty(),
+              kind, Role::User, opened);
+}
+
+std::vector<InstallationOn> InstallationsOn(const DiskImage& disk, const fs::path& source,
+                                            std::vector<std::string>& notes) {
+  std::vector<InstallationOn> found;
+  for (const auto& tree : disk.FileSystems()) {
+    const std::string place = DescribeLayers(tree->PlaceOf("").layers);
+    try {
+      found.push_back({tree.get(), FindInstallation(*tree, "", source.string()), place});
+    } catch (const SourceError&) {
+      // no Windows here
+    }
+    if (const auto previous = PreviousInstallation(*tree, "")) {
+      try {
+        found.push_back({tree.get(), FindInstallation(*tree, *previous, source.string()),
+                         place + ", the previous installation in " + *previous});
+      } catch (const SourceError&) {
+        // an upgrade's leftovers without a registry
+      }
+    }
+  }
+  std::string encrypted;
+  for (const std::string& where : disk.Encrypted()) encrypted += (encrypted.empty() ? "" : ", ") + where;
+  if (found.empty() && !encrypted.empty()) {
+    throw SourceError(source.string() + ": " + encrypted + " is encrypted with BitLocker and cannot be read "
+                      "until it is unlocked: unlock it with its recovery key (for example: sudo cryptsetup open "
+                      "--type bitlk /dev/sdXN windows, or on an image through a loop device: sudo losetup -r -P "
+                      "-f --show DISK) and give the unlocked device (/dev/mapper/windows)");
+  }
+  if (found.empty()) {
+    throw SourceError(source.string() + ": no Windows registry on this disk (looked on every partition for "
+                                        "SYSTEM.DAT and System32\\config\\SOFTWARE)");
+  }
+  if (!encrypted.empty()) notes.push_back(source.string() + ": " + encrypted + " is encrypted with BitLocker and was not read");
+  return found;
+}
+
+}  // namespace taloveric

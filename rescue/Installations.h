@@ -1,0 +1,44 @@
+#pragma once
+// An installation's files read into one registry: the machine's, SYSTEM,
+// the chosen user's, each from the first of its files and their backups that
+// can be read; every profile listed with its address; and where a disk holds
+// several installations, which they are.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/FileTree.h"
+#include "platform/offline/DiskImage.h"
+#include "rescue/Layout.h"
+#include "rescue/RegistryBuilder.h"
+#include "rescue/Sources.h"
+
+namespace taloveric {
+
+// An installation on a tree of files, and how the user is told of it.
+struct InstallationOn {
+  FileTree* tree;
+  Installation installation;
+  std::string place;  // "partition 2 (NTFS, at byte 1048576)"; empty for a folder here
+};
+
+// Each file system of `disk` that holds a Windows registry, in the disk's
+// order, and after each the installation an upgrade left in Windows.old.
+// Throws SourceError when there is none, naming BitLocker where it is why;
+// a partition BitLocker keeps from being read beside one that holds Windows
+// is a note.
+std::vector<InstallationOn> InstallationsOn(const DiskImage& disk, const std::filesystem::path& source,
+                                            std::vector<std::string>& notes);
+
+// Reads the installation `found` on `tree` into `builder` and lists its
+// profiles in `profiles`: the machine's files, and the user's of the only
+// profile, the one named `user`, or the one `choose` picks among several;
+// on Windows 9x without profiles the default user's. `named` is how the user
+// named the installation.
+void ReadInstallationFiles(RegistryBuilder& builder, std::vector<ProfileFound>& profiles, FileTree& tree,
+                           const Installation& found, const std::string& named, const std::optional<std::string>& user,
+                           const Chooser& choose);
+
+}  // namespace taloveric
