@@ -40,11 +40,12 @@ std::shared_ptr<HiveFile> ReadHive(FileTree& tree, const std::string& file, Kind
 void ReadFirstOf(RegistryBuilder& builder, const CandidateStages& stages, bool live, Kind kind, Role role,
                  const OpenedProfiles& opened) {
   std::string why = live ? "" : "no live file beside it";
-  std::optional<SourceError> last;  // what was wrong with the last candidate tried
-  Place lastPlace;
+  std::vector<std::string> failed;    // what was wrong with each candidate tried
+  std::vector<std::string> problems;  // and with the backups that could not be tried
+  std::optional<Place> firstPlace;
   bool first = true;
   for (const auto& stage : stages) {
-    for (const Candidate& candidate : stage()) {
+    for (const Candidate& candidate : stage(problems)) {
       const bool isLive = first && live;
       first = false;
       const Place place = candidate.tree->PlaceOf(candidate.file).Member(candidate.inCabinet);
@@ -67,11 +68,12 @@ void ReadFirstOf(RegistryBuilder& builder, const CandidateStages& stages, bool l
           hive = ReadHive(*candidate.tree, candidate.file, kind);
         }
       } catch (const SourceError& error) {
-        last = error;
-        lastPlace = place;
+        if (!firstPlace) firstPlace = place;
+        failed.push_back(error.what());
         why = error.what();
         continue;
       }
+      for (std::string& problem : problems) builder.Warn(std::move(problem));
       builder.Add(hive, name, place, kind, role);
       if (isLive) {
         builder.Note("found " + name);
@@ -86,8 +88,19 @@ void ReadFirstOf(RegistryBuilder& builder, const CandidateStages& stages, bool l
       return;
     }
   }
-  // Nothing could be read: what was wrong with the last one tried is said.
-  if (last) builder.Unreadable(*last, Describe(lastPlace), lastPlace, kind, role);
+  // Nothing could be read: what was wrong with each is said.
+  if (failed.empty()) {
+    for (std::string& problem : problems) builder.Warn(std::move(problem));
+    return;
+  }
+  std::string what = failed.front();
+  for (std::size_t i = 1; i < failed.size(); ++i) what += (i == 1 ? "; nor can its backup " : "; nor ") + failed[i];
+  if (role != Role::Machine) {
+    for (std::string& problem : problems) builder.Warn(std::move(problem));
+  } else {
+    for (const std::string& problem : problems) what += "; " + problem;
+  }
+  builder.Unreadable(SourceError(what), Describe(*firstPlace), *firstPlace, kind, role);
 }
 
 }  // namespace taloveric

@@ -31,8 +31,9 @@ struct Candidate {
 
 // The candidates in the order they are tried, in stages: a stage is made
 // only once every candidate before it failed (the shadow copies are looked
-// for only when the live file cannot be read).
-using CandidateStages = std::vector<std::function<std::vector<Candidate>()>>;
+// for only when the live file cannot be read); what keeps a stage's backups
+// from being read goes to `problems`.
+using CandidateStages = std::vector<std::function<std::vector<Candidate>(std::vector<std::string>& problems)>>;
 
 // The user files of an installation's profiles, each opened once (or why it
 // cannot be), by their path in the installation's own tree.
@@ -42,8 +43,8 @@ using OpenedProfiles = std::map<std::string, std::pair<std::shared_ptr<HiveFile>
 // report comes from: the live file as found; any other as a backup, in a
 // warning with its own date and what was wrong with those before it.
 // `live` is whether the first candidate is the live file. When none can be
-// read, the machine's part throws the last one's error; a user's or SYSTEM
-// part is a warning.
+// read, the machine's part throws the first one's error and what kept each
+// backup from standing in; a user's or SYSTEM part is a warning.
 void ReadFirstOf(RegistryBuilder& builder, const CandidateStages& stages, bool live, Kind kind, Role role,
                  const OpenedProfiles& opened = {});
 

@@ -63,22 +63,22 @@ void WarnOfHibernation(RegistryBuilder& builder, FileTree& tree, const Installat
 // each of the tree's shadow copies, then `backups` and `cabinet`'s `member`.
 CandidateStages Stages(FileTree& tree, const std::string& file, const std::string& expected,
                        const std::vector<std::string>& backups, const std::optional<std::string>& cabinet,
-                       const std::string& member, RegistryBuilder& builder) {
+                       const std::string& member) {
   CandidateStages stages;
-  if (!file.empty()) stages.push_back([&tree, file] { return std::vector<Candidate>{{&tree, file, ""}}; });
+  if (!file.empty()) {
+    stages.push_back([&tree, file](std::vector<std::string>&) { return std::vector<Candidate>{{&tree, file, ""}}; });
+  }
   const std::string path = file.empty() ? expected : file;
   if (!path.empty()) {
-    stages.push_back([&tree, path, &builder] {
-      std::vector<std::string> problems;
+    stages.push_back([&tree, path](std::vector<std::string>& problems) {
       std::vector<Candidate> out;
       for (FileTree* copy : tree.EarlierCopies(problems)) {
         if (const auto there = SamePath(*copy, path)) out.push_back({copy, *there, ""});
       }
-      for (std::string& problem : problems) builder.Warn(std::move(problem));
       return out;
     });
   }
-  stages.push_back([&tree, backups, cabinet, member] {
+  stages.push_back([&tree, backups, cabinet, member](std::vector<std::string>&) {
     std::vector<Candidate> out;
     for (const std::string& backup : backups) out.push_back({&tree, backup, ""});
     if (cabinet) out.push_back({&tree, *cabinet, member});
@@ -95,10 +95,10 @@ void ReadInstallationFiles(RegistryBuilder& builder, std::vector<ProfileFound>& 
   const Kind kind = found.nt ? Kind::NtHive : Kind::Win9xRegistry;
   if (found.nt) WarnOfHibernation(builder, tree, found);
   ReadFirstOf(builder, Stages(tree, found.machine, found.expectedMachine, found.machineBackups, found.cabinet,
-                              "SYSTEM.DAT", builder),
+                              "SYSTEM.DAT"),
               !found.machine.empty(), kind, Role::Machine);
   if (!found.system.empty()) {
-    ReadFirstOf(builder, Stages(tree, found.system, "", {}, std::nullopt, "", builder), true, kind, Role::System);
+    ReadFirstOf(builder, Stages(tree, found.system, "", {}, std::nullopt, ""), true, kind, Role::System);
   }
   std::vector<std::string> names;
   for (const auto& profile : found.profiles) names.push_back(profile.first);
@@ -135,7 +135,7 @@ void ReadInstallationFiles(RegistryBuilder& builder, std::vector<ProfileFound>& 
   std::vector<std::string> userBackups;
   if (!userBackup.empty()) userBackups.push_back(userBackup);
   if (userFile.empty() && userBackups.empty() && !userCabinet) return;
-  ReadFirstOf(builder, Stages(tree, userFile, "", userBackups, userCabinet, "USER.DAT", builder), !userFile.empty(),
+  ReadFirstOf(builder, Stages(tree, userFile, "", userBackups, userCabinet, "USER.DAT"), !userFile.empty(),
               kind, Role::User, opened);
 }
 

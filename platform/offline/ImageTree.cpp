@@ -63,10 +63,12 @@ MemoryFile ImageTree::ReadAll(const std::string& file, std::uint64_t limit) {
   for (std::uint64_t at = 0; at < length;) {
     const auto got = ReadAt(file, at, bytes.data() + at, static_cast<std::size_t>(length - at));
     if (!got || *got == 0) {
+      const bool copy = !place_.layers.empty() && place_.layers.back().kind == Layer::Kind::ShadowCopy;
       throw SourceError(Shown(file) + ": its data cannot be read past byte " + std::to_string(at) + " of its " +
-                        std::to_string(length) + ": the image (" +
-                        std::to_string(static_cast<std::uint64_t>(fileSystem_->img_info->size)) +
-                        " bytes) may be cut short, or still being copied");
+                        std::to_string(length) +
+                        (copy ? ": the shadow copy's store of it is damaged"
+                              : ": the image (" + std::to_string(static_cast<std::uint64_t>(fileSystem_->img_info->size)) +
+                                    " bytes) may be cut short, or still being copied"));
     }
     at += *got;
   }

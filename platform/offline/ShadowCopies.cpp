@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <set>
 
+#include "platform/ByteOrder.h"
 #include "platform/HiveFile.h"
 #include "platform/offline/ImageTree.h"
 
@@ -18,15 +20,17 @@ namespace {
 constexpr std::uint64_t kHeaderAt = 0x1E00;
 constexpr char kShadowCopyId[] = "\x6b\x87\x08\x38\x76\xc1\x48\x4e\xb7\xae\x04\x04\x6e\x6c\xc7\x52";
 
+// libyal's message: its lines run from the cause out, each after the name
+// of the function that says it; the cause is said.
 std::string Described(libvshadow_error_t* error) {
-  char text[512] = "unknown error";
+  char text[1024] = "unknown error";
   if (error != nullptr) libvshadow_error_sprint(error, text, sizeof text);
   libvshadow_error_free(&error);
   std::string message = text;
-  // libyal's messages run over lines, the innermost cause last.
-  while (!message.empty() && (message.back() == '\n' || message.back() == '.')) message.pop_back();
-  const std::size_t line = message.rfind('\n');
-  return line == std::string::npos ? message : message.substr(line + 1);
+  message = message.substr(0, message.find('\n'));
+  if (const std::size_t colon = message.find(": "); colon != std::string::npos) message.erase(0, colon + 2);
+  while (!message.empty() && (message.back() == '.' || message.back() == ' ')) message.pop_back();
+  return message;
 }
 
 // A FILETIME as "yyyy-mm-ddThh:mm:ssZ"; empty when it is no time.
@@ -65,14 +69,29 @@ class VolumeIo {
     return handle_;
   }
 
-  // Up to `size` bytes at `offset` of the volume.
+  std::uint64_t Size() const { return size_; }
+
+  // Up to `size` bytes at `offset` of the volume, as mended.
   ssize_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
     if (offset >= size_) return 0;
     size = static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - offset));
     const ssize_t got = tsk_img_read(image_, static_cast<TSK_OFF_T>(base_ + offset), buffer, size);
-    if (got < 0) tsk_error_reset();
+    if (got < 0) {
+      tsk_error_reset();
+      return got;
+    }
+    for (const auto& [at, zeros] : mended_) {
+      if (at + zeros > offset && at < offset + static_cast<std::uint64_t>(got)) {
+        const std::uint64_t from = std::max(at, offset), to = std::min(at + zeros, offset + static_cast<std::uint64_t>(got));
+        std::memset(buffer + (from - offset), 0, static_cast<std::size_t>(to - from));
+      }
+    }
     return got;
   }
+
+  // Reads `zeros` bytes at `at` as zeros from now on: a link that would
+  // lead libvshadow round for ever, or out of the volume, reads as none.
+  void Mend(std::uint64_t at, std::uint64_t zeros) { mended_.emplace_back(at, zeros); }
 
  private:
   static VolumeIo& Of(intptr_t* io) { return *reinterpret_cast<VolumeIo*>(io); }
@@ -107,6 +126,7 @@ class VolumeIo {
 
   TSK_IMG_INFO* image_;
   std::uint64_t base_, size_, at_ = 0;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> mended_;
   bool open_ = false;
   libbfio_handle_t* handle_ = nullptr;
 };
@@ -127,6 +147,60 @@ class StoreSource : public ByteSource {
   libvshadow_store_t* store_;
   std::uint64_t size_;
 };
+
+constexpr std::uint64_t kBlock = 0x4000;  // of every structure the copies keep
+constexpr std::size_t kNextAt = 40;       // in a block's header: the next block of its chain
+
+// Follows a chain of blocks of `type` from `first`: each block where it
+// says it is, of its kind, and none twice. A link that leads back, out of
+// the volume or to anything else is mended to read as the chain's end, and
+// said in `problems`, naming `what` the chain is. The blocks it holds.
+std::vector<std::uint64_t> FollowChain(VolumeIo& io, std::uint64_t first, std::uint32_t type, const std::string& what,
+                                       std::vector<std::string>& problems) {
+  std::vector<std::uint64_t> blocks;
+  std::set<std::uint64_t> seen;
+  const auto fits = [&](std::uint64_t at) { return at % 512 == 0 && at < io.Size() && io.Size() - at >= kBlock; };
+  if (!fits(first)) return blocks;
+  for (std::uint64_t at = first;;) {
+    char header[128] = {};
+    if (io.ReadAt(at, header, sizeof header) != sizeof header) break;
+    const std::string_view bytes(header, sizeof header);
+    if (std::memcmp(header, kShadowCopyId, 16) != 0 || Le32(bytes, 20) != type) break;
+    seen.insert(at);
+    blocks.push_back(at);
+    const std::uint64_t next = Le64(bytes, kNextAt);
+    if (next == 0) break;
+    if (seen.count(next) != 0 || !fits(next)) {
+      problems.push_back(what + (seen.count(next) != 0 ? " leads back to itself" : " leads out of the volume") +
+                         " at byte " + std::to_string(at) + "; read as far as it holds");
+      io.Mend(at + kNextAt, 8);
+      break;
+    }
+    at = next;
+  }
+  return blocks;
+}
+
+// Mends every chain the copies keep before libvshadow follows them: the
+// catalog, and each store's lists and bitmaps.
+void MendChains(VolumeIo& io, std::uint64_t catalog, const std::string& shown, std::vector<std::string>& problems) {
+  const std::vector<std::uint64_t> blocks = FollowChain(io, catalog, 2, shown + ": its shadow copies' catalog", problems);
+  std::size_t store = 0;
+  for (const std::uint64_t block : blocks) {
+    for (std::uint64_t entry = block + 128; entry + 128 <= block + kBlock; entry += 128) {
+      char bytes[128] = {};
+      if (io.ReadAt(entry, bytes, sizeof bytes) != sizeof bytes) break;
+      const std::string_view read(bytes, sizeof bytes);
+      if (Le64(read, 0) != 3) continue;
+      const std::string what = shown + ": the list of a shadow copy's blocks (the catalog's store " +
+                               std::to_string(++store) + ")";
+      FollowChain(io, Le64(read, 8), 3, what, problems);
+      FollowChain(io, Le64(read, 40), 5, what, problems);
+      FollowChain(io, Le64(read, 48), 6, what, problems);
+      if (Le64(read, 72) != 0) FollowChain(io, Le64(read, 72), 6, what, problems);
+    }
+  }
+}
 
 }  // namespace
 
@@ -217,6 +291,10 @@ ShadowCopies::ShadowCopies(TSK_FS_INFO* fileSystem, const Place& place)
     return;
   }
   const std::string shown = Describe(place);
+  char volumeHeader[64] = {};
+  if (volume_->io.ReadAt(kHeaderAt, volumeHeader, sizeof volumeHeader) == sizeof volumeHeader) {
+    MendChains(volume_->io, Le64(std::string_view(volumeHeader, sizeof volumeHeader), 48), shown, problems_);
+  }
   libvshadow_error_t* error = nullptr;
   libbfio_handle_t* handle = volume_->io.Handle();
   if (handle == nullptr || libvshadow_volume_initialize(&volume_->volume, &error) != 1 ||

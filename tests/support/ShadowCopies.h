@@ -5,7 +5,9 @@
 // of the blocks of 16 KiB that were changed on the volume after it was made.
 
 #include <cstdint>
+#include <array>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -43,8 +45,8 @@ inline std::uint64_t FileTime(std::int64_t unixSeconds) {
 }
 
 // Writes `snapshots` (oldest first) into `volume`, in the blocks of 16 KiB
-// at the offsets `free` gives, which the file system does not use. Throws
-// when they are too few.
+// at the offsets `free` gives, which the file system does not use (copies
+// that change no block share theirs). Throws when they are too few.
 inline void WriteShadowCopies(std::string& volume, const std::vector<Snapshot>& snapshots,
                               std::vector<std::uint64_t> free) {
   const auto take = [&] {
@@ -60,10 +62,14 @@ inline void WriteShadowCopies(std::string& volume, const std::vector<Snapshot>& 
   };
   // The catalog: a type 2 and a type 3 entry a copy, 127 entries a block.
   std::vector<std::string> entries;
+  std::optional<std::array<std::uint64_t, 4>> unchanged;  // the blocks of the copies that change none
   for (std::size_t i = 0; i < snapshots.size(); ++i) {
-    std::string store = "store-guid-" + std::to_string(1000 + i);
+    std::string store = "store-" + std::to_string(1000000000 + i);
     store.resize(16, '\0');
-    const std::uint64_t header = take(), list = take(), ranges = take(), bitmap = take();
+    const bool shared = snapshots[i].blocks.empty() && unchanged;
+    const std::array<std::uint64_t, 4> own = shared ? *unchanged : std::array<std::uint64_t, 4>{take(), take(), take(), take()};
+    if (snapshots[i].blocks.empty()) unchanged = own;
+    const auto [header, list, ranges, bitmap] = own;
     // Its information: the copy's and its set's GUIDs, its context and attributes, the machine's name twice.
     std::string info(64, '\0');
     info.replace(16, 16, "copy-" + std::to_string(10000000000 + i));

@@ -35,4 +35,18 @@ inline bool FatImage(const std::filesystem::path& raw, int kib, const std::files
   return Shell(command + " ::/");
 }
 
+// An NTFS image `raw` of `mib` MiB holding what the folder `root` holds,
+// written through ntfs-3g, which needs root and FUSE: false where it cannot.
+inline bool NtfsImage(const std::filesystem::path& raw, int mib, const std::filesystem::path& root) {
+  const std::string mount = raw.string() + ".mnt";
+  if (!HaveTools({"mkntfs", "ntfs-3g"}) ||
+      !Shell("truncate -s " + std::to_string(mib) + "M " + Quote(raw.string()) + " && mkntfs -q -F -Q " +
+             Quote(raw.string()) + " && mkdir -p " + Quote(mount) + " && ntfs-3g " + Quote(raw.string()) + " " +
+             Quote(mount))) {
+    return false;
+  }
+  const bool copied = Shell("cp -a " + Quote(root.string()) + "/. " + Quote(mount));
+  return Shell("umount " + Quote(mount)) && copied && Shell("rmdir " + Quote(mount));
+}
+
 }  // namespace taloveric::testing
