@@ -221,6 +221,12 @@ TEST_P(CopyTest, IsReadAsWindowsKeepsIt) {
     EXPECT_NE(warnings.find("laptop.img, partition 2 (NTFS, at byte 4194304)"), std::string::npos) << warnings;
     const std::string json = JsonOutput(found);
     EXPECT_NE(json.find(R"("layer": "shadowCopy")"), std::string::npos) << "the backup's place names its copy";
+    // The program, which reads disks through the module it loads, alike.
+    const std::string out = (disk / "out.json").string();
+    testing::Shell("(" + testing::Quote(TALOVERIC_PROGRAM) + " --format json --user lu " +
+                   testing::Quote(image.string()) + " >" + testing::Quote(out) + " 2>&1 </dev/null)");
+    EXPECT_NE(testing::ReadBytes(out).find(std::string(R"("registeredOwner": ")") + c.owner + '"'), std::string::npos)
+        << testing::ReadBytes(out);
   } catch (const SourceError& error) {
     EXPECT_EQ(c.owner, nullptr) << error.what();
     EXPECT_NE(std::string(error.what()).find(c.said), std::string::npos) << error.what();
