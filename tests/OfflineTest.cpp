@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "collect/ReadReg.h"
+#include "platform/ByteOrder.h"
 #include "platform/memory/RegFile.h"
 #include "platform/posix/HostTree.h"
 #include "rescue/Layout.h"
@@ -99,6 +100,23 @@ TEST_F(Win9xFiles, AProfileUserDatIsTheUsersTreeItself) {
   testing::WriteCregFile(folder / "profile" / "USER.DAT", testing::Win98Profile("anna@example.org"));
   OpenedSources opened = Open({folder / "SYSTEM.DAT", folder / "profile" / "USER.DAT"});
   EXPECT_EQ(MailAddress(*opened.registry), u"Def. e-mail for this user: anna@example.org");
+}
+
+// A key whose navigation entry is the key block's last: read, not taken
+// for one that lies past the block.
+TEST_F(Win9xFiles, AKeyInTheKeyBlocksLastEntryIsRead) {
+  FixtureKey root;
+  // The root, 579 keys and the four of the Windows key's path fill the block's
+  // 16 KiB to its end: 32 bytes of its header and 584 entries of 28.
+  for (int i = 0; i < 579; ++i) Path(root, "Key" + std::to_string(i));
+  Path(root, std::string(kWindowsKey)).values = {Ansi("ProductKey", "LASTK-EYINT-HEBLO-CKXXX-XXXXX")};
+  const std::string bytes = testing::WriteCreg(root);
+  ASSERT_EQ(Le32(bytes, 0x20 + 4), 0x20 + 584 * 28u);
+  testing::WriteBytes(folder / "SYSTEM.DAT", bytes);
+  OpenedSources opened = Open({folder / "SYSTEM.DAT"});
+  const auto key = ReadValue(*opened.registry, kHkeyLocalMachine, kWindowsKey, "ProductKey");
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->data, std::string("LASTK-EYINT-HEBLO-CKXXX-XXXXX\0", 30));
 }
 
 TEST(NtHives, AnswerAsTheAnsiCallDid) {

@@ -109,6 +109,12 @@ class MemoryIo {
  public:
   explicit MemoryIo(std::string_view bytes) : bytes_(bytes) {}
 
+  // Hands out `bytes` at `at` in place of the file's own.
+  void Mend(std::size_t at, std::string bytes) {
+    mendedAt_ = at;
+    mended_ = std::move(bytes);
+  }
+
   libbfio_handle_t* Handle() {
     if (handle_ != nullptr) return handle_;
     libbfio_error_t* error = nullptr;
@@ -141,6 +147,11 @@ class MemoryIo {
     const std::size_t left = file.at_ < file.bytes_.size() ? file.bytes_.size() - file.at_ : 0;
     const std::size_t count = std::min(size, left);
     std::memcpy(buffer, file.bytes_.data() + file.at_, count);
+    // The mended bytes, where the read covers them.
+    for (std::size_t i = 0; i < file.mended_.size(); ++i) {
+      const std::size_t at = file.mendedAt_ + i;
+      if (at >= file.at_ && at < file.at_ + count) buffer[at - file.at_] = static_cast<uint8_t>(file.mended_[i]);
+    }
     file.at_ += count;
     return static_cast<ssize_t>(count);
   }
@@ -161,6 +172,8 @@ class MemoryIo {
   }
 
   std::string_view bytes_;
+  std::size_t mendedAt_ = 0;
+  std::string mended_;
   std::size_t at_ = 0;
   bool open_ = false;
   libbfio_handle_t* handle_ = nullptr;
@@ -172,6 +185,12 @@ class CregFile : public HiveFile {
       : name_(name), memory_(std::move(bytes)), bytes_(memory_.view()), io_(bytes_) {
     CheckKeyTree(name_, bytes_);
     names_ = KeyNames(bytes_);
+    // libcreg reads no key in the last 32 bytes of the key block, where
+    // Windows keeps keys too: it is handed the block 32 bytes longer, which
+    // the links, checked to lie in the block, never reach.
+    std::string longer(4, '\0');
+    PutLe32(longer.data(), Le32(bytes_, kBlock + 4) + kBlock);
+    io_.Mend(kBlock + 4, longer);
     libcreg_file_t* file = nullptr;
     libcreg_error_t* error = nullptr;
     if (libcreg_file_initialize(&file, &error) != 1) throw SourceError(name_ + ": " + Describe(error));
