@@ -155,6 +155,14 @@ TEST(DiskImageParts, ThatAreNoFilesBesideItAreRefusedAtOnce) {
          fs::create_symlink("/dev/zero", folder / "zero-link.vmdk");
        },
        "b.vmdk", "its part \"zero-link.vmdk\" is not a regular file"},
+      {"a VMDK extent linked to a file in another folder",
+       [&] {
+         fs::create_directories(folder / "elsewhere");
+         WriteBytes(folder / "elsewhere/real-s001.vmdk", std::string(512, '\0'));
+         WriteBytes(folder / "e.vmdk", std::string(descriptor).replace(descriptor.find("disk-s001"), 9, "far-s001"));
+         fs::create_symlink(folder / "elsewhere/real-s001.vmdk", folder / "far-s001.vmdk");
+       },
+       "e.vmdk", "its part \"far-s001.vmdk\" is not a regular file beside it"},
       {"a VMDK extent elsewhere",
        [&] { WriteBytes(folder / "c.vmdk", std::string(descriptor).replace(descriptor.find("disk-s001"), 9, "/etc/passwd")); },
        "c.vmdk", "its part \"/etc/passwd.vmdk\" is not a regular file"},
