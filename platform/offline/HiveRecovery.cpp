@@ -1,6 +1,7 @@
 #include "platform/offline/HiveRecovery.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -90,6 +91,17 @@ std::vector<Entry> EntriesOf(const HiveLog& log, EntryStop& stop) {
   return out;
 }
 
+// Writes `size` bytes at `at` of the hive, keeping what they overwrite.
+void Write(MemoryFile& hive, std::size_t at, const char* bytes, std::size_t size, HiveUndo& undo) {
+  char* data = hive.data();
+  if (at < undo.size) {
+    const std::size_t kept = std::min(size, undo.size - at);
+    undo.overwritten.emplace_back(at, kept);
+    undo.was.append(data + at, kept);
+  }
+  std::memcpy(data + at, bytes, size);
+}
+
 // Grows the hive to hold `binsSize` bytes of hive bins; false past `limit`.
 bool Grow(MemoryFile& hive, std::uint64_t binsSize, std::uint64_t limit) {
   const std::uint64_t needed = kBaseBlock + binsSize;
@@ -99,12 +111,11 @@ bool Grow(MemoryFile& hive, std::uint64_t binsSize, std::uint64_t limit) {
 }
 
 // Writes one whole entry's pages into the hive.
-void Apply(MemoryFile& hive, const Entry& entry) {
-  char* data = hive.data();
+void Apply(MemoryFile& hive, const Entry& entry, HiveUndo& undo) {
   std::size_t from = kEntryHeader + static_cast<std::size_t>(entry.pages) * 8;
   for (std::uint32_t i = 0; i < entry.pages; ++i) {
     const std::uint32_t offset = Le32(entry.bytes, kEntryHeader + 8 * i), length = Le32(entry.bytes, kEntryHeader + 8 * i + 4);
-    std::memcpy(data + kBaseBlock + offset, entry.bytes.data() + from, length);
+    Write(hive, kBaseBlock + offset, entry.bytes.data() + from, length, undo);
     from += length;
   }
 }
@@ -112,24 +123,25 @@ void Apply(MemoryFile& hive, const Entry& entry) {
 // The base block as Windows leaves it once the hive is written: its hive
 // bins' size, both sequence numbers alike, its checksum; a base block taken
 // from a log is a primary file's again.
-void MarkClean(MemoryFile& hive, std::uint32_t sequence, std::uint32_t binsSize) {
-  char* data = hive.data();
-  PutLe32(data + kSequence1, sequence);
-  PutLe32(data + kSequence2, sequence);
-  PutLe32(data + kFileType, 0);
-  PutLe32(data + kBinsSize, binsSize);
-  PutLe32(data + kChecksum, BaseBlockChecksum(std::string_view(data, kLogBase)));
+void MarkClean(MemoryFile& hive, std::uint32_t sequence, std::uint32_t binsSize, HiveUndo& undo) {
+  std::string base(hive.data(), kLogBase);
+  PutLe32(base.data() + kSequence1, sequence);
+  PutLe32(base.data() + kSequence2, sequence);
+  PutLe32(base.data() + kFileType, 0);
+  PutLe32(base.data() + kBinsSize, binsSize);
+  PutLe32(base.data() + kChecksum, BaseBlockChecksum(base));
+  Write(hive, 0, base.data(), base.size(), undo);
 }
 
 // The new format: every log's entries from its own first sequence number on,
 // applied in the order of their numbers across the logs until one is missing.
 void ReplayEntries(MemoryFile& hive, std::vector<LogHead> heads, bool baseHolds, std::uint32_t written,
-                   std::uint64_t limit, HiveRecovery& out) {
+                   std::uint64_t limit, HiveRecovery& out, HiveUndo& undo) {
   if (!baseHolds) {
     // Its base block comes from the log with the latest entries, and only that log is read.
     const auto latest = std::max_element(heads.begin(), heads.end(),
                                          [](const LogHead& a, const LogHead& b) { return a.sequence < b.sequence; });
-    std::memcpy(hive.data(), latest->log->bytes.data(), kLogBase);
+    Write(hive, 0, latest->log->bytes.data(), kLogBase, undo);
     heads = {*latest};
   } else {
     // A log from before the hive's last complete write holds nothing it lacks.
@@ -154,7 +166,7 @@ void ReplayEntries(MemoryFile& hive, std::vector<LogHead> heads, bool baseHolds,
                              " MiB; its changes from there on are not applied");
       break;
     }
-    Apply(hive, entry->second);
+    Apply(hive, entry->second, undo);
     binsSize = entry->second.binsSize;
     used.insert(entry->second.log);
   }
@@ -172,14 +184,14 @@ void ReplayEntries(MemoryFile& hive, std::vector<LogHead> heads, bool baseHolds,
   for (const LogHead& head : heads) {
     if (used.count(head.log) != 0) out.applied.push_back(head.log->shown);
   }
-  if (!used.empty()) MarkClean(hive, next - 1, binsSize);
+  if (!used.empty()) MarkClean(hive, next - 1, binsSize, undo);
 }
 
 // The old format: a dirty vector, one bit for each 512 bytes of hive bins,
 // and the pages it marks, in order. The first log that is whole and was
 // written with the hive (their times of writing alike) is applied.
 void ApplyDirtyPages(MemoryFile& hive, const std::vector<LogHead>& heads, std::optional<std::uint64_t> written,
-                     bool baseHolds, std::uint64_t limit, HiveRecovery& out) {
+                     bool baseHolds, std::uint64_t limit, HiveRecovery& out, HiveUndo& undo) {
   for (const LogHead& head : heads) {
     const std::string_view log = head.log->bytes;
     if (!written || Le64(log, kWritten) != *written) continue;  // of another write of the hive
@@ -202,15 +214,14 @@ void ApplyDirtyPages(MemoryFile& hive, const std::vector<LogHead>& heads, std::o
       out.problems.push_back(head.log->shown + ": " + why + "; it is not applied");
       continue;
     }
-    char* data = hive.data();
-    if (!baseHolds) std::memcpy(data, log.data(), kLogBase);
+    if (!baseHolds) Write(hive, 0, log.data(), kLogBase, undo);
     std::uint64_t page = pagesAt;
     for (std::uint64_t bit = 0; bit < bits; ++bit) {
       if (((static_cast<unsigned char>(log[kLogBase + 4 + bit / 8]) >> (bit % 8)) & 1) == 0) continue;
-      std::memcpy(data + kBaseBlock + bit * 512, log.data() + page, 512);
+      Write(hive, static_cast<std::size_t>(kBaseBlock + bit * 512), log.data() + page, 512, undo);
       page += 512;
     }
-    MarkClean(hive, head.sequence, binsSize);
+    MarkClean(hive, head.sequence, binsSize, undo);
     out.applied.push_back(head.log->shown);
     return;
   }
@@ -242,7 +253,10 @@ std::uint64_t Marvin32(std::string_view bytes, std::uint64_t seed) {
   };
   std::size_t at = 0;
   for (; at + 4 <= bytes.size(); at += 4) {
-    low += Le32(bytes, at);
+    static_assert(std::endian::native == std::endian::little, "the words are read as this machine keeps them");
+    std::uint32_t word;
+    std::memcpy(&word, bytes.data() + at, 4);
+    low += word;
     block();
   }
   // The last 0 to 3 bytes, and a byte 0x80 after them.
@@ -254,8 +268,19 @@ std::uint64_t Marvin32(std::string_view bytes, std::uint64_t seed) {
   return static_cast<std::uint64_t>(high) << 32 | low;
 }
 
-HiveRecovery RecoverHive(MemoryFile& hive, const std::vector<HiveLog>& logs, std::uint64_t limit) {
+void HiveUndo::Apply(MemoryFile& hive) const {
+  hive.Resize(size);
+  std::size_t from = was.size();
+  for (auto it = overwritten.rbegin(); it != overwritten.rend(); ++it) {
+    from -= it->second;
+    std::memcpy(hive.data() + it->first, was.data() + from, it->second);
+  }
+}
+
+HiveRecovery RecoverHive(MemoryFile& hive, const std::vector<HiveLog>& logs, std::uint64_t limit, HiveUndo& undo) {
   HiveRecovery out;
+  undo = HiveUndo{hive.size(), {}, ""};
+  undo.was.reserve(hive.size());  // taken from the system only as it is written: never moved as it grows
   const std::string base = hive.Head(kBaseBlock);
   if (base.size() < kBaseBlock || !SignedRegf(base)) return out;  // not a hive: its reader says so
   out.dirty = HiveIsDirty(base);
@@ -285,7 +310,7 @@ HiveRecovery RecoverHive(MemoryFile& hive, const std::vector<HiveLog>& logs, std
     }
   }
   if (!newLogs.empty()) {
-    ReplayEntries(hive, newLogs, baseHolds, Le32(base, kSequence2), limit, out);
+    ReplayEntries(hive, newLogs, baseHolds, Le32(base, kSequence2), limit, out, undo);
   } else if (!oldLogs.empty()) {
     // A damaged base block's time of writing is kept in the first hive bin too.
     std::optional<std::uint64_t> written;
@@ -295,7 +320,7 @@ HiveRecovery RecoverHive(MemoryFile& hive, const std::vector<HiveLog>& logs, std
                                                                        bin.compare(kBaseBlock, 4, "hbin") == 0) {
       written = Le64(bin, kBaseBlock + 20);
     }
-    ApplyDirtyPages(hive, oldLogs, written, baseHolds, limit, out);
+    ApplyDirtyPages(hive, oldLogs, written, baseHolds, limit, out, undo);
   }
   return out;
 }

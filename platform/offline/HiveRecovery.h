@@ -43,9 +43,21 @@ bool HiveIsDirty(std::string_view baseBlock);
 std::uint64_t Marvin32(std::string_view bytes, std::uint64_t seed);
 inline constexpr std::uint64_t kHiveLogSeed = 0xC5554E7A884DEF82;  // the bytes 82 EF 4D 88 7A 4E 55 C5
 
+// What the logs wrote over, to undo it: the hive's size, and the bytes as
+// they were where they were written.
+struct HiveUndo {
+  std::size_t size = 0;
+  std::vector<std::pair<std::size_t, std::size_t>> overwritten;  // where, and how many bytes of `was`
+  std::string was;
+
+  // `hive` as it was before the logs were applied.
+  void Apply(MemoryFile& hive) const;
+};
+
 // Writes into `hive`, a dirty hive's bytes (grown where the logs grow it, to
 // `limit` bytes at most), what its logs hold that Windows had not written
-// into it, and marks it clean. Nothing is done to a hive that is not dirty.
-HiveRecovery RecoverHive(MemoryFile& hive, const std::vector<HiveLog>& logs, std::uint64_t limit);
+// into it, and marks it clean; what it overwrites goes to `undo`. Nothing is
+// done to a hive that is not dirty.
+HiveRecovery RecoverHive(MemoryFile& hive, const std::vector<HiveLog>& logs, std::uint64_t limit, HiveUndo& undo);
 
 }  // namespace taloveric

@@ -36,7 +36,7 @@ class NtHiveFile : public HiveFile {
       throw SourceError(name_ + ": a registry hive of Windows NT 3.1 or 3.5 (format version 1." +
                         std::to_string(Le32(head, 24)) + "), which cannot be read here");
     }
-    MemoryFile asRead;  // the hive without its logs, should what they make of it not be readable
+    HiveUndo undo;  // the hive without its logs, should what they make of it not be readable
     if (HiveIsDirty(head)) {
       std::vector<HiveLogFile> found = logs ? logs() : std::vector<HiveLogFile>();
       std::vector<HiveLog> views;
@@ -47,8 +47,7 @@ class NtHiveFile : public HiveFile {
           caveats_.push_back(log.problem + "; it is not applied, so the report may lack the newest changes");
         }
       }
-      if (!views.empty()) asRead = MemoryFile(bytes.view(), name_);
-      const HiveRecovery recovery = RecoverHive(bytes, views, kLargestRegistryFile);
+      const HiveRecovery recovery = RecoverHive(bytes, views, kLargestRegistryFile, undo);
       for (const std::string& problem : recovery.problems) {
         caveats_.push_back(problem + ", so the report may lack the newest changes");
       }
@@ -58,7 +57,6 @@ class NtHiveFile : public HiveFile {
         notes_.push_back(name_ + ": Windows had not finished writing this hive; the changes it kept in " + logNames +
                          " were applied, as Windows applies them when it starts");
       } else {
-        asRead = MemoryFile();
         caveats_.push_back(std::string("Windows did not finish writing this hive (as after a crash or a power cut), ") +
                            (found.empty() ? "and no transaction log (.LOG1, .LOG2, .LOG) lies beside it"
                                           : "and its logs hold none of the changes it lacks") +
@@ -66,9 +64,10 @@ class NtHiveFile : public HiveFile {
       }
     }
     Open(bytes);
-    if (!hive_ && asRead.size() > 0) {
+    if (!hive_ && !notes_.empty()) {
       // What the logs made of it cannot be read: the hive as it was.
-      Open(asRead);
+      undo.Apply(bytes);
+      Open(bytes);
       if (hive_) {
         notes_.clear();
         caveats_.push_back("what its transaction logs make of it cannot be read, so it is read without them, and "

@@ -10,6 +10,12 @@
 //   make_fixtures --export MIB FILE   a .reg export of about MIB MiB, keys with values
 //   make_fixtures --software MIB FILE an XP SOFTWARE hive of about MIB MiB, most of
 //                                     it classes, as real ones are (8 KiB for 0)
+//   make_fixtures --dirty-software MIB DIR  such a SOFTWARE that Windows did not finish
+//                                     writing, and its LOG1 whose one entry rewrites every page
+//   make_fixtures --shadow-copies N VOLUME OLD  N shadow copies written into the NTFS
+//                                     VOLUME, the newest holding what OLD, the same volume
+//                                     before, held where they differ (written in blocks that are
+//                                     zeros in both, in the volume's second half)
 
 #include <fstream>
 #include <iostream>
@@ -17,6 +23,8 @@
 #include <string>
 
 #include "support/Fixtures.h"
+#include "support/HiveLogs.h"
+#include "support/ShadowCopies.h"
 
 namespace {
 
@@ -62,6 +70,33 @@ void WriteLargeSoftware(const std::filesystem::path& file, int mebibytes) {
   WriteRegfFile(file, root, "\\SystemRoot\\System32\\Config\\SOFTWARE");
 }
 
+void WriteDirtySoftware(const std::filesystem::path& dir, int mebibytes) {
+  WriteLargeSoftware(dir / "SOFTWARE", mebibytes);
+  const std::string after = ReadBytes(dir / "SOFTWARE");
+  std::string before = after;
+  for (std::size_t at = 4096 + 4095; at < before.size(); at += 4096) before[at] = static_cast<char>(~before[at]);
+  const DirtyHive dirty = NewFormatLogs({before, after}, {0});
+  WriteBytes(dir / "SOFTWARE", dirty.primary);
+  WriteBytes(dir / "SOFTWARE.LOG1", dirty.logs[0]);
+}
+
+void WriteShadowCopiesInto(const std::filesystem::path& volumeFile, const std::filesystem::path& oldFile, int count) {
+  std::string volume = ReadBytes(volumeFile);
+  const std::string old = ReadBytes(oldFile);
+  std::vector<Snapshot> copies;
+  for (int i = 0; i < count; ++i) copies.push_back({1709287200 + 3600 * i, {}});
+  for (std::uint64_t at = 0; at + kShadowBlock <= volume.size(); at += kShadowBlock) {
+    if (volume.compare(at, kShadowBlock, old, at, kShadowBlock) != 0) copies.back().blocks[at] = old.substr(at, kShadowBlock);
+  }
+  std::vector<std::uint64_t> free;
+  const std::string zeros(kShadowBlock, '\0');
+  for (std::uint64_t at = volume.size() / 2; at + 2 * kShadowBlock <= volume.size(); at += kShadowBlock) {
+    if (volume.compare(at, kShadowBlock, zeros) == 0 && old.compare(at, kShadowBlock, zeros) == 0) free.push_back(at);
+  }
+  WriteShadowCopies(volume, copies, free);
+  WriteBytes(volumeFile, volume);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,6 +110,14 @@ int main(int argc, char** argv) {
   }
   if (argc == 4 && std::string(argv[1]) == "--software") {
     WriteLargeSoftware(argv[3], std::stoi(argv[2]));
+    return 0;
+  }
+  if (argc == 4 && std::string(argv[1]) == "--dirty-software") {
+    WriteDirtySoftware(argv[3], std::stoi(argv[2]));
+    return 0;
+  }
+  if (argc == 5 && std::string(argv[1]) == "--shadow-copies") {
+    WriteShadowCopiesInto(argv[3], argv[4], std::stoi(argv[2]));
     return 0;
   }
   if (argc != 2) {
