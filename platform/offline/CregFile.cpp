@@ -1,7 +1,7 @@
 #include "platform/ByteOrder.h"
+#include "platform/offline/Bfio.h"
 #include "platform/offline/CregFile.h"
 
-#include <libbfio.h>
 #include <libcreg.h>
 
 #include <algorithm>
@@ -103,94 +103,18 @@ void CheckKeyTree(const std::string& name, std::string_view bytes) {
   }
 }
 
-// The bytes of a file in memory as libbfio hands them to libcreg: reads and
-// seeks within them, nothing else.
-class MemoryIo {
- public:
-  explicit MemoryIo(std::string_view bytes) : bytes_(bytes) {}
-
-  // Hands out `bytes` at `at` in place of the file's own.
-  void Mend(std::size_t at, std::string bytes) {
-    mendedAt_ = at;
-    mended_ = std::move(bytes);
-  }
-
-  libbfio_handle_t* Handle() {
-    if (handle_ != nullptr) return handle_;
-    libbfio_error_t* error = nullptr;
-    if (libbfio_handle_initialize(&handle_, reinterpret_cast<intptr_t*>(this), nullptr, nullptr, Open, Close, Read,
-                                  nullptr, Seek, Exists, IsOpen, Size, 0, &error) != 1) {
-      libbfio_error_free(&error);
-      handle_ = nullptr;
-    }
-    return handle_;
-  }
-  ~MemoryIo() {
-    if (handle_ != nullptr) libbfio_handle_free(&handle_, nullptr);
-  }
-  MemoryIo(const MemoryIo&) = delete;
-  MemoryIo& operator=(const MemoryIo&) = delete;
-
- private:
-  static MemoryIo& Of(intptr_t* io) { return *reinterpret_cast<MemoryIo*>(io); }
-  static int Open(intptr_t* io, int, libbfio_error_t**) {
-    Of(io).open_ = true;
-    Of(io).at_ = 0;
-    return 1;
-  }
-  static int Close(intptr_t* io, libbfio_error_t**) {
-    Of(io).open_ = false;
-    return 0;
-  }
-  static ssize_t Read(intptr_t* io, uint8_t* buffer, size_t size, libbfio_error_t**) {
-    MemoryIo& file = Of(io);
-    const std::size_t left = file.at_ < file.bytes_.size() ? file.bytes_.size() - file.at_ : 0;
-    const std::size_t count = std::min(size, left);
-    std::memcpy(buffer, file.bytes_.data() + file.at_, count);
-    // The mended bytes, where the read covers them.
-    for (std::size_t i = 0; i < file.mended_.size(); ++i) {
-      const std::size_t at = file.mendedAt_ + i;
-      if (at >= file.at_ && at < file.at_ + count) buffer[at - file.at_] = static_cast<uint8_t>(file.mended_[i]);
-    }
-    file.at_ += count;
-    return static_cast<ssize_t>(count);
-  }
-  static off64_t Seek(intptr_t* io, off64_t offset, int whence, libbfio_error_t**) {
-    MemoryIo& file = Of(io);
-    const off64_t base = whence == SEEK_CUR ? static_cast<off64_t>(file.at_)
-                         : whence == SEEK_END ? static_cast<off64_t>(file.bytes_.size())
-                                              : 0;
-    if (base + offset < 0) return -1;
-    file.at_ = static_cast<std::size_t>(base + offset);
-    return base + offset;
-  }
-  static int Exists(intptr_t*, libbfio_error_t**) { return 1; }
-  static int IsOpen(intptr_t* io, libbfio_error_t**) { return Of(io).open_ ? 1 : 0; }
-  static int Size(intptr_t* io, size64_t* size, libbfio_error_t**) {
-    *size = Of(io).bytes_.size();
-    return 1;
-  }
-
-  std::string_view bytes_;
-  std::size_t mendedAt_ = 0;
-  std::string mended_;
-  std::size_t at_ = 0;
-  bool open_ = false;
-  libbfio_handle_t* handle_ = nullptr;
-};
-
 class CregFile : public HiveFile {
  public:
   CregFile(MemoryFile bytes, const std::string& name)
-      : name_(name), memory_(std::move(bytes)), bytes_(memory_.view()), io_(bytes_) {
+      : name_(name), memory_(std::move(bytes)), bytes_(memory_.view()),
+        io_([this](std::uint64_t at, char* buffer, std::size_t size) { return Read(at, buffer, size); }, bytes_.size()) {
     CheckKeyTree(name_, bytes_);
     names_ = KeyNames(bytes_);
     // libcreg reads no key in the last 32 bytes of the key block, where
     // Windows keeps keys too: it is handed the block 32 bytes longer, which
     // the links, checked to lie in the block, never reach.
-    std::string longer(4, '\0');
-    PutLe32(longer.data(), Le32(bytes_, kBlock + 4) + kBlock);
-    io_.Mend(kBlock + 4, longer);
+    mended_.resize(4);
+    PutLe32(mended_.data(), Le32(bytes_, kBlock + 4) + kBlock);
     libcreg_file_t* file = nullptr;
     libcreg_error_t* error = nullptr;
     if (libcreg_file_initialize(&file, &error) != 1) throw SourceError(name_ + ": " + Describe(error));
@@ -245,6 +169,18 @@ class CregFile : public HiveFile {
   }
 
  private:
+  // The file's bytes as libcreg is handed them: the key block's size mended.
+  long long Read(std::uint64_t at, char* buffer, std::size_t size) const {
+    if (at >= bytes_.size()) return 0;
+    size = std::min<std::size_t>(size, bytes_.size() - at);
+    std::memcpy(buffer, bytes_.data() + at, size);
+    for (std::size_t i = 0; i < mended_.size(); ++i) {
+      const std::size_t mended = kBlock + 4 + i;
+      if (mended >= at && mended < at + size) buffer[mended - at] = mended_[i];
+    }
+    return static_cast<long long>(size);
+  }
+
   struct Key {
     UniqueKey key;
     std::size_t entry = 0;  // in the navigation block
@@ -306,7 +242,8 @@ class CregFile : public HiveFile {
   std::string name_;
   MemoryFile memory_;
   std::string_view bytes_;  // the file, for its navigation and data blocks and for libcreg
-  MemoryIo io_;        // libcreg's way to bytes_
+  std::string mended_;  // what libcreg is handed of the key block's size
+  BfioReader io_;      // libcreg's way to bytes_
   std::unordered_map<std::uint32_t, std::string> names_;
   std::unique_ptr<libcreg_file_t, FileFree> file_;
   std::vector<Key> keys_;  // every key found so far; a Node is its index

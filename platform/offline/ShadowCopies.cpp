@@ -1,6 +1,5 @@
 #include "platform/offline/ShadowCopies.h"
 
-#include <libbfio.h>
 #include <libvshadow.h>
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 
 #include "platform/ByteOrder.h"
 #include "platform/HiveFile.h"
+#include "platform/offline/Bfio.h"
 #include "platform/offline/ImageTree.h"
 
 namespace taloveric {
@@ -45,34 +45,21 @@ std::string DateOf(std::uint64_t filetime) {
   return text;
 }
 
-// The volume's bytes as libbfio hands them to libvshadow: read through The
-// Sleuth Kit's image below the file system, at the file system's offset.
+// The volume's bytes as libvshadow is handed them: read through The Sleuth
+// Kit's image below the file system, at the file system's offset, with the
+// links that would lead it astray mended.
 class VolumeIo {
  public:
   explicit VolumeIo(TSK_FS_INFO* volume)
       : image_(volume->img_info), base_(static_cast<std::uint64_t>(volume->offset)),
-        size_(static_cast<std::uint64_t>(volume->block_count) * volume->block_size) {}
-  VolumeIo(const VolumeIo&) = delete;
-  VolumeIo& operator=(const VolumeIo&) = delete;
-  ~VolumeIo() {
-    if (handle_ != nullptr) libbfio_handle_free(&handle_, nullptr);
-  }
+        size_(static_cast<std::uint64_t>(volume->block_count) * volume->block_size),
+        bfio_([this](std::uint64_t at, char* buffer, std::size_t size) { return ReadAt(at, buffer, size); }, size_) {}
 
-  libbfio_handle_t* Handle() {
-    if (handle_ != nullptr) return handle_;
-    libbfio_error_t* error = nullptr;
-    if (libbfio_handle_initialize(&handle_, reinterpret_cast<intptr_t*>(this), nullptr, nullptr, Open, Close, Read,
-                                  nullptr, Seek, Exists, IsOpen, Size, 0, &error) != 1) {
-      libbfio_error_free(&error);
-      handle_ = nullptr;
-    }
-    return handle_;
-  }
-
+  libbfio_handle_t* Handle() { return bfio_.Handle(); }
   std::uint64_t Size() const { return size_; }
 
   // Up to `size` bytes at `offset` of the volume, as mended.
-  ssize_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
+  long long ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
     if (offset >= size_) return 0;
     size = static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - offset));
     const ssize_t got = tsk_img_read(image_, static_cast<TSK_OFF_T>(base_ + offset), buffer, size);
@@ -94,41 +81,10 @@ class VolumeIo {
   void Mend(std::uint64_t at, std::uint64_t zeros) { mended_.emplace_back(at, zeros); }
 
  private:
-  static VolumeIo& Of(intptr_t* io) { return *reinterpret_cast<VolumeIo*>(io); }
-  static int Open(intptr_t* io, int, libbfio_error_t**) {
-    Of(io).at_ = 0;
-    Of(io).open_ = true;
-    return 1;
-  }
-  static int Close(intptr_t* io, libbfio_error_t**) {
-    Of(io).open_ = false;
-    return 0;
-  }
-  static ssize_t Read(intptr_t* io, uint8_t* buffer, size_t size, libbfio_error_t**) {
-    VolumeIo& volume = Of(io);
-    const ssize_t got = volume.ReadAt(volume.at_, reinterpret_cast<char*>(buffer), size);
-    if (got > 0) volume.at_ += static_cast<std::uint64_t>(got);
-    return got;
-  }
-  static off64_t Seek(intptr_t* io, off64_t offset, int whence, libbfio_error_t**) {
-    VolumeIo& volume = Of(io);
-    const auto base = static_cast<off64_t>(whence == SEEK_CUR ? volume.at_ : whence == SEEK_END ? volume.size_ : 0);
-    if (offset < -base) return -1;
-    volume.at_ = static_cast<std::uint64_t>(base + offset);
-    return static_cast<off64_t>(volume.at_);
-  }
-  static int Exists(intptr_t*, libbfio_error_t**) { return 1; }
-  static int IsOpen(intptr_t* io, libbfio_error_t**) { return Of(io).open_ ? 1 : 0; }
-  static int Size(intptr_t* io, size64_t* size, libbfio_error_t**) {
-    *size = Of(io).size_;
-    return 1;
-  }
-
   TSK_IMG_INFO* image_;
-  std::uint64_t base_, size_, at_ = 0;
+  std::uint64_t base_, size_;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> mended_;
-  bool open_ = false;
-  libbfio_handle_t* handle_ = nullptr;
+  BfioReader bfio_;
 };
 
 // A store's bytes: the volume as it was when the copy was made.

@@ -2,9 +2,12 @@
 """What a Windows 8 to 11 disk costs to read (a benchmark, not a test), each
 build named side by side in one run: a disk root of 20,000 folders as a FAT
 image and as a folder here; SOFTWARE hives of 8 KiB to 120 MiB against hivexsh
-reading the same values; a disk image against its files; --print of Windows
-Me's files against cat. Times are the best of three, CPU (user + system) and
-peak memory through GNU time; a run past the limit is shown as such.
+reading the same values; a 64 MiB hive's logs replayed against reading it
+clean; an NTFS volume whose SOFTWARE is damaged, with 1, 8 and 64 shadow
+copies (ntfs-3g writes it: root and FUSE); a disk image against its files;
+--print of Windows Me's files against cat. Times are the best of three, CPU
+(user + system) and peak memory through GNU time; a run past the limit is
+shown as such.
 
 usage: disk_bench.py BIN_DIR [BIN_DIR ...]   (the last also gives make_fixtures)
 """
@@ -51,6 +54,19 @@ def fat_image(path, root, size_kib):
         run("mcopy", "-s", "-m", "-i", path, *[pathlib.Path(root) / n for n in names[start:start + 2000]], "::/")
 
 
+def ntfs_image(path, root, size_mib):
+    """An NTFS image holding `root`'s tree, written through ntfs-3g; False where it cannot be."""
+    mount = path.with_suffix(".mnt")
+    mount.mkdir()
+    made = subprocess.run(f"truncate -s {size_mib}M '{path}' && mkntfs -q -F -Q '{path}' && ntfs-3g '{path}' '{mount}'",
+                          shell=True, capture_output=True).returncode == 0
+    if made:
+        subprocess.run(["cp", "-a", f"{root}/.", str(mount)], check=True)
+        run("umount", mount)
+    mount.rmdir()
+    return made
+
+
 def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
@@ -90,6 +106,58 @@ def main():
             label = f"  {size / 1048576:6.1f} MiB" if size > 65536 else f"  {size // 1024} KiB"
             row(label, lambda p: [p, "--print", hive], f" | {shown(measure(['hivexsh', '-f', script, hive]))}")
             hive.unlink()
+
+        print(f"{'a 64 MiB SOFTWARE Windows did not finish':44}{header}")
+        dirty = work / "dirty"
+        dirty.mkdir()
+        run(builds[-1] / "make_fixtures", "--dirty-software", 64, dirty)
+        row("  its log rewriting every page, replayed", lambda p: [p, "--print", dirty / "SOFTWARE"])
+        (dirty / "SOFTWARE.LOG1").unlink()
+        clean = dirty / "clean" / "SOFTWARE"
+        clean.parent.mkdir()
+        run(builds[-1] / "make_fixtures", "--software", 64, clean)
+        row("  the same hive, clean", lambda p: [p, "--print", clean])
+        shutil.rmtree(dirty)
+
+        print(f"{'NTFS, SOFTWARE damaged, N shadow copies':44}{header}")
+        old = work / "old.img"
+        if ntfs_image(old, fx / "xp", 64):
+            damaged = work / "damaged.img"
+            shutil.copy(old, damaged)
+            mount = work / "mnt"
+            mount.mkdir()
+            run("ntfs-3g", damaged, mount)
+            target = mount / "WINDOWS" / "system32" / "config" / "SOFTWARE"
+            size = target.stat().st_size
+            with open(target, "r+b") as out:
+                out.write(b"x" * size)
+            run("umount", mount)
+            for count in (1, 8, 64):
+                image = work / f"copies{count}.img"
+                shutil.copy(damaged, image)
+                run(builds[-1] / "make_fixtures", "--shadow-copies", count, image, old)
+                row(f"  {count:2} shadow copies", lambda p: [p, "--format", "json", "--user", "joe", image])
+                image.unlink()
+        else:
+            print("  skipped: ntfs-3g cannot write an NTFS volume here (it needs root and FUSE)")
+
+        print(f"{'an image against its files (XP)':44}{header}")
+        files = [fx / "xp" / "WINDOWS" / "system32" / "config" / n for n in ("SOFTWARE", "SYSTEM")]
+        image = work / "xp.img"
+        fat_image(image, fx / "xp", 65536)
+        row("  the files", lambda p: [p, "--print", *files])
+        row("  the image", lambda p: [p, "--print", "--user", "joe", image])
+
+        print(f"{'--print of Windows Me files, against cat':44}{header}")
+        me = work / "me"
+        me.mkdir()
+        run(builds[-1] / "make_fixtures", "--siblings", 20000, me / "SYSTEM.DAT")
+        user = pathlib.Path(__file__).resolve().parents[3] / "shared" / "testdata" / "winme" / "USER.DAT"
+        me_files = [me / "SYSTEM.DAT"] + ([user] if user.exists() else [])
+        print(f"  SYSTEM.DAT {(me / 'SYSTEM.DAT').stat().st_size / 1048576:.1f} MiB" +
+              (", Windows Me's own USER.DAT" if user.exists() else ""))
+        row("  taloveric --print", lambda p: [p, "--print", *me_files])
+        print(f"  cat: {shown(measure(['cat', *me_files]))}")
 
 
 if __name__ == "__main__":
