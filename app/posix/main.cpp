@@ -3,7 +3,6 @@
 // message boxes on the console.
 
 #include <getopt.h>
-#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -23,6 +22,7 @@
 #include "collect/ReadReg.h"
 #include "platform/CodePage.h"
 #include "platform/Unicode.h"
+#include "platform/posix/Heap.h"
 #include "platform/posix/PosixFiles.h"
 #include "report/Forms.h"
 #include "rescue/Findings.h"
@@ -412,11 +412,7 @@ int main(int argc, char** argv) {
   // library looks at /etc/localtime again for every date a disk holds.
   if (std::getenv("TZ") == nullptr) ::setenv("TZ", ":/etc/localtime", 0);
   ::tzset();
-  // Every Windows 9x registry file read brings caches of 2 MiB each: served
-  // from the heap and kept there once freed, the next file's reuse them,
-  // where fresh mappings for each would be faulted in page by page.
-  ::mallopt(M_MMAP_THRESHOLD, 4 << 20);
-  ::mallopt(M_TRIM_THRESHOLD, 32 << 20);
+  taloveric::PrepareHeap();
   taloveric::Options options;
   if (const auto status = taloveric::Parse(argc, argv, options)) return *status;
   return taloveric::Run(options);
