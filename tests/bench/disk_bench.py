@@ -112,6 +112,8 @@ def main():
         dirty.mkdir()
         run(builds[-1] / "make_fixtures", "--dirty-software", 64, dirty)
         row("  its log rewriting every page, replayed", lambda p: [p, "--print", dirty / "SOFTWARE"])
+        run(builds[-1] / "make_fixtures", "--dirty-software", 64, dirty, 64)
+        row("  its log rewriting 1 MiB of it, replayed", lambda p: [p, "--print", dirty / "SOFTWARE"])
         (dirty / "SOFTWARE.LOG1").unlink()
         clean = dirty / "clean" / "SOFTWARE"
         clean.parent.mkdir()

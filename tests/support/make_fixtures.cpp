@@ -10,8 +10,9 @@
 //   make_fixtures --export MIB FILE   a .reg export of about MIB MiB, keys with values
 //   make_fixtures --software MIB FILE an XP SOFTWARE hive of about MIB MiB, most of
 //                                     it classes, as real ones are (8 KiB for 0)
-//   make_fixtures --dirty-software MIB DIR  such a SOFTWARE that Windows did not finish
-//                                     writing, and its LOG1 whose one entry rewrites every page
+//   make_fixtures --dirty-software MIB DIR [EVERY]  such a SOFTWARE that Windows did not
+//                                     finish writing, and its LOG1 whose one entry rewrites
+//                                     every page (or every EVERYth)
 //   make_fixtures --shadow-copies N VOLUME OLD  N shadow copies written into the NTFS
 //                                     VOLUME, the newest holding what OLD, the same volume
 //                                     before, held where they differ (written in blocks that are
@@ -70,11 +71,13 @@ void WriteLargeSoftware(const std::filesystem::path& file, int mebibytes) {
   WriteRegfFile(file, root, "\\SystemRoot\\System32\\Config\\SOFTWARE");
 }
 
-void WriteDirtySoftware(const std::filesystem::path& dir, int mebibytes) {
+void WriteDirtySoftware(const std::filesystem::path& dir, int mebibytes, int every) {
   WriteLargeSoftware(dir / "SOFTWARE", mebibytes);
   const std::string after = ReadBytes(dir / "SOFTWARE");
   std::string before = after;
-  for (std::size_t at = 4096 + 4095; at < before.size(); at += 4096) before[at] = static_cast<char>(~before[at]);
+  for (std::size_t at = 4096 + 4095; at < before.size(); at += 4096 * static_cast<std::size_t>(every)) {
+    before[at] = static_cast<char>(~before[at]);
+  }
   const DirtyHive dirty = NewFormatLogs({before, after}, {0});
   WriteBytes(dir / "SOFTWARE", dirty.primary);
   WriteBytes(dir / "SOFTWARE.LOG1", dirty.logs[0]);
@@ -112,8 +115,8 @@ int main(int argc, char** argv) {
     WriteLargeSoftware(argv[3], std::stoi(argv[2]));
     return 0;
   }
-  if (argc == 4 && std::string(argv[1]) == "--dirty-software") {
-    WriteDirtySoftware(argv[3], std::stoi(argv[2]));
+  if ((argc == 4 || argc == 5) && std::string(argv[1]) == "--dirty-software") {
+    WriteDirtySoftware(argv[3], std::stoi(argv[2]), argc == 5 ? std::stoi(argv[4]) : 1);
     return 0;
   }
   if (argc == 5 && std::string(argv[1]) == "--shadow-copies") {
