@@ -21,10 +21,12 @@ std::string Written(const std::optional<std::time_t>& when, const char* format) 
 
 }  // namespace
 
-std::shared_ptr<HiveFile> ReadHive(FileTree& tree, const std::string& file, Kind kind, std::string shown) {
+std::shared_ptr<HiveFile> ReadHive(FileTree& tree, const std::string& file, Kind kind, std::string shown,
+                                   std::optional<MemoryFile> bytes) {
   if (shown.empty()) shown = tree.Shown(file);
-  if (kind == Kind::Win9xRegistry) return OpenCregFile(tree.ReadAll(file, kLargestRegistryFile), shown);
-  return OpenNtHiveFile(tree.ReadAll(file, kLargestRegistryFile), shown, [&tree, file] {
+  if (!bytes) bytes = tree.ReadAll(file, kLargestRegistryFile);
+  if (kind == Kind::Win9xRegistry) return OpenCregFile(std::move(*bytes), shown);
+  return OpenNtHiveFile(std::move(*bytes), shown, [&tree, file] {
     std::vector<HiveLogFile> logs;
     for (const std::string& log : TransactionLogs(tree, file)) {
       try {

@@ -51,6 +51,8 @@ void ReadFirstOf(RegistryBuilder& builder, const CandidateStages& stages, bool l
 // A registry file of a tree, read where it lies; an NT hive's logs beside it
 // are read only when it needs them. `shown` names it where the user named it
 // otherwise than the tree does.
-std::shared_ptr<HiveFile> ReadHive(FileTree& tree, const std::string& file, Kind kind, std::string shown = "");
+// `bytes`, where given, are the file's as read already.
+std::shared_ptr<HiveFile> ReadHive(FileTree& tree, const std::string& file, Kind kind, std::string shown = "",
+                                   std::optional<MemoryFile> bytes = std::nullopt);
 
 }  // namespace taloveric

@@ -70,10 +70,12 @@ void MountControlSet(MountedRegistry& registry, HiveFile& hive) {
 
 }  // namespace
 
-void RegistryBuilder::AddExport(const fs::path& file) {
-  unicodeExport_ = LoadRegFile(file, Memory(), given_.value_or(CodePage())) || unicodeExport_;
-  files_.push_back(file.string());
-  sourceFiles_.push_back({file.string(), {}, "", ""});
+void RegistryBuilder::AddExport(const SourceFile& file) {
+  const std::string name = file.Path().string();
+  unicodeExport_ = LoadRegText(file.ReadText(kRegFileLimit, "a .reg export"), name, Memory(), given_.value_or(CodePage())) ||
+                   unicodeExport_;
+  files_.push_back(name);
+  sourceFiles_.push_back({name, {}, "", ""});
 }
 
 void RegistryBuilder::AddExportText(std::string_view text, std::string_view name) {

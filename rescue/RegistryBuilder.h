@@ -14,6 +14,7 @@
 
 #include "platform/HiveFile.h"
 #include "platform/memory/MemoryRegistry.h"
+#include "platform/posix/RegularFile.h"
 #include "rescue/Sources.h"
 
 namespace taloveric {
@@ -26,7 +27,7 @@ class RegistryBuilder {
   // `given`: the code page the user says the installation used (--codepage).
   explicit RegistryBuilder(std::optional<CodePage> given) : given_(std::move(given)) {}
 
-  void AddExport(const std::filesystem::path& file);
+  void AddExport(const SourceFile& file);
   void AddExportText(std::string_view text, std::string_view name);
 
   // The code page the installation's text is in: the one given, else the

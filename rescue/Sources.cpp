@@ -90,23 +90,18 @@ std::vector<std::string> OpenedSources::AllWarnings() const {
   return all;
 }
 
-Kind DetectKind(const fs::path& file) {
+Kind KindOfSource(const SourceFile& file) {
   // A disk or partition itself is read as an image is, read-only.
-  struct stat info {};
-  if (::stat(file.c_str(), &info) == 0 && S_ISBLK(info.st_mode)) {
-    if (::access(file.c_str(), R_OK) != 0) {
-      throw SourceError(file.string() + ": cannot be opened for reading: " + std::strerror(errno) +
-                        " (reading a disk needs read permission on it: root, or the disk group)");
-    }
-    return Kind::RawDisk;
-  }
-  const Kind kind = KindOf(ReadHead(file, kKindBytes), file.filename().string());
-  if (const std::string what = NotReadBecause(kind); !what.empty()) throw SourceError(file.string() + ": " + what);
+  if (file.IsDisk()) return Kind::RawDisk;
+  const Kind kind = KindOf(file.Head(), file.Path().filename().string());
+  if (const std::string what = NotReadBecause(kind); !what.empty()) throw SourceError(file.Path().string() + ": " + what);
   if (kind == Kind::Unknown) {
-    throw SourceError(file.string() + ": neither a .reg export nor a Windows registry file nor a disk image");
+    throw SourceError(file.Path().string() + ": neither a .reg export nor a Windows registry file nor a disk image");
   }
   return kind;
 }
+
+Kind DetectKind(const fs::path& file) { return KindOfSource(SourceFile(file)); }
 
 OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optional<std::string>& user,
                           const Chooser& choose, std::optional<unsigned> install,
@@ -138,11 +133,13 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       }
       continue;
     }
-    const Kind kind = DetectKind(source);
+    // Opened once: what it is, and all that is read of it, come through this.
+    const SourceFile file(source);
+    const Kind kind = KindOfSource(file);
     if (IsDisk(kind)) {
       if (sources.size() > 1) throw SourceError(source.string() + ": a disk image must be the only source");
       folder = image = true;
-      const DiskImageHandle disk = OpenDiskImage(source);
+      const DiskImageHandle disk = OpenDiskImage(file);
       std::vector<std::string> notes;
       const std::vector<InstallationOn> found = InstallationsOn(*disk, source, notes);
       for (std::string& note : notes) builder.Note(std::move(note));
@@ -174,7 +171,7 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
     if (kind == Kind::FirmwareTable) {
       if (firmware) throw SourceError(source.string() + ": a second firmware table; name one");
       // A table is a hundred bytes; far less than this.
-      firmware = ReadMsdm(ReadRegularFile(source, 64u << 10, "an ACPI table"));
+      firmware = ReadMsdm(file.ReadText(64u << 10, "an ACPI table"));
       firmwareFile = source.string();
       if (!firmware->problem.empty()) {
         builder.Warn(source.string() + ": an ACPI MSDM table that is not trusted: " + firmware->problem);
@@ -188,13 +185,14 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       throw SourceError(firstExport->string() + ": .reg exports and registry files cannot be read together");
     }
     if (kind == Kind::RegExport) {
-      builder.AddExport(source);
+      builder.AddExport(file);
     } else {
       builder.AddNamed(
           [&] {
-            // Read in the folder it is in, where its logs are.
+            // Its logs are read in the folder it is in.
             HostTree beside(source.has_parent_path() ? source.parent_path() : fs::path("."));
-            return ReadHive(beside, source.filename().string(), kind, source.string());
+            return ReadHive(beside, source.filename().string(), kind, source.string(),
+                            file.ReadAll(kLargestRegistryFile, "a registry file"));
           },
           source.string(), {source.string(), {}, "", ""}, kind);
     }

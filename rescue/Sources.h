@@ -14,6 +14,7 @@
 #include "platform/AcpiMsdm.h"
 #include "platform/MountedRegistry.h"
 #include "platform/offline/FileKinds.h"
+#include "platform/posix/RegularFile.h"
 #include "report/Findings.h"
 
 namespace taloveric {
@@ -23,6 +24,8 @@ namespace taloveric {
 // for what is named but not read (an archive, a locked BitLocker volume),
 // for any other file, and for FIFOs and folders before reading them.
 Kind DetectKind(const std::filesystem::path& file);
+// The same of a source already open.
+Kind KindOfSource(const SourceFile& file);
 
 // Asked to pick one of several (user profiles, installations on a disk),
 // `question` saying of what; nullopt when nobody can answer.

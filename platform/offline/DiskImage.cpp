@@ -1,70 +1,21 @@
 #include "platform/offline/DiskImage.h"
 
-#include <libqcow.h>
-
 #include <ctime>
 #include <memory>
 #include <set>
 
 #include "platform/HiveFile.h"
 #include "platform/Unicode.h"
+#include "platform/offline/Containers.h"
 #include "platform/offline/FileKinds.h"
 #include "platform/offline/ImageParts.h"
 #include "platform/offline/ImageTree.h"
 #include "platform/offline/TskImage.h"
-#include "platform/offline/VdiDisk.h"
 
 namespace taloveric {
 namespace fs = std::filesystem;
 
 namespace {
-
-// A QCOW2 disk (QEMU's), which The Sleuth Kit does not read itself: libqcow reads it.
-class QcowSource : public ByteSource {
- public:
-  QcowSource(libqcow_file_t* file, std::uint64_t size) : file_(file), size_(size) {}
-  ~QcowSource() override {
-    libqcow_file_close(file_, nullptr);
-    libqcow_file_free(&file_, nullptr);
-  }
-  std::uint64_t Size() const override { return size_; }
-  long long Read(std::uint64_t offset, char* buffer, std::size_t size) override {
-    return libqcow_file_read_buffer_at_offset(file_, buffer, size, static_cast<off64_t>(offset), nullptr);
-  }
-
- private:
-  libqcow_file_t* file_;
-  std::uint64_t size_;
-};
-
-// Opens a QCOW2 disk for The Sleuth Kit; null with `why` set when it cannot.
-TSK_IMG_INFO* OpenQcow(const fs::path& path, std::string& why) {
-  libqcow_file_t* file = nullptr;
-  libqcow_error_t* error = nullptr;
-  size64_t size = 0;
-  if (libqcow_file_initialize(&file, &error) != 1 ||
-      libqcow_file_open(file, path.c_str(), LIBQCOW_OPEN_READ, &error) != 1 ||
-      libqcow_file_get_media_size(file, &size, &error) != 1) {
-    char text[256] = "not a readable QCOW2 disk";
-    if (error != nullptr) libqcow_error_sprint(error, text, sizeof text);
-    libqcow_error_free(&error);
-    if (file != nullptr) libqcow_file_free(&file, nullptr);
-    why = text;
-    return nullptr;
-  }
-  return OpenAsImage(std::make_unique<QcowSource>(file, size), why);
-}
-
-// A VirtualBox disk, read by VdiDisk.
-class VdiSource : public ByteSource {
- public:
-  explicit VdiSource(const fs::path& path) : disk_(path) {}
-  std::uint64_t Size() const override { return disk_.Size(); }
-  long long Read(std::uint64_t offset, char* buffer, std::size_t size) override { return disk_.Read(offset, buffer, size); }
-
- private:
-  VdiDisk disk_;
-};
 
 // "FAT32", "NTFS" ...
 std::string FileSystemName(TSK_FS_INFO* fileSystem) {
@@ -91,16 +42,14 @@ struct DiskImage::Opened {
   std::unique_ptr<TSK_VS_INFO, VolumesClose> volumes;
 };
 
-DiskImage::DiskImage(const fs::path& image) : opened_(std::make_unique<Opened>()) {
+DiskImage::DiskImage(const SourceFile& file) : opened_(std::make_unique<Opened>()) {
+  const fs::path& image = file.Path();
+  // A disk itself has nothing of a container's; an image's first bytes tell its kind.
+  const Kind container = file.IsDisk() ? Kind::RawDisk : KindOf(file.Head(), image.filename().string());
+  CheckDiskImageFiles(image, file.Head());
   std::string why;
-  const Kind container = KindOf(CheckDiskImageFiles(image), image.filename().string());
-  opened_->disk.reset(container == Kind::Vdi     ? OpenAsImage(std::make_unique<VdiSource>(image), why)
-                      : container == Kind::Qcow2 ? OpenQcow(image, why)
-                                                 : tsk_img_open_utf8_sing(image.c_str(), TSK_IMG_TYPE_DETECT, 0));
-  if (!opened_->disk) {
-    if (why.empty()) why = TskError();
-    throw SourceError(image.string() + ": not a disk image or virtual disk that can be read (" + why + ")");
-  }
+  opened_->disk.reset(OpenAsImage(OpenContainer(file, container), why));
+  if (!opened_->disk) throw SourceError(image.string() + ": not a disk image or virtual disk that can be read (" + why + ")");
   Place disk{image.string(), {}, "", ""};
   if (const std::string format = ContainerName(container); !format.empty()) {
     disk.layers.push_back({Layer::Kind::Container, format, 0, 0, ""});

@@ -11,14 +11,15 @@
 #include <vector>
 
 #include "platform/FileTree.h"
+#include "platform/posix/RegularFile.h"
 
 namespace taloveric {
 
 class DiskImage {
  public:
-  // Opens the image and each file system on it. Throws SourceError naming
-  // the image and what is wrong.
-  explicit DiskImage(const std::filesystem::path& image);
+  // Reads the image, opened once as `image`, and each file system on it.
+  // Throws SourceError naming the image and what is wrong.
+  explicit DiskImage(const SourceFile& image);
   ~DiskImage();
   DiskImage(const DiskImage&) = delete;
   DiskImage& operator=(const DiskImage&) = delete;
@@ -41,6 +42,8 @@ class DiskImage {
 // libraries: linked into the tests, loaded by the program only when it reads
 // an image, so that reading registry files costs none of their loading.
 using DiskImageHandle = std::unique_ptr<DiskImage, void (*)(DiskImage*)>;
+DiskImageHandle OpenDiskImage(const SourceFile& image);
+// The same for a file not yet opened.
 DiskImageHandle OpenDiskImage(const std::filesystem::path& image);
 
 }  // namespace taloveric

@@ -5,7 +5,7 @@
 #include "platform/offline/DiskImage.h"
 
 // Throws SourceError, as DiskImage's constructor does.
-extern "C" taloveric::DiskImage* taloveric_open_disk_image(const std::filesystem::path* image) {
+extern "C" taloveric::DiskImage* taloveric_open_disk_image(const taloveric::SourceFile* image) {
   return new taloveric::DiskImage(*image);
 }
 

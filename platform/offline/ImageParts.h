@@ -8,11 +8,10 @@
 
 namespace taloveric {
 
-// Refuses, with a SourceError naming it, an image that holds only its changes
-// to another (a backing file or parent disk, never followed), and one whose
-// parts that the image libraries open by name (a VMDK's extents, an E01 set's
-// other segments, a split raw image's other parts) are not all regular files
-// beside it. Returns the image's first 64 KiB.
-std::string CheckDiskImageFiles(const std::filesystem::path& image);
+// Refuses, with a SourceError naming it, a QCOW2 image that holds only its
+// changes to another (a backing file, never followed), and one whose parts
+// read by name (an E01 set's other segments, a split raw image's other parts)
+// are not all regular files beside it. `head` is the image's first bytes.
+void CheckDiskImageFiles(const std::filesystem::path& image, std::string_view head);
 
 }  // namespace taloveric

@@ -3,8 +3,13 @@
 
 namespace taloveric {
 
-DiskImageHandle OpenDiskImage(const std::filesystem::path& image) {
+DiskImageHandle OpenDiskImage(const SourceFile& image) {
   return {new DiskImage(image), [](DiskImage* disk) { delete disk; }};
+}
+
+DiskImageHandle OpenDiskImage(const std::filesystem::path& image) {
+  const SourceFile file(image);
+  return OpenDiskImage(file);
 }
 
 }  // namespace taloveric

@@ -18,7 +18,7 @@ namespace {
 // link the image libraries in instead.)
 constexpr int kOwnSymbolsFirst = RTLD_DEEPBIND;
 
-using Open = DiskImage* (*)(const std::filesystem::path*);
+using Open = DiskImage* (*)(const SourceFile*);
 using Close = void (*)(DiskImage*);
 
 struct Module {
@@ -52,13 +52,18 @@ const Module& Loaded() {
 
 }  // namespace
 
-DiskImageHandle OpenDiskImage(const std::filesystem::path& image) {
+DiskImageHandle OpenDiskImage(const SourceFile& image) {
   const Module& module = Loaded();
   if (module.open == nullptr) {
-    throw SourceError(image.string() + ": disk images cannot be read, as the program's image module is missing (" +
+    throw SourceError(image.Path().string() + ": disk images cannot be read, as the program's image module is missing (" +
                       module.problem + "); reinstall taloveric");
   }
   return {module.open(&image), module.close};
+}
+
+DiskImageHandle OpenDiskImage(const std::filesystem::path& image) {
+  const SourceFile file(image);
+  return OpenDiskImage(file);
 }
 
 }  // namespace taloveric

@@ -34,7 +34,8 @@ MemoryFile MemoryFile::Copy(int fd, std::size_t size, const std::string& shown) 
   MemoryFile copy(0, shown);
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t n = ::sendfile(copy.fd_, fd, nullptr, size - done);
+    off_t from = static_cast<off_t>(done);  // from the file's start, wherever it stands
+    const ssize_t n = ::sendfile(copy.fd_, fd, &from, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) throw SourceError(shown + ": cannot be read: " + std::strerror(errno));
     if (n == 0) break;

@@ -18,7 +18,7 @@ class MemoryFile {
   // when the system gives no memory for them.
   MemoryFile(std::size_t size, const std::string& shown);
   MemoryFile(std::string_view bytes, const std::string& shown);
-  // Up to `size` bytes of the open file `fd` from where it stands, copied
+  // Up to `size` bytes of the open file `fd` from its start, copied
   // by the system without passing through the program; fewer at its end.
   // Throws SourceError naming `shown` when it cannot be read.
   static MemoryFile Copy(int fd, std::size_t size, const std::string& shown);

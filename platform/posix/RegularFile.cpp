@@ -1,10 +1,11 @@
 #include "platform/posix/RegularFile.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -17,72 +18,75 @@ namespace {
   throw SourceError(path.string() + ": " + what);
 }
 
-// An open descriptor of a regular file, closed with the object.
-class RegularFd {
- public:
-  explicit RegularFd(const std::filesystem::path& path) {
-    // Non-blocking, so that opening a FIFO does not wait for a writer.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd_ < 0) Fail(path, std::string("cannot be opened for reading: ") + std::strerror(errno));
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0) Fail(path, std::string("cannot be read: ") + std::strerror(errno));
-    if (S_ISDIR(info.st_mode)) Fail(path, "is a folder, not a file");
-    if (!S_ISREG(info.st_mode)) Fail(path, "is not a regular file (a FIFO, device or socket); copy it into a file");
-    size_ = static_cast<std::uintmax_t>(info.st_size);
-  }
-  RegularFd(const RegularFd&) = delete;
-  RegularFd& operator=(const RegularFd&) = delete;
-  ~RegularFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  std::uintmax_t size() const { return size_; }
-
-  int fd() const { return fd_; }
-
-  // Reads up to `count` bytes; fewer only at the end of the file.
-  std::string Read(const std::filesystem::path& path, std::size_t count) const {
-    std::string bytes;
-    char chunk[1 << 16];
-    while (bytes.size() < count) {
-      const ssize_t n = ::read(fd_, chunk, std::min(sizeof chunk, count - bytes.size()));
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) Fail(path, std::string("cannot be read: ") + std::strerror(errno));
-      if (n == 0) break;
-      bytes.append(chunk, static_cast<std::size_t>(n));
-    }
-    return bytes;
-  }
-
- private:
-  int fd_ = -1;
-  std::uintmax_t size_ = 0;
-};
-
-[[noreturn]] void TooLarge(const std::filesystem::path& path, std::uintmax_t limit, const std::string& what) {
-  Fail(path, "is larger than " + std::to_string(limit >> 20) + " MiB, the most " + what + " may be");
-}
-
 }  // namespace
 
-void CheckRegularFile(const std::filesystem::path& path) { RegularFd file(path); }
+SourceFile::SourceFile(std::filesystem::path path) : path_(std::move(path)) {
+  // Non-blocking, so that opening a FIFO does not wait for a writer.
+  fd_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd_ < 0) {
+    struct stat info {};
+    const int why = errno;
+    const bool disk = ::stat(path_.c_str(), &info) == 0 && S_ISBLK(info.st_mode);
+    Fail(path_, std::string("cannot be opened for reading: ") + std::strerror(why) +
+                    (disk ? " (reading a disk needs read permission on it: root, or the disk group)" : ""));
+  }
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0) Fail(path_, std::string("cannot be read: ") + std::strerror(errno));
+  if (S_ISDIR(info.st_mode)) Fail(path_, "is a folder, not a file");
+  disk_ = S_ISBLK(info.st_mode);
+  if (!disk_ && !S_ISREG(info.st_mode)) {
+    Fail(path_, "is not a regular file (a FIFO, device or socket); copy it into a file");
+  }
+  size_ = static_cast<std::uint64_t>(info.st_size);
+  if (disk_ && ::ioctl(fd_, BLKGETSIZE64, &size_) != 0) Fail(path_, std::string("cannot be read: ") + std::strerror(errno));
+  head_ = ReadAt(0, kHeadBytes);
+}
 
-std::string ReadHead(const std::filesystem::path& path, std::size_t count) { return RegularFd(path).Read(path, count); }
+SourceFile::~SourceFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
 
-std::string ReadRegularFile(const std::filesystem::path& path, std::uintmax_t limit, const std::string& what) {
-  const RegularFd file(path);
-  if (file.size() > limit) TooLarge(path, limit, what);
-  // Up to one byte past the limit, for a file that grows while it is read.
-  std::string bytes = file.Read(path, static_cast<std::size_t>(limit) + 1);
-  if (bytes.size() > limit) TooLarge(path, limit, what);
+std::string SourceFile::ReadAt(std::uint64_t offset, std::size_t count) const {
+  std::string bytes(count, '\0');
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(fd_, bytes.data() + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Fail(path_, std::string("cannot be read: ") + std::strerror(errno));
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  bytes.resize(done);
   return bytes;
 }
 
-MemoryFile ReadIntoMemory(const std::filesystem::path& path, std::uintmax_t limit, const std::string& what) {
-  const RegularFd file(path);
-  if (file.size() > limit) TooLarge(path, limit, what);
-  // The size it has as it is opened: what it grows by while it is read is
+void SourceFile::CheckSize(std::uint64_t limit, const std::string& what) const {
+  if (disk_) Fail(path_, "is a disk, not " + what);
+  if (size_ > limit) {
+    Fail(path_, "is larger than " + (limit >= (1u << 20) ? std::to_string(limit >> 20) + " MiB"
+                                                          : std::to_string(limit >> 10) + " KiB") +
+                    ", the most " + what + " may be");
+  }
+}
+
+MemoryFile SourceFile::ReadAll(std::uint64_t limit, const std::string& what) const {
+  CheckSize(limit, what);
+  // The size it had as it was opened: what it grows by while it is read is
   // not read, what it shrinks by is not kept.
-  return MemoryFile::Copy(file.fd(), static_cast<std::size_t>(file.size()), path.string());
+  return MemoryFile::Copy(fd_, static_cast<std::size_t>(size_), path_.string());
+}
+
+std::string SourceFile::ReadText(std::uint64_t limit, const std::string& what) const {
+  CheckSize(limit, what);
+  return ReadAt(0, static_cast<std::size_t>(size_));
+}
+
+std::string ReadRegularFile(const std::filesystem::path& path, std::uintmax_t limit, const std::string& what) {
+  return SourceFile(path).ReadText(limit, what);
+}
+
+MemoryFile ReadIntoMemory(const std::filesystem::path& path, std::uintmax_t limit, const std::string& what) {
+  return SourceFile(path).ReadAll(limit, what);
 }
 
 }  // namespace taloveric
