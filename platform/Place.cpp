@@ -22,11 +22,12 @@ std::string DescribeLayers(const std::vector<Layer>& layers) {
       case Layer::Kind::Container:
         continue;
       case Layer::Kind::Partition:
-        text = "partition " + std::to_string(layer.number) + " (" + layer.format + ", at byte " +
-               std::to_string(layer.offset) + ")";
+        text = "partition " + std::to_string(layer.number) + " (" + (layer.format.empty() ? "" : layer.format + ", ") +
+               "at byte " + std::to_string(layer.offset) + ")";
         break;
       case Layer::Kind::Volume:
-        text = "the disk's file system (" + layer.format + ", at byte " + std::to_string(layer.offset) + ")";
+        text = "the disk's file system (" + (layer.format.empty() ? "" : layer.format + ", ") + "at byte " +
+               std::to_string(layer.offset) + ")";
         break;
       case Layer::Kind::ShadowCopy: {
         // "2024-05-01T10:00:00Z" as "2024-05-01 10:00 UTC"

@@ -14,7 +14,7 @@ namespace taloveric {
 struct Layer {
   enum class Kind {
     Container,   // a virtual disk or forensic image: `format` is "VHDX", "VMDK", "E01" ...
-    Partition,   // `number` as Linux numbers it, `offset` its first byte, `format` its file system
+    Partition,   // `number` as Linux numbers it, `offset` its first byte, `format` its file system (empty: unread)
     Volume,      // a file system that is the whole disk, without a partition table
     ShadowCopy,  // a volume shadow copy: `number` (1 the oldest), `date` of its making
   };

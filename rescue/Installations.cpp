@@ -159,7 +159,7 @@ std::vector<InstallationOn> InstallationsOn(const DiskImage& disk, const fs::pat
     }
   }
   std::string encrypted;
-  for (const std::string& where : disk.Encrypted()) encrypted += (encrypted.empty() ? "" : ", ") + where;
+  for (const Place& where : disk.Encrypted()) encrypted += (encrypted.empty() ? "" : ", ") + DescribeLayers(where.layers);
   if (found.empty() && !encrypted.empty()) {
     throw SourceError(source.string() + ": " + encrypted + " is encrypted with BitLocker and cannot be read "
                       "until it is unlocked: unlock it with its recovery key (for example: sudo cryptsetup open "

@@ -57,13 +57,15 @@ DiskImage::DiskImage(const SourceFile& file) : opened_(std::make_unique<Opened>(
   // Each volume is told by its boot sector: a file system Windows uses is
   // opened, one BitLocker encrypts is said, any other passed over.
   const auto addFileSystem = [&](Layer layer, const auto& readBoot, const auto& open, TSK_OFF_T offset) {
-    const std::string where = layer.kind == Layer::Kind::Volume ? "the disk's file system"
-                                                                 : "partition " + std::to_string(layer.number);
     char boot[kKindBytes] = {};
     const ssize_t got = readBoot(boot, sizeof boot);
     const Kind kind = got > 0 ? KindOf(std::string_view(boot, static_cast<std::size_t>(got))) : Kind::Unknown;
     tsk_error_reset();
-    if (kind == Kind::BitLocker) encrypted_.push_back(where + " (at byte " + std::to_string(offset) + ")");
+    if (kind == Kind::BitLocker) {
+      Place encrypted = disk;
+      encrypted.layers.push_back({layer.kind, "", layer.number, static_cast<std::uint64_t>(offset), ""});
+      encrypted_.push_back(std::move(encrypted));
+    }
     const auto type = WindowsFileSystem(kind);
     TSK_FS_INFO* fileSystem = type ? open(*type) : nullptr;
     if (fileSystem == nullptr) {

@@ -28,14 +28,14 @@ class DiskImage {
   // places name the image and the layers to it.
   const std::vector<std::unique_ptr<FileTree>>& FileSystems() const { return trees_; }
   // The partitions that BitLocker encrypts, which cannot be read until they
-  // are unlocked: "partition 2 (at byte 1048576)".
-  const std::vector<std::string>& Encrypted() const { return encrypted_; }
+  // are unlocked.
+  const std::vector<Place>& Encrypted() const { return encrypted_; }
 
  private:
   struct Opened;
   std::unique_ptr<Opened> opened_;  // the image and its volumes, which the trees read through
   std::vector<std::unique_ptr<FileTree>> trees_;
-  std::vector<std::string> encrypted_;
+  std::vector<Place> encrypted_;
 };
 
 // Opens a disk image, as DiskImage's constructor does, through the image
