@@ -35,6 +35,34 @@ TEST(Console, AProfileIsPickedByItsNumberOrItsName) {
   for (const auto& [line, pick] : cases) EXPECT_EQ(ChoiceOf(line, names), pick) << line;
 }
 
+// A question asks again on a wrong answer, saying why, and takes the next;
+// the end of input ends it on a line of its own; no line is read unbounded.
+TEST(Console, AQuestionAsksAgainUntilItIsAnswered) {
+  const std::vector<std::string> names = {"partition 3 (NTFS)", "Windows.old"};
+  const std::string endless(3 << 20, 'x');
+  const struct {
+    std::string typed;
+    std::optional<std::size_t> pick;
+    const char* said;  // what the terminal shows last, or nullptr
+  } cases[] = {
+      {"C\n2\n", 1, "\"C\" is none of them; please answer with a number from 1 to 2"},
+      {std::string(5000, 'y') + "\n1\n", 0, "longer than 4096 bytes; please answer"},
+      {"", std::nullopt, "Number or name > \n"},
+      {"nope\n", std::nullopt, "is none of them; please answer with a number from 1 to 2 or a name as listed.\n"
+                                "Number or name > \n"},
+      {endless, std::nullopt, "Number or name > \n"},
+      {"windows.old", 1, nullptr},  // a last line without its end
+  };
+  for (const auto& c : cases) {
+    std::istringstream in(c.typed);
+    std::ostringstream out;
+    EXPECT_EQ(AskOneOf(in, out, "Which one?", names), c.pick) << c.typed.substr(0, 20);
+    if (c.said != nullptr) {
+      EXPECT_NE(out.str().find(c.said), std::string::npos) << out.str().substr(0, 300);
+    }
+  }
+}
+
 TEST(Console, AProfileIsAWholeNumberInRange) {
   const std::pair<const char*, std::optional<std::size_t>> cases[] = {
       {"2", 2}, {" 1 ", 1}, {"3", std::nullopt}, {"0", std::nullopt}, {"1abc", std::nullopt},

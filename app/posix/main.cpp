@@ -204,19 +204,13 @@ std::optional<int> Parse(int argc, char** argv, Options& options) {
 // terminal (a script's, or </dev/null): then nothing waits.
 std::optional<std::string> AskOnTerminal(const std::string& question, const std::vector<std::string>& names) {
   if (!::isatty(STDIN_FILENO)) return std::nullopt;
-  std::fstream tty("/dev/tty", std::ios::in | std::ios::out);
-  if (!tty) return std::nullopt;
-  tty << question << '\n';
-  for (std::size_t i = 0; i < names.size(); ++i) tty << "  " << i + 1 << ". " << VisibleBytes(names[i]) << '\n';
-  for (int wrong = 0; wrong < 5; ++wrong) {
-    tty << "Number or name > " << std::flush;
-    std::string line;
-    if (!std::getline(tty, line)) return std::nullopt;
-    if (const auto pick = ChoiceOf(line, names)) return names[*pick - 1];
-    tty << "\"" << VisibleBytes(line) << "\" is none of them; please answer with a number from 1 to " << names.size()
-        << " or a name as listed.\n";
-  }
-  return std::nullopt;  // no answer, as at the end of input
+  // Read and written as two streams: one stream both ways would seek the
+  // terminal between them, which a terminal cannot do.
+  std::ifstream in("/dev/tty");
+  std::ofstream out("/dev/tty");
+  if (!in || !out) return std::nullopt;
+  const auto pick = AskOneOf(in, out, question, names);
+  return pick ? std::optional(names[*pick]) : std::nullopt;
 }
 
 OpenedSources Open(const Options& options, const std::optional<CodePage>& given) {

@@ -21,6 +21,29 @@ std::string Trim(const std::string& s) {
 
 }  // namespace
 
+Typed ReadAnswer(std::istream& in, std::string& line) {
+  line.clear();
+  bool any = false, tooLong = false;
+  std::size_t passedOver = 0;
+  for (auto c = in.get(); c != std::istream::traits_type::eof(); c = in.get()) {
+    any = true;
+    if (c == '\n') return tooLong ? Typed::TooLong : Typed::Line;
+    if (tooLong) {
+      // No person types a megabyte without a line's end: the input is no answer at all.
+      if (++passedOver > kLongestInput) return Typed::End;
+      continue;
+    }
+    if (line.size() == kLongestAnswer) {
+      tooLong = true;
+      line.clear();
+      continue;
+    }
+    line += static_cast<char>(c);
+  }
+  if (!any) return Typed::End;
+  return tooLong ? Typed::TooLong : Typed::Line;  // a last line without its end
+}
+
 void PrintFrame(std::ostream& out, const std::u16string& title, const std::u16string& text) {
   // Lines break at LF and at CR LF; any other control character is shown.
   std::u16string shown;
@@ -61,9 +84,14 @@ int AskChoice(std::istream& in, std::ostream& out, const std::vector<std::u16str
     }
     out << " > " << std::flush;
     std::string line;
-    if (!std::getline(in, line)) {
+    const Typed typed = ReadAnswer(in, line);
+    if (typed == Typed::End) {
       out << '\n';
       return -1;
+    }
+    if (typed == Typed::TooLong) {
+      out << "That answer is longer than " << kLongestAnswer << " bytes and is no button's name.\n";
+      continue;
     }
     const std::string answer = AsciiLower(Trim(line));
     if (answer.empty() && defaultChoice >= 0) return defaultChoice;
@@ -95,6 +123,29 @@ std::optional<std::size_t> ChoiceOf(const std::string& line, const std::vector<s
   // Two that differ only by case: the name must be given as listed.
   const auto found = FindName(names, typed);
   return found ? std::optional(*found + 1) : std::nullopt;
+}
+
+std::optional<std::size_t> AskOneOf(std::istream& in, std::ostream& out, const std::string& question,
+                                    const std::vector<std::string>& names) {
+  out << question << '\n';
+  for (std::size_t i = 0; i < names.size(); ++i) out << "  " << i + 1 << ". " << VisibleBytes(names[i]) << '\n';
+  for (int wrong = 0; wrong < kMaxWrongAnswers; ++wrong) {
+    out << "Number or name > " << std::flush;
+    std::string line;
+    const Typed typed = ReadAnswer(in, line);
+    if (typed == Typed::End) {
+      out << '\n' << std::flush;
+      return std::nullopt;
+    }
+    if (typed == Typed::Line) {
+      if (const auto pick = ChoiceOf(line, names)) return *pick - 1;
+    }
+    out << (typed == Typed::TooLong ? "That answer is longer than " + std::to_string(kLongestAnswer) + " bytes"
+                                    : "\"" + VisibleBytes(line) + "\" is none of them")
+        << "; please answer with a number from 1 to " << names.size() << " or a name as listed.\n";
+  }
+  out << "No answer was given.\n" << std::flush;
+  return std::nullopt;
 }
 
 Answer ConsoleDialogs::Show(const MessageBoxRequest& box) {

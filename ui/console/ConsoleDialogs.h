@@ -31,6 +31,14 @@ void PrintFrame(std::ostream& out, const std::u16string& title, const std::u16st
 // Breaks prose into lines of at most `width` characters at its blanks.
 std::u16string WrapWords(const std::u16string& text, std::size_t width);
 
+// A line typed back, read with a bound: a line longer than kLongestAnswer
+// bytes is no answer, and what follows of it up to its end is passed over;
+// one that runs on past kLongestInput bytes without ending (/dev/zero, a
+// binary file) is the end of input, so that it costs no memory and no time.
+inline constexpr std::size_t kLongestAnswer = 4096, kLongestInput = 1 << 20;
+enum class Typed { Line, TooLong, End };
+Typed ReadAnswer(std::istream& in, std::string& line);
+
 // Asks for one of `choices`: its name or its first letter, without regard to
 // case, and nothing else; an empty line picks `defaultChoice`. Anything else
 // asks again, saying what is accepted. Returns the index of the choice, or -1
@@ -45,6 +53,13 @@ std::optional<std::size_t> ChoiceNumber(const std::string& line, std::size_t cou
 // One of `names` typed back by its number (1 for the first) or its name:
 // as listed, else without regard to case where only one is so named.
 std::optional<std::size_t> ChoiceOf(const std::string& line, const std::vector<std::string>& names);
+
+// Asks `question` of `names`, listed by number: answered by a number or a
+// name (as ChoiceOf takes them); anything else asks again, saying why and
+// what is accepted. Nullopt at the end of input (which ends the prompt's
+// line) or after several answers in a row that are none of them.
+std::optional<std::size_t> AskOneOf(std::istream& in, std::ostream& out, const std::string& question,
+                                    const std::vector<std::string>& names);
 
 // Message boxes for a run without questions: each box is printed and answered
 // with its first button (OK, or Yes), as if the user pressed Enter.
