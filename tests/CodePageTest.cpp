@@ -27,6 +27,28 @@ TEST(AnsiCodePage, EachCodePageConvertsAlone) {
   EXPECT_EQ(CodePage(1251).ToAnsi(u"\u0418\u0432\u0430\u043D \u0398"), "\xC8\xE2\xE0\xED ?");
   EXPECT_EQ(CodePage(932).FromAnsi("\x95\x5C"), u"\u8868") << "a double-byte character whose second byte is '\\'";
   EXPECT_THROW(CodePage(77777), std::invalid_argument);
+  EXPECT_THROW(CodePage(500), std::invalid_argument) << "EBCDIC is no Windows ANSI code page";
+  EXPECT_THROW(CodePage(65001), std::invalid_argument);
+}
+
+// Every Windows ANSI code page gives a text's letters back, its last one
+// included: 1255 and 1258 hold a letter back for a combining mark that may
+// follow, which the text's end must give.
+TEST(AnsiCodePage, EveryOneGivesEveryLetterBack) {
+  const std::pair<unsigned, std::string> pages[] = {
+      {874, "\xA1\xA2\xA3"}, {932, "\x82\xA0\x88\x9F"}, {936, "\xB0\xA1\xD6\xD0"}, {949, "\xB0\xA1\xC7\xD1"},
+      {950, "\xA4\xA4\xA4\xE5"}, {1250, "\xA3\xF3" "d\xBF"}, {1251, "\xC8\xE2\xE0\xED"}, {1253, "\xC1\xE8\xDE\xED"},
+      {1254, "\xC7\xFE\xF0"}, {1255, "\xF9\xEC\xE5\xED"}, {1256, "\xC7\xE1\xDA"}, {1257, "\xC0\xE0\xFE"},
+      {1258, "Vi\xEAt Nam a"},
+  };
+
+  for (const auto& [number, letters] : pages) {
+    const CodePage page(number);
+    const std::u16string text = page.FromAnsi(letters);
+    EXPECT_EQ(text.find(u'\uFFFD'), std::u16string::npos) << number;
+    EXPECT_EQ(page.ToAnsi(text), letters) << number;
+    EXPECT_EQ(page.FromAnsi(letters.substr(letters.size() - 1)).size(), 1u) << number << ": the last letter alone";
+  }
 }
 
 TEST(AnsiCodePage, IsWindows1252) {
@@ -142,7 +164,7 @@ TEST(InstallationCodePage, TravelsWithWhatIsReadFromIt) {
     }
     std::string warnings;
     for (const std::string& warning : found.warnings) warnings += warning + "\n";
-    EXPECT_EQ(warnings.find("code page 77777 is not one this system converts; Windows-1252 stands for it") !=
+    EXPECT_EQ(warnings.find("code page 77777 is not a Windows ANSI code page; Windows-1252 stands for it") !=
                   std::string::npos,
               c.read == 1252)
         << c.codePage;

@@ -65,6 +65,12 @@ class Converter {
         out += replacement;
       }
     }
+    // What the conversion holds back (in 1255 and 1258 a letter, for a
+    // combining mark that may follow) is given at the text's end.
+    char* to = buffer;
+    std::size_t room = sizeof buffer;
+    ::iconv(handle_, nullptr, nullptr, &to, &room);
+    out.append(buffer, static_cast<std::size_t>(to - buffer));
     return out;
   }
 
@@ -95,6 +101,13 @@ CodePage::CodePage() : number_(1252) {}
 
 CodePage::CodePage(unsigned number) : number_(number) {
   if (number == 1252) return;
+  // Windows' ANSI code pages: Thai, Japanese, Chinese (simplified and
+  // traditional), Korean, and 1250 to 1258. Any other (500, EBCDIC; 65001,
+  // UTF-8) is no code page a registry's text was kept in.
+  constexpr unsigned kAnsi[] = {874, 932, 936, 949, 950, 1250, 1251, 1253, 1254, 1255, 1256, 1257, 1258};
+  if (std::find(std::begin(kAnsi), std::end(kAnsi), number) == std::end(kAnsi)) {
+    throw std::invalid_argument("code page " + std::to_string(number) + " is not a Windows ANSI code page");
+  }
   auto conversions = std::make_shared<const Conversions>(number);
   if (!conversions->toAnsi.ok() || !conversions->fromAnsi.ok()) {
     throw std::invalid_argument("code page " + std::to_string(number) + " is not one this system converts");

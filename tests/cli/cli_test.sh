@@ -342,7 +342,7 @@ python3 -c 'import sys; open(sys.argv[1], "wb").write("\ufeffWindows Registry Ed
 contains "a Unicode export of a Russian machine: its owner" "Registered Owner: Иван" "$work/out"
 check "and --print gives its code page's bytes" 1 "$("$bin" --print "$work/ru5.reg" 2>/dev/null | grep -c $'^Registered Owner: \xC8\xE2\xE0\xED\r$')"
 "$bin" --codepage 77777 --print 2>"$work/err"
-check "an unknown code page" "2 1" "$? $(grep -c 'code page 77777 is not one this system converts' "$work/err")"
+check "an unknown code page" "2 1" "$? $(grep -c 'code page 77777 is not a Windows ANSI code page' "$work/err")"
 
 # --- scriptable output and the command line's forms
 "$bin" --format=json --user joe --output "$work/report.json" "$work/fixtures/xp" 2>/dev/null
