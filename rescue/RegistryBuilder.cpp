@@ -35,6 +35,21 @@ std::optional<RegValue> OwnValue(HiveFile& hive, HiveFile::Node key, std::string
   return hive.Value(key, name, CodePage());
 }
 
+// Whether the machine's file holds either key the report is read from.
+bool HoldsWindowsKeys(HiveFile& hive, Kind kind) {
+  const auto path = [&](std::initializer_list<std::string_view> names) {
+    HiveFile::Node at = hive.Root();
+    for (std::string_view name : names) {
+      const auto child = OwnKey(hive, at, name);
+      if (!child) return false;
+      at = *child;
+    }
+    return true;
+  };
+  if (kind == Kind::Win9xRegistry) return path({"Software", "Microsoft", "Windows", "CurrentVersion"});
+  return path({"Microsoft", "Windows", "CurrentVersion"}) || path({"Microsoft", "Windows NT", "CurrentVersion"});
+}
+
 Role RoleByKeys(const std::string& file, Kind kind, HiveFile& hive) {
   if (kind == Kind::Win9xRegistry) {
     if (OwnKey(hive, hive.Root(), ".DEFAULT")) return Role::User;
@@ -114,6 +129,13 @@ void RegistryBuilder::Add(const std::shared_ptr<HiveFile>& hive, const std::stri
   files_.push_back(shown);
   sourceFiles_.push_back(std::move(where));
   for (const std::string& caveat : hive->Caveats()) warnings_.push_back(shown + ": " + caveat);
+  if (role == Role::Machine && !HoldsWindowsKeys(*hive, kind)) {
+    warnings_.push_back(shown + ": holds neither of the keys a report is read from (" +
+                        (kind == Kind::Win9xRegistry ? "Software\\Microsoft\\Windows\\CurrentVersion), so it is no "
+                                                       "Windows 95/98/Me SYSTEM.DAT"
+                                                     : "Microsoft\\Windows\\CurrentVersion, Microsoft\\Windows "
+                                                       "NT\\CurrentVersion), so it is no Windows SOFTWARE hive"));
+  }
   for (std::string& note : hive->Notes()) notes_.push_back(std::move(note));
   MountedRegistry& registry = Mounted();
   if (kind == Kind::Win9xRegistry && role == Role::Machine) {
