@@ -140,7 +140,7 @@ void ReadInstallationFiles(RegistryBuilder& builder, std::vector<ProfileFound>& 
 }
 
 std::vector<InstallationOn> InstallationsOn(const DiskImage& disk, const fs::path& source,
-                                            std::vector<std::string>& notes) {
+                                            std::vector<std::string>& notes, std::vector<std::string>& warnings) {
   std::vector<InstallationOn> found;
   for (const auto& tree : disk.FileSystems()) {
     const std::string place = DescribeLayers(tree->PlaceOf("").layers);
@@ -166,10 +166,13 @@ std::vector<InstallationOn> InstallationsOn(const DiskImage& disk, const fs::pat
                       "--type bitlk /dev/sdXN windows, or on an image through a loop device: sudo losetup -r -P "
                       "-f --show DISK) and give the unlocked device (/dev/mapper/windows)");
   }
+  std::string problems;
+  for (const std::string& problem : disk.Problems()) problems += "; " + problem;
   if (found.empty()) {
     throw SourceError(source.string() + ": no Windows registry on this disk (looked on every partition for "
-                                        "SYSTEM.DAT and System32\\config\\SOFTWARE)");
+                                        "SYSTEM.DAT and System32\\config\\SOFTWARE)" + problems);
   }
+  warnings.insert(warnings.end(), disk.Problems().begin(), disk.Problems().end());
   if (!encrypted.empty()) notes.push_back(source.string() + ": " + encrypted + " is encrypted with BitLocker and was not read");
   return found;
 }

@@ -26,11 +26,12 @@ struct InstallationOn {
 
 // Each file system of `disk` that holds a Windows registry, in the disk's
 // order, and after each the installation an upgrade left in Windows.old.
-// Throws SourceError when there is none, naming BitLocker where it is why;
-// a partition BitLocker keeps from being read beside one that holds Windows
-// is a note.
+// Throws SourceError when there is none, naming BitLocker where it is why,
+// and what kept parts of the disk from being read; beside one that holds
+// Windows, a partition BitLocker keeps from being read is a note, what kept
+// parts from being read a warning.
 std::vector<InstallationOn> InstallationsOn(const DiskImage& disk, const std::filesystem::path& source,
-                                            std::vector<std::string>& notes);
+                                            std::vector<std::string>& notes, std::vector<std::string>& warnings);
 
 // Reads the installation `found` on `tree` into `builder` and lists its
 // profiles in `profiles`: the machine's files, and the user's of the only

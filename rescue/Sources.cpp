@@ -49,12 +49,13 @@ std::optional<std::string> Nobody(const std::string&, const std::vector<std::str
 
 void ForEachInstallation(const fs::path& source, const std::function<void(unsigned, const OpenOne&)>& each) {
   const DiskImageHandle disk = OpenDiskImage(source);
-  std::vector<std::string> notes;
-  const std::vector<InstallationOn> found = InstallationsOn(*disk, source, notes);
+  std::vector<std::string> notes, warnings;
+  const std::vector<InstallationOn> found = InstallationsOn(*disk, source, notes, warnings);
   for (std::size_t i = 0; i < found.size(); ++i) {
     each(static_cast<unsigned>(i + 1), [&](const std::optional<CodePage>& given) {
       RegistryBuilder builder(given);
       for (const std::string& note : notes) builder.Note(note);
+      for (const std::string& warning : warnings) builder.Warn(warning);
       std::vector<ProfileFound> profiles;
       ReadInstallationFiles(builder, profiles, *found[i].tree, found[i].installation,
                             source.string() + ", " + found[i].place, std::nullopt, Nobody);
@@ -140,9 +141,10 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       if (sources.size() > 1) throw SourceError(source.string() + ": a disk image must be the only source");
       folder = image = true;
       const DiskImageHandle disk = OpenDiskImage(file);
-      std::vector<std::string> notes;
-      const std::vector<InstallationOn> found = InstallationsOn(*disk, source, notes);
+      std::vector<std::string> notes, warnings;
+      const std::vector<InstallationOn> found = InstallationsOn(*disk, source, notes, warnings);
       for (std::string& note : notes) builder.Note(std::move(note));
+      for (std::string& warning : warnings) builder.Warn(std::move(warning));
       std::string list;
       std::vector<std::string> places;
       for (std::size_t i = 0; i < found.size(); ++i) {

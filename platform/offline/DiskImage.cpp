@@ -10,6 +10,7 @@
 #include "platform/offline/FileKinds.h"
 #include "platform/offline/ImageParts.h"
 #include "platform/offline/ImageTree.h"
+#include "platform/offline/PartitionTable.h"
 #include "platform/offline/TskImage.h"
 
 namespace taloveric {
@@ -38,9 +39,27 @@ std::optional<TSK_FS_TYPE_ENUM> WindowsFileSystem(Kind kind) {
 }
 
 struct DiskImage::Opened {
-  std::unique_ptr<TSK_IMG_INFO, ImageClose> disk;
-  std::unique_ptr<TSK_VS_INFO, VolumesClose> volumes;
+  UniqueImage disk;
 };
+
+namespace {
+
+// The disk as The Sleuth Kit reads it, for the partition table to be read from.
+class DiskBytes : public ByteSource {
+ public:
+  explicit DiskBytes(TSK_IMG_INFO* disk) : disk_(disk) {}
+  std::uint64_t Size() const override { return static_cast<std::uint64_t>(disk_->size); }
+  long long Read(std::uint64_t offset, char* buffer, std::size_t size) override {
+    const ssize_t got = tsk_img_read(disk_, static_cast<TSK_OFF_T>(offset), buffer, size);
+    if (got < 0) tsk_error_reset();
+    return got;
+  }
+
+ private:
+  TSK_IMG_INFO* disk_;
+};
+
+}  // namespace
 
 DiskImage::DiskImage(const SourceFile& file) : opened_(std::make_unique<Opened>()) {
   const fs::path& image = file.Path();
@@ -50,59 +69,83 @@ DiskImage::DiskImage(const SourceFile& file) : opened_(std::make_unique<Opened>(
   std::string why;
   opened_->disk.reset(OpenAsImage(OpenContainer(file, container), why));
   if (!opened_->disk) throw SourceError(image.string() + ": not a disk image or virtual disk that can be read (" + why + ")");
-  Place disk{image.string(), {}, "", ""};
+  TSK_IMG_INFO* disk = opened_->disk.get();
+  DiskBytes bytes(disk);
+  Place whole{image.string(), {}, "", ""};
   if (const std::string format = ContainerName(container); !format.empty()) {
-    disk.layers.push_back({Layer::Kind::Container, format, 0, 0, ""});
+    whole.layers.push_back({Layer::Kind::Container, format, 0, 0, ""});
   }
   // Each volume is told by its boot sector: a file system Windows uses is
-  // opened, one BitLocker encrypts is said, any other passed over.
-  const auto addFileSystem = [&](Layer layer, const auto& readBoot, const auto& open, TSK_OFF_T offset) {
+  // opened, one BitLocker encrypts is said, any other named by what it is.
+  const auto addVolume = [&](Layer layer, const std::string& purpose) {
     char boot[kKindBytes] = {};
-    const ssize_t got = readBoot(boot, sizeof boot);
+    const long long got = bytes.Read(layer.offset, boot, sizeof boot);
     const Kind kind = got > 0 ? KindOf(std::string_view(boot, static_cast<std::size_t>(got))) : Kind::Unknown;
-    tsk_error_reset();
-    if (kind == Kind::BitLocker) {
-      Place encrypted = disk;
-      encrypted.layers.push_back({layer.kind, "", layer.number, static_cast<std::uint64_t>(offset), ""});
-      encrypted_.push_back(std::move(encrypted));
-    }
+    Place place = whole;
+    place.layers.push_back(layer);
     const auto type = WindowsFileSystem(kind);
-    TSK_FS_INFO* fileSystem = type ? open(*type) : nullptr;
-    if (fileSystem == nullptr) {
-      tsk_error_reset();
+    if (kind == Kind::BitLocker) encrypted_.push_back(place);
+    if (!type) {
+      others_.push_back({place, kind == Kind::BitLocker ? "BitLocker" : purpose});
       return;
     }
-    layer.format = FileSystemName(fileSystem);
-    layer.offset = static_cast<std::uint64_t>(fileSystem->offset);
-    Place place = disk;
-    place.layers.push_back(std::move(layer));
+    TSK_FS_INFO* fileSystem = tsk_fs_open_img(disk, static_cast<TSK_OFF_T>(layer.offset), *type);
+    if (fileSystem == nullptr) {
+      const std::string said = kind == Kind::Ntfs ? "NTFS" : kind == Kind::ExFat ? "exFAT" : "FAT";
+      problems_.push_back(Describe(place) + " says it holds " + said + ", but its file system cannot be read (" +
+                          TskError() + ")");
+      others_.push_back({place, said + ", unreadable"});
+      return;
+    }
+    place.layers.back().format = FileSystemName(fileSystem);
     trees_.push_back(std::make_unique<ImageTree>(fileSystem, std::move(place)));
   };
-  opened_->volumes.reset(tsk_vs_open(opened_->disk.get(), 0, TSK_VS_TYPE_DETECT));
-  if (opened_->volumes) {
-    int number = 0;
-    std::set<TSK_DADDR_T> starts;  // a partition the table lists twice is read once
-    for (TSK_PNUM_T i = 0; i < opened_->volumes->part_count; ++i) {
-      const TSK_VS_PART_INFO* part = tsk_vs_part_get(opened_->volumes.get(), i);
-      if (part == nullptr || (part->flags & TSK_VS_PART_FLAG_ALLOC) == 0) continue;
-      ++number;
-      if (!starts.insert(part->start).second) continue;
-      const auto readBoot = [&](char* buffer, std::size_t size) { return tsk_vs_part_read(part, 0, buffer, size); };
-      const auto open = [&](TSK_FS_TYPE_ENUM type) { return tsk_fs_open_vol(part, type); };
-      addFileSystem({Layer::Kind::Partition, "", static_cast<unsigned>(number), 0, ""}, readBoot, open,
-                    static_cast<TSK_OFF_T>(part->start * opened_->volumes->block_size));
+  char sector[kKindBytes] = {};
+  const long long got = bytes.Read(0, sector, sizeof sector);
+  const Kind start = got > 0 ? KindOf(std::string_view(sector, static_cast<std::size_t>(got))) : Kind::Unknown;
+  const PartitionTable table = WindowsFileSystem(start) || start == Kind::BitLocker ? PartitionTable{}
+                                                                                       : ReadPartitionTable(bytes);
+  for (const std::string& problem : table.problems) problems_.push_back(image.string() + ": " + problem);
+  if (table.scheme == PartitionTable::Scheme::None) {
+    addVolume({Layer::Kind::Volume, "", 0, 0, ""}, "");
+    return;
+  }
+  std::set<std::uint64_t> starts;  // a partition the table lists twice is read once
+  for (const Partition& partition : table.partitions) {
+    const Layer layer{Layer::Kind::Partition, "", partition.number, partition.offset, ""};
+    if (partition.offset >= bytes.Size()) {
+      Place place = whole;
+      place.layers.push_back(layer);
+      pastTheEnd_.push_back(place);
+      continue;
     }
-  } else {
-    tsk_error_reset();
-    const auto readBoot = [&](char* buffer, std::size_t size) {
-      return tsk_img_read(opened_->disk.get(), 0, buffer, size);
-    };
-    const auto open = [&](TSK_FS_TYPE_ENUM type) { return tsk_fs_open_img(opened_->disk.get(), 0, type); };
-    addFileSystem({Layer::Kind::Volume, "", 0, 0, ""}, readBoot, open, 0);
+    if (!starts.insert(partition.offset).second) continue;
+    if (partition.size > bytes.Size() - partition.offset) {
+      Place place = whole;
+      place.layers.push_back(layer);
+      cutShort_.push_back(place);
+    }
+    addVolume(layer, PartitionPurpose(partition));
+  }
+  // What lies past the image's end, whole or in part, is said once.
+  const auto list = [](const std::vector<Place>& places) {
+    std::string out;
+    for (const Place& place : places) out += (out.empty() ? "" : ", ") + DescribeLayers(place.layers);
+    return out;
+  };
+  std::string past;
+  if (!cutShort_.empty()) past = list(cutShort_) + (cutShort_.size() > 1 ? " end" : " ends") + " past the image's end";
+  if (!pastTheEnd_.empty()) {
+    past += (past.empty() ? "" : ", and ") + list(pastTheEnd_) + (pastTheEnd_.size() > 1 ? " lie" : " lies") +
+            " wholly past it";
+  }
+  if (!past.empty()) {
+    problems_.push_back(image.string() + ": " + past + " (the image holds " + std::to_string(bytes.Size()) +
+                        " bytes): it may be cut short, or still being copied");
   }
 }
 
-// The trees go before the volumes and the image they read through.
+// The trees go before the image they read through.
 DiskImage::~DiskImage() { trees_.clear(); }
 
 }  // namespace taloveric

@@ -30,12 +30,25 @@ class DiskImage {
   // The partitions that BitLocker encrypts, which cannot be read until they
   // are unlocked.
   const std::vector<Place>& Encrypted() const { return encrypted_; }
+  // Every volume that is no file system read, and what it is as people know
+  // it ("EFI system", "Microsoft reserved", "BitLocker"; empty when nothing
+  // says).
+  struct Other {
+    Place place;
+    std::string what;
+  };
+  const std::vector<Other>& Others() const { return others_; }
+  // What keeps part of the disk from being read: partitions past the
+  // image's end, a file system that cannot be opened, a table that lies.
+  const std::vector<std::string>& Problems() const { return problems_; }
 
  private:
   struct Opened;
   std::unique_ptr<Opened> opened_;  // the image and its volumes, which the trees read through
   std::vector<std::unique_ptr<FileTree>> trees_;
-  std::vector<Place> encrypted_;
+  std::vector<Place> encrypted_, pastTheEnd_, cutShort_;
+  std::vector<Other> others_;
+  std::vector<std::string> problems_;
 };
 
 // Opens a disk image, as DiskImage's constructor does, through the image
