@@ -108,7 +108,7 @@ PartitionTable ReadPartitionTable(ByteSource& disk) {
       const std::uint64_t start = Le32(ebr, 446 + 8), sectors = Le32(ebr, 446 + 12);
       if (type != 0 && sectors != 0) table.partitions.push_back({number++, record + start * kSector, sectors * kSector, type, "", ""});
       const std::uint64_t next = Le32(ebr, 462 + 8);
-      if (static_cast<unsigned char>(ebr[462 + 4]) == 0 || next == 0) break;
+      if (static_cast<unsigned char>(ebr[462 + 4]) == 0) break;
       record = primary.offset + next * kSector;
     }
   }
