@@ -166,6 +166,11 @@ std::string Parent(const std::string& path) {
 
 }  // namespace
 
+bool IsWindowsFolder(FileTree& tree, const std::string& folder) {
+  return FileAt(tree, folder, {"system.dat"}) || FileAt(tree, folder, {"system.da0"}) ||
+         FolderAt(tree, folder, {"system32", "config"}) || FileAt(tree, folder, {"repair", "software"});
+}
+
 std::optional<std::string> SamePath(FileTree& tree, const std::string& path) {
   std::string at;
   for (std::size_t from = 0; from <= path.size();) {

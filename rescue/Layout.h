@@ -40,6 +40,11 @@ struct Installation {
 // saying what could not be read; `named` is how the user named `start`.
 Installation FindInstallation(FileTree& tree, const std::string& start, const std::string& named);
 
+// Whether `folder` is a Windows folder itself (it holds SYSTEM.DAT, its
+// backups, or System32\config), whose installation is read from the folder
+// above it too.
+bool IsWindowsFolder(FileTree& tree, const std::string& folder);
+
 // The regular file at `path` of another tree, its names matched without
 // regard to case: the same file in an earlier copy of the tree.
 std::optional<std::string> SamePath(FileTree& tree, const std::string& path);

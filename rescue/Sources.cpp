@@ -77,10 +77,34 @@ std::optional<unsigned> ReadAnsiCodePage(Registry& registry) {
   return static_cast<unsigned>(*number);
 }
 
-std::optional<fs::path> SourceWrittenOnto(const std::vector<fs::path>& sources, const fs::path& target) {
+std::optional<std::string> SourceWrittenOnto(const std::vector<fs::path>& sources, const fs::path& target) {
+  const auto within = [&](const fs::path& place) {
+    const auto id = IdOf(place);
+    return id && IsWithin(target, *id);
+  };
   for (const fs::path& source : sources) {
-    const auto id = IdOf(source);
-    if (id && IsWithin(target, *id)) return source;
+    std::error_code ec;
+    struct stat info {};
+    const bool disk = ::stat(source.c_str(), &info) == 0 && S_ISBLK(info.st_mode);
+    if (fs::is_directory(source, ec)) {
+      if (within(source)) return "into the source folder " + source.string();
+      // The folder its installation is read from too, as OpenSources reads
+      // it: above a Windows folder.
+      const fs::path at = InstallationFolder(Normal(source));
+      HostTree tree(at);
+      if (at.has_relative_path() && IsWindowsFolder(tree, "") && within(at.parent_path())) {
+        return "into " + at.parent_path().string() + ", which the installation named at " + source.string() +
+               " is read from";
+      }
+    } else if (within(source)) {
+      return "onto the source " + source.string();
+    } else if (disk) {
+      const auto device = DeviceOf(target);
+      const std::vector<dev_t> devices = DevicesOfDisk(info.st_rdev);
+      if (device && std::find(devices.begin(), devices.end(), *device) != devices.end()) {
+        return "onto the disk " + source.string() + ", on a file system of its";
+      }
+    }
   }
   return std::nullopt;
 }

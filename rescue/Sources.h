@@ -70,11 +70,15 @@ OpenedSources OpenSources(const std::vector<std::filesystem::path>& sources, con
                           const Chooser& choose, std::optional<unsigned> install = std::nullopt,
                           const std::optional<CodePage>& given = std::nullopt);
 
-// The source among `sources` that writing `target` would write onto: the
-// source it is, however named, or the folder source it lies in (a file that
-// need not exist yet, or a folder). Nullopt when it is none.
-std::optional<std::filesystem::path> SourceWrittenOnto(const std::vector<std::filesystem::path>& sources,
-                                                       const std::filesystem::path& target);
+// What of the sources writing `target` (a file that need not exist yet, or
+// a folder) would write onto, said as "into the source folder X", "onto the
+// source X", "into X, which the installation named at Y is read from" or
+// "onto the disk X"; nullopt when it is none. Everything read counts: each
+// source however named, a folder source and the folder its installation is
+// read from (the disk's root above a Windows folder, or above System32), and
+// any file system on a disk that is a source or holds one.
+std::optional<std::string> SourceWrittenOnto(const std::vector<std::filesystem::path>& sources,
+                                             const std::filesystem::path& target);
 
 // Opens a disk image once and hands each of its installations to `each`,
 // by its number, with what opens it (throwing SourceError when it cannot be

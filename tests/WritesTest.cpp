@@ -10,11 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <future>
+#include <iostream>
 
 #include "platform/offline/DiskImage.h"
 #include "platform/posix/PosixFiles.h"
 #include "rescue/Sources.h"
+#include "support/Shell.h"
 #include "support/TempFolder.h"
 
 namespace taloveric {
@@ -35,29 +38,74 @@ std::string Kind(const fs::path& path) {
 TEST(Writes, OntoASourceAreFoundHoweverTheTargetIsSpelt) {
   TempFolder root;
   fs::create_directories(root / "disk/WINDOWS");
+  fs::create_directories(root / "xp/WINDOWS/System32/config");
   fs::create_directories(root / "elsewhere");
   WriteBytes(root / "SYSTEM.DAT", "CREG");
   fs::create_hard_link(root / "SYSTEM.DAT", root / "elsewhere/hard.dat");
   fs::create_symlink(root / "SYSTEM.DAT", root / "elsewhere/soft.dat");
   fs::create_directory_symlink(root / "disk", root / "elsewhere/disk-link");
-  const std::vector<fs::path> sources = {root / "SYSTEM.DAT", root / "disk"};
+  const std::vector<fs::path> files = {root / "SYSTEM.DAT", root / "disk"};
+  const std::string file = "onto the source " + (root / "SYSTEM.DAT").string();
+  const std::string disk = "into the source folder " + (root / "disk").string();
+  // Named at its Windows folder, or inside it, the installation is read from the disk's root above it too.
+  const std::string xpRoot = "into " + (root / "xp").string() + ", which the installation named at ";
   const struct {
+    std::vector<fs::path> sources;
     fs::path target;
-    std::optional<fs::path> source;
+    std::optional<std::string> said;  // how the refusal starts
   } cases[] = {
-      {root / "SYSTEM.DAT", root / "SYSTEM.DAT"},
-      {root / "elsewhere/../SYSTEM.DAT", root / "SYSTEM.DAT"},
-      {root / "elsewhere/hard.dat", root / "SYSTEM.DAT"},
-      {root / "elsewhere/soft.dat", root / "SYSTEM.DAT"},
-      {root / "disk", root / "disk"},
-      {root / "disk/WINDOWS/Taloveric.log", root / "disk"},
-      {root / "disk/not/yet/made.json", root / "disk"},
-      {root / "elsewhere/disk-link/WINDOWS/x.json", root / "disk"},
-      {root / "elsewhere/report.json", std::nullopt},
-      {root / "SYSTEM.DAT.json", std::nullopt},
-      {root / "Taloveric.log", std::nullopt},
+      {files, root / "SYSTEM.DAT", file},
+      {files, root / "elsewhere/../SYSTEM.DAT", file},
+      {files, root / "elsewhere/hard.dat", file},
+      {files, root / "elsewhere/soft.dat", file},
+      {files, root / "disk", disk},
+      {files, root / "disk/WINDOWS/Taloveric.log", disk},
+      {files, root / "disk/not/yet/made.json", disk},
+      {files, root / "elsewhere/disk-link/WINDOWS/x.json", disk},
+      {files, root / "elsewhere/report.json", std::nullopt},
+      {files, root / "SYSTEM.DAT.json", std::nullopt},
+      {files, root / "Taloveric.log", std::nullopt},
+      {{root / "xp/WINDOWS"}, root / "xp/Taloveric.log", xpRoot + (root / "xp/WINDOWS").string()},
+      {{root / "xp/WINDOWS/System32/config"}, root / "xp/WINDOWS/report.json",
+       xpRoot + (root / "xp/WINDOWS/System32/config").string()},
+      {{root / "xp"}, root / "Taloveric.log", std::nullopt},  // a disk's root: nothing above it is read
   };
-  for (const auto& c : cases) EXPECT_EQ(SourceWrittenOnto(sources, c.target), c.source) << c.target;
+  for (const auto& c : cases) {
+    const auto said = SourceWrittenOnto(c.sources, c.target);
+    EXPECT_EQ(said.has_value(), c.said.has_value()) << c.target << ": " << said.value_or("none");
+    if (said && c.said) {
+      EXPECT_TRUE(said->starts_with(*c.said)) << *said;
+    }
+  }
+}
+
+// A disk named as a source holds every file system on it: nothing is
+// written onto it, or onto any of its partitions, mounted wherever they are.
+TEST(Writes, OntoAFileSystemOfADiskSourceAreRefused) {
+  TempFolder work;
+  const std::string image = (work / "disk.img").string(), mount = (work / "mnt").string();
+  if (::geteuid() != 0 ||
+      !testing::Shell("truncate -s 16M " + testing::Quote(image) + " && mkntfs -q -F -Q " + testing::Quote(image) +
+                      " && mkdir " + testing::Quote(mount))) {
+    GTEST_SKIP() << "needs root, for a loop device, and mkntfs";
+  }
+  std::string loop;
+  if (FILE* attached = ::popen(("losetup -r -f --show " + testing::Quote(image) + " 2>/dev/null").c_str(), "r")) {
+    char line[64] = {};
+    if (std::fgets(line, sizeof line, attached) != nullptr) loop = std::string(line, std::strcspn(line, "\n"));
+    ::pclose(attached);
+  }
+  if (loop.empty()) GTEST_SKIP() << "no loop device can be attached here";
+  // Mounted as ntfs-3g mounts it, where its own device is FUSE's.
+  if (testing::Shell("ntfs-3g -o ro " + testing::Quote(loop) + " " + testing::Quote(mount))) {
+    const auto said = SourceWrittenOnto({loop}, fs::path(mount) / "report.json");
+    EXPECT_TRUE(said && said->starts_with("onto the disk " + loop)) << said.value_or("none");
+    EXPECT_FALSE(SourceWrittenOnto({loop}, work / "report.json")) << "a file system elsewhere";
+    testing::Shell("umount " + testing::Quote(mount));
+  } else {
+    std::cout << "the loop device cannot be mounted here: the disk's devices are not compared\n";
+  }
+  testing::Shell("losetup -d " + testing::Quote(loop));
 }
 
 TEST(Writes, WhatIsNoRegularFileIsWrittenIntoNeverReplaced) {

@@ -266,9 +266,7 @@ std::optional<int> RefuseWritingOntoSources(const Options& options) {
   const auto onto = [&](const std::filesystem::path& target) -> std::optional<std::string> {
     const auto source = SourceWrittenOnto(options.sources, target);
     if (!source) return std::nullopt;
-    std::error_code ec;
-    return (std::filesystem::is_directory(*source, ec) ? "into the source folder " : "onto the source ") +
-           source->string() + ", which is only ever read";
+    return *source + ", which is only ever read";
   };
   if (options.output) {
     if (const auto source = onto(*options.output)) {
