@@ -9,8 +9,10 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 
 #include "platform/CodePage.h"
+#include "platform/offline/DiskImage.h"
 #include "report/Forms.h"
 #include "rescue/Findings.h"
 #include "rescue/Sources.h"
@@ -113,6 +115,27 @@ std::string Answer(const std::filesystem::path& source, const std::optional<std:
     }
   }
   return json;
+}
+
+// Every descriptor this process holds of `image`'s folder, once the image is
+// open and its file systems read, is open for reading only.
+void OpenedForReadingOnly(const std::string& image) {
+  const DiskImageHandle disk = OpenDiskImage(image);
+  for (const auto& tree : disk->FileSystems()) tree->List("");
+  const std::string folder = std::filesystem::path(image).parent_path().string() + "/";
+  std::size_t held = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    const std::string target = std::filesystem::read_symlink(entry.path(), ec).string();
+    if (ec || !target.starts_with(folder)) continue;
+    ++held;
+    std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
+    std::string field, flags;
+    while (info >> field >> flags && field != "flags:") {
+    }
+    EXPECT_EQ(std::stoul(flags, nullptr, 8) & O_ACCMODE, static_cast<unsigned long>(O_RDONLY)) << target;
+  }
+  EXPECT_GT(held, 0u) << image << " is read through a descriptor";
 }
 
 const Layout kLayouts[] = {
@@ -248,6 +271,7 @@ TEST_P(ParityTest, EveryRouteGivesTheSameAnswer) {
     expect.remove_prefix(std::min(expect.size(), line.size() + 1));
   }
   EXPECT_EQ(Answer(raw, layout.user, raw + onImage), folder);
+  OpenedForReadingOnly(raw);
   for (const auto& [name, make] : kContainers) {
     const std::string image = (work / name).string(), tool = std::string(make).substr(0, std::string(make).find(' '));
     if (!Shell("command -v " + tool)) {
@@ -256,6 +280,7 @@ TEST_P(ParityTest, EveryRouteGivesTheSameAnswer) {
     }
     ASSERT_TRUE(Shell("raw=" + Quote(raw) + " out=" + Quote(image) + "; " + make)) << name;
     EXPECT_EQ(Answer(image, layout.user, image + onImage), folder) << name;
+    OpenedForReadingOnly(image);
   }
   // NTFS, where Windows 7 to 11 are, written through ntfs-3g (root and FUSE).
   const std::string ntfs = (work / "ntfs.img").string();
