@@ -14,6 +14,7 @@
 #include <future>
 #include <iostream>
 
+#include "platform/ByteOrder.h"
 #include "platform/offline/DiskImage.h"
 #include "platform/posix/PosixFiles.h"
 #include "rescue/Sources.h"
@@ -220,6 +221,36 @@ TEST(DiskImageParts, ThatAreNoFilesBesideItAreRefusedAtOnce) {
                                                                       "parentCID = 0badcafe"));
        },
        "d.vmdk", "a VMDK disk that refers to a parent disk"},
+      // Its lines as libvmdk reads them: a blank before the extent's is nothing to hide behind.
+      {"a VMDK whose extent line starts with a blank, the extent a FIFO",
+       [&] {
+         WriteBytes(folder / "g.vmdk", std::string(descriptor).replace(descriptor.find("RW 80000"), 0, "  ")
+                                           .replace(descriptor.find("disk-s001") + 2, 9, "fifo-s001"));
+         fifo("fifo-s001.vmdk");
+       },
+       "g.vmdk", "its part \"fifo-s001.vmdk\" is not a regular file beside it"},
+      // A sparse VMDK's own descriptor, wherever its header says it lies: here past the first 64 KiB.
+      {"a sparse VMDK whose descriptor lies far in and names a parent",
+       [&] {
+         std::string sparse(400 * 512, '\0');
+         sparse.replace(0, 4, "KDMV");
+         PutLe32(sparse.data() + 4, 1);
+         PutLe32(sparse.data() + 8, 3);
+         PutLe64(sparse.data() + 12, 80000);  // sectors
+         PutLe64(sparse.data() + 20, 128);    // a grain's
+         PutLe64(sparse.data() + 28, 200);    // the descriptor's sector
+         PutLe64(sparse.data() + 36, 2);
+         PutLe32(sparse.data() + 44, 512);
+         PutLe64(sparse.data() + 56, 300);
+         PutLe64(sparse.data() + 64, 400);
+         sparse.replace(73, 4, "\n \r\n");
+         const std::string far = std::string(descriptor).replace(descriptor.find("parentCID=ffffffff"), 18,
+                                                                 "parentCID=0badcafe").replace(
+                                                                 descriptor.find("disk-s001"), 9, "far-ind");
+         sparse.replace(200 * 512, far.size(), far);
+         WriteBytes(folder / "far-ind.vmdk", sparse);
+       },
+       "far-ind.vmdk", "a VMDK disk that refers to a parent disk"},
       {"an E01 set whose next segment is a FIFO",
        [&] { WriteBytes(folder / "set.E01", "EVF\x09\x0D\x0A\xFF"); fifo("set.E02"); },
        "set.E01", "its part \"set.E02\" is not a regular file"},
