@@ -53,6 +53,8 @@ TEST(Program, EachWayARunEndsHasItsExitStatus) {
   testing::WriteBytes(folder / "junk.bin", std::string(4096, '\x5A'));
   std::filesystem::create_directories(folder / "taken/Taloveric.log");  // a folder where the report goes
   std::filesystem::create_directories(folder / "save");
+  testing::WriteBytes(folder / "big.msdm", "MSDM" + std::string(70 << 10, '\0'));
+  testing::WriteRegfFile(folder / "SOFTWARE", testing::XpUser("no@windows.example"), "SOFTWARE");
   const struct {
     const char* what;
     std::string arguments, typed;
@@ -66,6 +68,10 @@ TEST(Program, EachWayARunEndsHasItsExitStatus) {
       {"a source that is not there", "--print absent.reg", "", 2, "absent.reg: cannot be opened for reading"},
       {"a source with no registry", "--print junk.bin", "", 2, "junk.bin: no Windows registry"},
       {"an unknown option", "--bogus", "", 2, "unknown option '--bogus'"},
+      {"no Windows ANSI code page", "--codepage 500 --print win98", "", 2, "code page 500 is not a Windows ANSI code page"},
+      {"a firmware table too large", "--print big.msdm", "", 2, "is larger than 64 KiB, the most an ACPI table may be"},
+      {"a SOFTWARE that holds no Windows key", "--print SOFTWARE", "", 3,
+       "SOFTWARE: holds neither of the keys a report is read from"},
       {"options that exclude each other", "--print --save", "", 2, "exclude each other"},
       {"--save of the sample", "--save", "", 2, "add --sample to do so"},
       {"an inventory with a bad source", "--inventory jsonl win98 junk.bin", "", 2, "\"error\""},
