@@ -40,6 +40,9 @@ class HiveFile : public std::enable_shared_from_this<HiveFile> {
   // The value as it is stored: a Unicode registry's text stays UTF-16, for
   // the registry to hand out in its code page.
   virtual std::optional<RegValue> Value(Node key, std::string_view name, const CodePage& ansi) = 0;
+  // The names of `key`'s sub keys, in the file's order, ANSI in `ansi`.
+  // A damaged file throws SourceError.
+  virtual std::vector<std::string> ChildNames(Node key, const CodePage& ansi) = 0;
   // False once the key was deleted (only a tree in memory changes).
   virtual bool Exists(Node) { return true; }
   // What the file says of itself that the user should act on, of what it

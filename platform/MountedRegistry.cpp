@@ -92,6 +92,18 @@ RegStatus MountedRegistry::QueryValue(RegKey key, std::string_view valueName, st
   return AnswerQuery(*value, type, data, size);
 }
 
+std::optional<std::vector<std::string>> MountedRegistry::SubKeyNames(RegKey key) {
+  const auto it = handles_.find(key);
+  if (it == handles_.end()) return std::nullopt;
+  if (it->second.file == nullptr || !it->second.file->Exists(it->second.node)) return std::vector<std::string>();
+  try {
+    return it->second.file->ChildNames(it->second.node, ansi_);
+  } catch (const SourceError& error) {
+    Note(error.what());
+    return std::vector<std::string>();
+  }
+}
+
 void MountedRegistry::Note(const std::string& problem) {
   if (std::find(problems_.begin(), problems_.end(), problem) == problems_.end()) problems_.push_back(problem);
 }

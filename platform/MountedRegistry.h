@@ -30,6 +30,11 @@ class MountedRegistry : public Registry {
   // each once, in the order met.
   const std::vector<std::string>& Problems() const { return problems_; }
 
+  // The names of the open `key`'s sub keys, in its file's order; none for a
+  // key above every mount, nullopt for one that is not open. A damaged file
+  // reads as no sub keys, its problem noted.
+  std::optional<std::vector<std::string>> SubKeyNames(RegKey key);
+
   [[nodiscard]] RegStatus OpenKey(RegKey parent, std::string_view subKey, std::uint32_t options,
                                   std::uint32_t access, RegKey* result) override;
   [[nodiscard]] RegStatus QueryValue(RegKey key, std::string_view valueName, std::uint32_t* type,

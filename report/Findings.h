@@ -33,6 +33,18 @@ struct ProfileFound {
   std::string problem;               // why its file could not be read
 };
 
+// A product key the machine holds, with what it belongs to and what kind it is.
+struct FoundKey {
+  std::string belongsTo;  // "Windows 11 Professional, build 22631"; "Microsoft Office Standard 2010 (14.0)"
+  std::string file;       // the part of the registry it was read from: "machine" (SOFTWARE, SYSTEM.DAT),
+                          // "system", "firmware"
+  std::string path;       // the key and value in that file: "Microsoft\Windows NT\CurrentVersion\DigitalProductId"
+  std::string kind;       // "installed", "generic", "removed", or "none kept"
+  std::string key;        // empty for a removed key and for none kept
+  std::string note;       // what a generic key installs, and who publishes it
+  Place place;            // of the file it was read from
+};
+
 struct Findings {
   std::string named;     // the source as the user named it
   unsigned install = 1;  // which installation of the source
@@ -44,6 +56,7 @@ struct Findings {
   std::vector<Place> files;          // the files read
   std::vector<BackupRead> backups;
   std::vector<ProfileFound> profiles;  // every profile of a Windows folder or disk
+  std::vector<FoundKey> keys;         // every product key found, the installation's first
   std::optional<FirmwareKey> firmware;  // an MSDM table named among the sources
   std::string firmwareFile;
   // What is so of this installation and the user should know: where values

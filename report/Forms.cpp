@@ -177,11 +177,39 @@ std::u16string FirmwareSection(const FirmwareKey& firmware, const std::string& f
   return out;
 }
 
-std::string TextOutput(const Findings& found) {
-  std::string out = ToUtf8(ShownReport(found.info.ReportText)) + "\n";
-  if (found.nt) out += ToUtf8(NtSection(*found.nt, found.codePage));
-  if (found.firmware) out += ToUtf8(FirmwareSection(*found.firmware, found.firmwareFile));
+namespace {
+
+// Where a key was read, as the user knows it: the file and the value in it.
+std::string KeyWhere(const FoundKey& key) {
+  const std::string file = Describe(key.place);
+  return file.empty() ? key.path : file + (key.path.empty() ? "" : ", " + key.path);
+}
+
+}  // namespace
+
+std::u16string KeysSection(const Findings& found) {
+  // Shown where it says more than the report's own code line does.
+  const bool onlyTheReports = found.keys.size() == 1 && FromUtf8(found.keys[0].key) == found.info.ProductKey;
+  if (found.keys.empty() || onlyTheReports) return u"";
+  std::u16string out = u"\n-- Product keys found on this machine:\n";
+  for (const FoundKey& key : found.keys) {
+    const std::string shown = !key.key.empty()       ? key.key
+                              : key.kind == "removed" ? std::string("(none kept: a digital licence)")
+                                                      : std::string("(none kept here)");
+    out += Visible(FromUtf8(shown) + u"  " + FromUtf8(key.kind) + u"  " + found.codePage.FromAnsi(key.belongsTo)) +
+           u"\n    read from " + PathFromBytes(VisibleBytes(KeyWhere(key))) + u"\n";
+    if (!key.note.empty()) out += u"    " + Visible(FromUtf8(key.note)) + u"\n";
+  }
   return out;
+}
+
+std::u16string Sections(const Findings& found) {
+  return (found.nt ? NtSection(*found.nt, found.codePage) : u"") +
+         (found.firmware ? FirmwareSection(*found.firmware, found.firmwareFile) : u"") + KeysSection(found);
+}
+
+std::string TextOutput(const Findings& found) {
+  return ToUtf8(ShownReport(found.info.ReportText)) + "\n" + ToUtf8(Sections(found));
 }
 
 namespace {
@@ -254,7 +282,17 @@ std::string JsonOutput(const Findings& found, bool oneLine) {
                             {"oemId", OrNull(f.oemId)}, {"problem", OrNull(f.problem)}},
                            1);
   }
-  std::vector<std::string> lines, files, backups, profiles, notes, warnings, fromNt;
+  std::vector<std::string> lines, files, backups, profiles, notes, warnings, fromNt, keys;
+  for (const FoundKey& key : found.keys) {
+    keys.push_back(json.Object({{"belongsTo", Quoted(found.codePage.FromAnsi(key.belongsTo))},
+                                {"kind", Quoted(key.kind)},
+                                {"key", OrNull(key.key)},
+                                {"note", OrNull(key.note)},
+                                {"path", OrNull(key.path)},
+                                {"where", Bytes(KeyWhere(key))},
+                                {"place", PlaceObject(json, key.place, 3)}},
+                               2));
+  }
   for (const std::u16string& line : ReportLines(found.info.ReportText)) lines.push_back(Quoted(line));
   for (const Place& file : found.files) {
     // The file's path in its file system (a file here: its path), the image
@@ -297,6 +335,7 @@ std::string JsonOutput(const Findings& found, bool oneLine) {
                       {"files", json.Array(files, 1)},
                       {"backups", json.Array(backups, 1)},
                       {"profiles", json.Array(profiles, 1)},
+                      {"keys", json.Array(keys, 1)},
                       {"notes", json.Array(notes, 1)},
                       {"warnings", json.Array(warnings, 1)}},
                      0) +
@@ -314,16 +353,27 @@ std::string JsonError(const std::string& named, const std::string& error) {
 namespace {
 
 // The columns after the report's values: what NT and the firmware say.
-constexpr const char* kCsvMore[] = {"edition", "build", "installDate", "keyKind", "firmwareKey"};
+// The keys found are one field, "KEY (kind, what it belongs to); ...": a row stays one installation, as
+// a shelf's spreadsheet lists them.
+constexpr const char* kCsvMore[] = {"edition", "build", "installDate", "keyKind", "firmwareKey", "keys"};
+
+std::string KeysField(const Findings& found) {
+  std::string keys;
+  for (const FoundKey& key : found.keys) {
+    keys += (keys.empty() ? "" : "; ") + (key.key.empty() ? "(none)" : key.key) + " (" + key.kind + ", " +
+            ToUtf8(found.codePage.FromAnsi(key.belongsTo)) + ")";
+  }
+  return keys.empty() ? std::string() : CsvField(keys);
+}
 
 std::vector<std::string> CsvMore(const Findings& found) {
   const auto field = [](const std::string& text) { return text.empty() ? std::string() : CsvField(text); };
-  if (!found.nt) return {"", "", "", "", found.firmware ? field(found.firmware->key) : ""};
+  if (!found.nt) return {"", "", "", "", found.firmware ? field(found.firmware->key) : "", KeysField(found)};
   const NtInstallation& nt = *found.nt;
   const CodePage& ansi = found.codePage;
   return {field(ToUtf8(ansi.FromAnsi(nt.editionId))), field(ToUtf8(ansi.FromAnsi(nt.version.build))),
           field(nt.installDate),
-          field(KeyKindName(nt.productKey.kind)), found.firmware ? field(found.firmware->key) : ""};
+          field(KeyKindName(nt.productKey.kind)), found.firmware ? field(found.firmware->key) : "", KeysField(found)};
 }
 
 }  // namespace

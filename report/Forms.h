@@ -37,6 +37,14 @@ std::u16string NtSection(const NtInstallation& nt, const CodePage& ansi);
 // key, or why the table is not trusted.
 std::u16string FirmwareSection(const FirmwareKey& firmware, const std::string& file);
 
+// Every product key found, a line each: the key (or why there is none),
+// its kind, what it belongs to, and where it was read; nothing where the
+// report's own code line is the only key.
+std::u16string KeysSection(const Findings& found);
+
+// The sections under the report: NT's, the firmware's, the keys found.
+std::u16string Sections(const Findings& found);
+
 // The report's lines and, on an NT-family installation, NT's section: UTF-8,
 // LF line ends, control characters made visible.
 std::string TextOutput(const Findings& found);

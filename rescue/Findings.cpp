@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "collect/NtProductKey.h"
+#include "rescue/ProductKeys.h"
 #include "collect/ReadReg.h"
 #include "platform/CodePage.h"
 #include "platform/Unicode.h"
@@ -35,6 +36,21 @@ Findings Collect(OpenedSources& opened, std::string named, unsigned install,
   }
   if (!collected.keySource.empty()) found.notes.push_back("the product key was decoded from " + collected.keySource);
   found.warnings.insert(found.warnings.end(), collected.problems.begin(), collected.problems.end());
+
+  // Every key the machine holds, each where it was read.
+  KeysRead keys = ReadProductKeys(*opened.registry);
+  for (FoundKey& key : keys.keys) {
+    if (const auto part = opened.parts.find(key.file); part != opened.parts.end()) key.place = part->second;
+    found.keys.push_back(std::move(key));
+  }
+  for (const std::string& problem : keys.problems) {
+    const auto part = opened.parts.find("machine");
+    found.warnings.push_back((part != opened.parts.end() ? Describe(part->second) + ", " : std::string()) + problem);
+  }
+  if (found.firmware && !found.firmware->key.empty()) {
+    found.keys.push_back({"the computer's firmware" + (found.firmware->oemId.empty() ? std::string() : " (" + found.firmware->oemId + ")"),
+                          "firmware", "MSDM", "installed", found.firmware->key, "", {found.firmwareFile, {}, "", ""}});
+  }
 
   // A key that is of no use for a reinstallation: the firmware's stands in
   // on the saved report's code line, or the user is told where one may be.

@@ -91,6 +91,7 @@ void RegistryBuilder::AddExport(const SourceFile& file) {
                    unicodeExport_;
   files_.push_back(name);
   sourceFiles_.push_back({name, {}, "", ""});
+  parts_["machine"] = parts_["system"] = {name, {}, "", ""};
 }
 
 void RegistryBuilder::AddExportText(std::string_view text, std::string_view name) {
@@ -127,6 +128,7 @@ void RegistryBuilder::Add(const std::shared_ptr<HiveFile>& hive, const std::stri
   }
   seen_[*role] = shown;
   files_.push_back(shown);
+  if (role != Role::User) parts_[role == Role::Machine ? "machine" : "system"] = where;
   sourceFiles_.push_back(std::move(where));
   for (const std::string& caveat : hive->Caveats()) warnings_.push_back(shown + ": " + caveat);
   if (role == Role::Machine && !HoldsWindowsKeys(*hive, kind)) {
@@ -150,6 +152,8 @@ void RegistryBuilder::Add(const std::shared_ptr<HiveFile>& hive, const std::stri
     registry.Mount(kHkeyLocalMachine, "Software", hive, hive->Root());
   } else if (role == Role::System) {
     MountControlSet(registry, *hive);
+    // The rest of it (Setup, where upgrades keep the Windows before them) where Windows has it.
+    registry.Mount(kHkeyLocalMachine, "System", hive, hive->Root());
   } else {
     registry.Mount(kHkeyCurrentUser, "", hive, hive->Root());
   }
@@ -210,6 +214,7 @@ OpenedSources RegistryBuilder::Finish(std::vector<std::string> notes) {
   opened.warnings = std::move(warnings_);
   opened.backups = std::move(backups_);
   opened.sourceFiles = std::move(sourceFiles_);
+  opened.parts = std::move(parts_);
   return opened;
 }
 

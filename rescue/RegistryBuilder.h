@@ -75,6 +75,7 @@ class RegistryBuilder {
   std::vector<std::string> warnings_;
   std::vector<std::string> files_;
   std::vector<Place> sourceFiles_;
+  std::map<std::string, Place> parts_;
 };
 
 }  // namespace taloveric

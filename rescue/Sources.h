@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,7 @@ struct OpenedSources {
   std::unique_ptr<MountedRegistry> registry;
   std::vector<std::string> files;     // the files read, in order
   std::vector<Place> sourceFiles;     // the same, where they are
+  std::map<std::string, Place> parts;  // where the machine's and SYSTEM's files are: "machine", "system"
   std::vector<BackupRead> backups;    // each is among the warnings too
   std::vector<std::string> notes;     // what the user should know about the sources
   std::vector<std::string> warnings;  // what could not be read, and what the report lacks for it

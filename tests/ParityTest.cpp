@@ -106,6 +106,7 @@ std::string Answer(const std::filesystem::path& source, const std::optional<std:
   for (Place& file : found.files) alike(file);
   for (BackupRead& backup : found.backups) alike(backup.place);
   for (ProfileFound& profile : found.profiles) alike(profile.place);
+  for (FoundKey& key : found.keys) alike(key.place);
   std::string json = JsonOutput(found);
   // On an image, "disk.raw, partition ...:/WINDOWS/SYSTEM.DAT" and "disk.raw, partition ...: several ...".
   for (const std::string& named : {disk + ":/", disk + ":", disk}) {

@@ -361,8 +361,7 @@ int Run(const Options& options) {
   const std::filesystem::path folder = std::filesystem::absolute(options.folder, ec);
   PosixFiles files(ec ? options.folder : folder.lexically_normal());
   for (const std::string& note : found.notes) Say(note);
-  const std::u16string appendix = (found.nt ? NtSection(*found.nt, found.codePage) : u"") +
-                                  (found.firmware ? FirmwareSection(*found.firmware, found.firmwareFile) : u"");
+  const std::u16string appendix = Sections(found);
 
   int status = 0;
   std::optional<InstallInfo> shown;

@@ -109,6 +109,15 @@ std::optional<RegValue> MemoryHive::Value(Node key, std::string_view name, const
   return RegValue{entry.type, bytes_.substr(entry.data, entry.dataSize), entry.utf16};
 }
 
+std::vector<std::string> MemoryHive::ChildNames(Node key, const CodePage&) {
+  std::vector<std::string> names;
+  for (std::size_t i = 1; i < entries_.size(); ++i) {
+    const Entry& entry = entries_[i];
+    if (entry.kind == Kind::Key && entry.owner == key && !entry.deleted) names.emplace_back(NameOf(entry));
+  }
+  return names;
+}
+
 bool MemoryHive::Exists(Node key) {
   for (Node at = key;; at = entries_[at].owner) {
     if (entries_[at].deleted) return false;

@@ -20,6 +20,7 @@ class MemoryHive : public HiveFile {
   // Names are kept as they were given, in ANSI; `ansi` is not needed.
   std::optional<Node> Child(Node key, std::string_view name, const CodePage& ansi) override;
   std::optional<RegValue> Value(Node key, std::string_view name, const CodePage& ansi) override;
+  std::vector<std::string> ChildNames(Node key, const CodePage& ansi) override;
   bool Exists(Node key) override;
 
   // Building. Paths are backslash-separated below `from`; MakeKey creates the

@@ -153,6 +153,17 @@ class CregFile : public HiveFile {
     return std::nullopt;
   }
 
+  std::vector<std::string> ChildNames(Node key, const CodePage&) override {
+    std::vector<std::string> names;
+    int index = 0;
+    for (std::size_t child = Le32(bytes_, kBlock + keys_.at(key).entry + 16); child != kNone;
+         child = Le32(bytes_, kBlock + child + 20), ++index) {
+      const auto known = names_.find(DataId(bytes_, child));
+      names.push_back(known != names_.end() ? known->second : NameOf(SubKey(key, index).get()));
+    }
+    return names;
+  }
+
   std::optional<RegValue> Value(Node key, std::string_view name, const CodePage&) override {
     libcreg_key_t* owner = keys_.at(key).key.get();
     int count = 0;

@@ -99,6 +99,19 @@ class NtHiveFile : public HiveFile {
     return std::nullopt;
   }
 
+  std::vector<std::string> ChildNames(Node key, const CodePage& ansi) override {
+    errno = 0;
+    const Malloced<hive_node_h> children(hivex_node_children(hive_.get(), key));
+    if (!children) Fail("a key's sub keys");
+    std::vector<std::string> names;
+    for (const hive_node_h* child = children.get(); *child != 0; ++child) {
+      const Malloced<char> childName(hivex_node_name(hive_.get(), *child));
+      if (!childName) Fail("a key's name");
+      names.push_back(ansi.ToAnsi(FromUtf8(childName.get())));
+    }
+    return names;
+  }
+
   std::optional<RegValue> Value(Node key, std::string_view name, const CodePage& ansi) override {
     errno = 0;
     const Malloced<hive_value_h> values(hivex_node_values(hive_.get(), key));
