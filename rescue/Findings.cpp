@@ -11,11 +11,32 @@
 
 namespace taloveric {
 
+namespace {
+
+// The key of the Windows before this one: the previous installation's own
+// (Windows.old), else the newest the upgrades kept; null when neither is an
+// installed key.
+const FoundKey* EarlierWindowsKey(const Findings& found, const OpenedSources& opened) {
+  for (const FoundKey& key : opened.previousKeys) {
+    if (key.kind == "installed" && key.path.find("DigitalProductId") != std::string::npos) {
+      for (const FoundKey& listed : found.keys) {
+        if (listed.path == key.path && listed.belongsTo == key.belongsTo) return &listed;
+      }
+    }
+  }
+  for (const FoundKey& key : found.keys) {
+    if (key.kind == "installed" && key.file == "system") return &key;  // the upgrades', newest first
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 Findings Collect(OpenedSources& opened, std::string named, unsigned install,
                  const std::filesystem::path& thisComputersMsdm) {
   Findings found;
   found.named = std::move(named);
-  found.install = install;
+  found.install = opened.installation != 0 ? opened.installation : install;
   found.family = opened.family;
   found.codePage = opened.registry->Ansi();
   ConsoleControls controls;
@@ -47,6 +68,7 @@ Findings Collect(OpenedSources& opened, std::string named, unsigned install,
     const auto part = opened.parts.find("machine");
     found.warnings.push_back((part != opened.parts.end() ? Describe(part->second) + ", " : std::string()) + problem);
   }
+  for (const FoundKey& key : opened.previousKeys) found.keys.push_back(key);
   if (found.firmware && !found.firmware->key.empty()) {
     found.keys.push_back({"the computer's firmware" + (found.firmware->oemId.empty() ? std::string() : " (" + found.firmware->oemId + ")"),
                           "firmware", "MSDM", "installed", found.firmware->key, "", {found.firmwareFile, {}, "", ""}});
@@ -63,6 +85,12 @@ Findings Collect(OpenedSources& opened, std::string named, unsigned install,
   if (keyOfNoUse && found.firmware && !found.firmware->key.empty()) {
     found.info.ProductKey = found.codePage.FromAnsi(found.firmware->key);
     found.notes.push_back("the saved report's code line holds the firmware's OEM product key " + found.firmware->key +
+                          (kind == KeyKind::Generic   ? ", as the installation's own key is a generic one"
+                           : kind == KeyKind::Removed ? ", as the installation keeps no key"
+                                                      : ", as the installation gives none"));
+  } else if (const FoundKey* earlier = keyOfNoUse ? EarlierWindowsKey(found, opened) : nullptr) {
+    found.info.ProductKey = found.codePage.FromAnsi(earlier->key);
+    found.notes.push_back("the saved report's code line holds " + earlier->key + ", the key of " + earlier->belongsTo +
                           (kind == KeyKind::Generic   ? ", as the installation's own key is a generic one"
                            : kind == KeyKind::Removed ? ", as the installation keeps no key"
                                                       : ", as the installation gives none"));

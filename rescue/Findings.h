@@ -24,6 +24,7 @@ Findings ReadInstallation(const OpenOne& open, std::optional<unsigned> forced,
 inline constexpr char kThisComputersMsdm[] = "/sys/firmware/acpi/tables/MSDM";
 
 // Collects the report from `opened`, with the NT section on NT, and gathers
+// (`install` is which installation it is, where the sources do not say)
 // what the user should know (where values came from, what kind of key it is)
 // and be warned of (what could not be read). A firmware's OEM key stands on
 // the saved report's code line for a key that is generic, removed or none.

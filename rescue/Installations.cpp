@@ -3,6 +3,7 @@
 #include "collect/ReadReg.h"
 #include "platform/Unicode.h"
 #include "rescue/Backups.h"
+#include "rescue/ProductKeys.h"
 
 namespace taloveric {
 namespace fs = std::filesystem;
@@ -87,6 +88,26 @@ CandidateStages Stages(FileTree& tree, const std::string& file, const std::strin
   return stages;
 }
 
+// The keys of the installation an upgrade kept in `previous` (Windows.old),
+// for the user to have the one the machine was bought with. What cannot be
+// read of it is a note: it is not the installation asked for.
+void ReadPreviousKeys(RegistryBuilder& builder, FileTree& tree, const std::string& previous) {
+  try {
+    const Installation old = FindInstallation(tree, previous, tree.Shown(previous));
+    if (!old.nt || old.machine.empty()) return;
+    MountedRegistry registry;
+    const auto software = ReadHive(tree, old.machine, Kind::NtHive);
+    registry.Mount(kHkeyLocalMachine, "Software", software, software->Root());
+    for (FoundKey key : ReadProductKeys(registry).keys) {
+      key.belongsTo = "the previous installation in " + tree.Shown(previous) + ": " + key.belongsTo;
+      key.place = tree.PlaceOf(old.machine);
+      builder.PreviousKey(std::move(key));
+    }
+  } catch (const SourceError& error) {
+    builder.Note(std::string(error.what()) + "; the previous installation's keys are not listed");
+  }
+}
+
 }  // namespace
 
 void ReadInstallationFiles(RegistryBuilder& builder, std::vector<ProfileFound>& profiles, FileTree& tree,
@@ -131,6 +152,7 @@ void ReadInstallationFiles(RegistryBuilder& builder, std::vector<ProfileFound>& 
     userFile = found.profiles[*at].second;
     userBackup.clear();
   }
+  if (!found.previous.empty()) ReadPreviousKeys(builder, tree, found.previous);
   const auto userCabinet = userBackup.empty() && userFile != found.defaultUser ? std::nullopt : found.cabinet;
   std::vector<std::string> userBackups;
   if (!userBackup.empty()) userBackups.push_back(userBackup);
@@ -146,6 +168,7 @@ std::vector<InstallationOn> InstallationsOn(const DiskImage& disk, const fs::pat
     const std::string place = DescribeLayers(tree->PlaceOf("").layers);
     try {
       found.push_back({tree.get(), FindInstallation(*tree, "", source.string()), place});
+      found.back().installation.previous = PreviousInstallation(*tree, "").value_or("");
     } catch (const SourceError&) {
       // no Windows here
     }

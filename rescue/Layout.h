@@ -32,6 +32,9 @@ struct Installation {
   // Name and USER.DAT or NTUSER.DAT; a profile whose folder cannot be read is
   // listed too, so that asking for it says why.
   std::vector<std::pair<std::string, std::string>> profiles;
+  // Windows.old beside it, where an upgrade kept the installation before it;
+  // empty when there is none, and for that installation itself.
+  std::string previous;
 };
 
 // Looks in `start` (a disk's root or its Windows folder) and in its folders,

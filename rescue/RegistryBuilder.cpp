@@ -215,6 +215,7 @@ OpenedSources RegistryBuilder::Finish(std::vector<std::string> notes) {
   opened.backups = std::move(backups_);
   opened.sourceFiles = std::move(sourceFiles_);
   opened.parts = std::move(parts_);
+  opened.previousKeys = std::move(previousKeys_);
   return opened;
 }
 

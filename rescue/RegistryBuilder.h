@@ -54,6 +54,8 @@ class RegistryBuilder {
   void Warn(std::string warning) { warnings_.push_back(std::move(warning)); }
   void Note(std::string note) { notes_.push_back(std::move(note)); }
   void Backup(BackupRead backup, std::string warning);
+  // A key of the installation an upgrade replaced, read from its own files.
+  void PreviousKey(FoundKey key) { previousKeys_.push_back(std::move(key)); }
 
   // The registry and what was read; `notes` come first.
   OpenedSources Finish(std::vector<std::string> notes);
@@ -76,6 +78,7 @@ class RegistryBuilder {
   std::vector<std::string> files_;
   std::vector<Place> sourceFiles_;
   std::map<std::string, Place> parts_;
+  std::vector<FoundKey> previousKeys_;
 };
 
 }  // namespace taloveric

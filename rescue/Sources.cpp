@@ -43,6 +43,16 @@ fs::path InstallationFolder(const fs::path& folder) {
   return at;
 }
 
+// Whether every source but `source` is a firmware table, which goes with any.
+bool AloneButForFirmware(const std::vector<fs::path>& sources, const fs::path& source) {
+  for (const fs::path& other : sources) {
+    std::error_code ec;
+    if (other == source) continue;
+    if (fs::is_directory(other, ec) || KindOfSource(SourceFile(other)) != Kind::FirmwareTable) return false;
+  }
+  return true;
+}
+
 std::optional<std::string> Nobody(const std::string&, const std::vector<std::string>&) { return std::nullopt; }
 
 }  // namespace
@@ -61,6 +71,7 @@ void ForEachInstallation(const fs::path& source, const std::function<void(unsign
                             source.string() + ", " + found[i].place, std::nullopt, Nobody);
       OpenedSources opened = builder.Finish({});
       opened.installations = static_cast<unsigned>(found.size());
+      opened.installation = static_cast<unsigned>(i + 1);
       opened.profiles = std::move(profiles);
       return opened;
     });
@@ -137,11 +148,13 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
   std::string firmwareFile;
   std::vector<ProfileFound> profiles;
   bool folder = false, image = false;
-  unsigned installations = 1;
+  unsigned installations = 1, installation = 0;
   for (const fs::path& source : sources) {
     std::error_code ec;
     if (fs::is_directory(source, ec)) {
-      if (sources.size() > 1) throw SourceError(source.string() + ": a Windows folder must be the only source");
+      if (!AloneButForFirmware(sources, source)) {
+        throw SourceError(source.string() + ": a Windows folder goes with no other source but a firmware table");
+      }
       folder = true;
       // Read from the folder above it, where an NT installation keeps its
       // profiles and restore points beside its Windows folder. A folder one
@@ -151,9 +164,12 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
       const bool top = !at.has_relative_path();
       HostTree tree(top ? at : at.parent_path());
       const std::string start = top ? "" : at.filename().string();
-      ReadInstallationFiles(builder, profiles, tree, FindInstallation(tree, start, source.string()), source.string(),
-                            user, choose);
-      if (const auto previous = PreviousInstallation(tree, start)) {
+      Installation found = FindInstallation(tree, start, source.string());
+      // Windows.old is at the disk's root: the folder named, or above the Windows folder named.
+      const auto previous = PreviousInstallation(tree, !start.empty() && IsWindowsFolder(tree, start) ? "" : start);
+      if (previous) found.previous = *previous;
+      ReadInstallationFiles(builder, profiles, tree, found, source.string(), user, choose);
+      if (previous) {
         builder.Note("an earlier installation is kept in " + tree.Shown(*previous) + "; name that folder to read it");
       }
       continue;
@@ -162,7 +178,9 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
     const SourceFile file(source);
     const Kind kind = KindOfSource(file);
     if (IsDisk(kind)) {
-      if (sources.size() > 1) throw SourceError(source.string() + ": a disk image must be the only source");
+      if (!AloneButForFirmware(sources, source)) {
+        throw SourceError(source.string() + ": a disk image goes with no other source but a firmware table");
+      }
       folder = image = true;
       const DiskImageHandle disk = OpenDiskImage(file);
       std::vector<std::string> notes, warnings;
@@ -190,6 +208,7 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
         throw SourceError(source.string() + ": no installation " + std::to_string(pick) + " (there are: " + list + ")");
       }
       const InstallationOn& picked = found[pick - 1];
+      installation = pick;
       ReadInstallationFiles(builder, profiles, *picked.tree, picked.installation,
                             source.string() + ", " + picked.place, user, choose);
       continue;
@@ -230,6 +249,7 @@ OpenedSources OpenSources(const std::vector<fs::path>& sources, const std::optio
   const bool firmwareAlone = firmware && sources.size() == 1;
   OpenedSources opened = builder.Finish({});
   opened.installations = installations;
+  opened.installation = installation;
   opened.firmware = std::move(firmware);
   opened.profiles = std::move(profiles);
   opened.firmwareFile = std::move(firmwareFile);

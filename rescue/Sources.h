@@ -38,6 +38,7 @@ struct OpenedSources {
   std::vector<std::string> files;     // the files read, in order
   std::vector<Place> sourceFiles;     // the same, where they are
   std::map<std::string, Place> parts;  // where the machine's and SYSTEM's files are: "machine", "system"
+  std::vector<FoundKey> previousKeys;   // of the installation an upgrade kept in Windows.old
   std::vector<BackupRead> backups;    // each is among the warnings too
   std::vector<std::string> notes;     // what the user should know about the sources
   std::vector<std::string> warnings;  // what could not be read, and what the report lacks for it
@@ -48,8 +49,10 @@ struct OpenedSources {
   // The ANSI code page the installation says it used, where it says so; the
   // registry's own (Ansi()) is the one its text is read in.
   std::optional<unsigned> codePage;
-  // How many Windows installations the disk image holds (1 for other sources).
+  // How many Windows installations the disk image holds (1 for other sources),
+  // and which of them was read: 0 where the sources do not say.
   unsigned installations = 1;
+  unsigned installation = 0;
   // Every profile of the installation, each with its e-mail address.
   std::vector<ProfileFound> profiles;
   // An ACPI MSDM table named among the sources: the computer's OEM key.

@@ -194,7 +194,7 @@ TEST(Sources, MistakesAreNamed) {
       {{"absent.dat"}, "absent.dat: cannot be opened for reading"},
       {{"cut.dat"}, "cut.dat: not a readable Windows 95/98/Me registry file"},
       {{"cut.hiv"}, "cut.hiv: not a readable Windows NT registry hive"},
-      {{"SYSTEM.DAT", "copy"}, "copy: a Windows folder must be the only source"},
+      {{"SYSTEM.DAT", "copy"}, "copy: a Windows folder goes with no other source but a firmware table"},
       {{"disk.zip"}, "disk.zip: a zip archive; unpack it first"},
       {{"disk.7z"}, "disk.7z: a 7z archive; unpack it first"},
       {{"volume.img"}, "volume.img: a BitLocker volume, which cannot be read until it is unlocked"},

@@ -367,8 +367,12 @@ int Run(const Options& options) {
   std::optional<InstallInfo> shown;
   if (options.mode == Mode::Print || options.mode == Mode::Format) {
     shown = found.info;
+    const bool firmwareAlone = found.info.ReportText.empty() && found.firmware;
     if (options.mode == Mode::Format) {
       status = Emit(options, options.format == Format::Json ? JsonOutput(found) : TextOutput(found));
+    } else if (firmwareAlone) {
+      // No registry, no report: what the firmware's table holds is the answer.
+      status = Emit(options, ToUtf8(appendix));
     } else if (::isatty(STDOUT_FILENO) && !options.output) {
       // To a terminal, nothing that could move the cursor or forge a line.
       status = Emit(options, ToUtf8(ShownReport(found.info.ReportText)) + "\n");
@@ -376,7 +380,7 @@ int Run(const Options& options) {
       // Into a file or a pipe, the Windows program's bytes.
       status = Emit(options, found.codePage.ToAnsi(found.info.ReportText) + "\r\n");
     }
-    if (options.mode == Mode::Print && !appendix.empty()) std::cerr << ToUtf8(appendix);
+    if (options.mode == Mode::Print && !appendix.empty() && !firmwareAlone) std::cerr << ToUtf8(appendix);
   } else if (options.mode == Mode::Save) {
     UnattendedDialogs dialogs(std::cout);
     ConsolePad pad(found.info, found.codePage, dialogs, files, std::cin, std::cout, appendix);
