@@ -15,23 +15,8 @@ namespace {
 
 using testing::TempFolder;
 
-constexpr char kOemKey[] = "NKJFK-GPHP7-G8C3J-P6JXR-HQRJR";
-
-// An MSDM table as firmware holds it, its checksum made to add up.
-std::string Msdm(const std::string& key = kOemKey) {
-  std::string table(56, '\0');
-  table.replace(0, 4, "MSDM");
-  table.replace(10, 6, "LENOVO");
-  table[36] = 1;  // version
-  table[44] = 1;  // data type
-  table[52] = static_cast<char>(key.size());
-  table += key;
-  table[4] = static_cast<char>(table.size());
-  unsigned sum = 0;
-  for (const char c : table) sum += static_cast<unsigned char>(c);
-  table[9] = static_cast<char>((256 - sum % 256) % 256);
-  return table;
-}
+using testing::kOemKey;
+using testing::Msdm;
 
 TEST(Msdm, ReadsTheKeyOfAWholeTableAndTrustsNoOther) {
   std::string badSum = Msdm();

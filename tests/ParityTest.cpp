@@ -334,9 +334,13 @@ TEST(Disks, OfferEachInstallationByItsPartitionAndReadThePickedOne) {
   EXPECT_EQ(offered, (std::vector<std::string>{"partition 1 (FAT32, at byte 1048576)",
                                                "partition 2 (FAT32, at byte 42991616)"}));
   EXPECT_EQ(opened.installations, 2u);
-  const Findings found = Collect(opened, raw, 2);
+  const Findings found = Collect(opened, raw, 1);
   EXPECT_EQ(found.family, Family::WindowsNt);
   EXPECT_EQ(found.info.MailAddress, u"ann@xp.example");
+  // JSON names the installation read, and the mail account without the report's backslash.
+  const std::string json = JsonOutput(found);
+  EXPECT_NE(json.find("\"installation\": 2,"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"mailAccount\": \"00000001\","), std::string::npos) << json;
   ASSERT_FALSE(found.files.empty());
   EXPECT_EQ(DescribeLayers(found.files[0].layers), "partition 2 (FAT32, at byte 42991616)");
 

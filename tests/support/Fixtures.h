@@ -126,6 +126,24 @@ inline FixtureKey XpUser(const std::string& address) {
   return root;
 }
 
+inline constexpr char kOemKey[] = "NKJFK-GPHP7-G8C3J-P6JXR-HQRJR";
+
+// An MSDM table as firmware holds it, its checksum made to add up.
+inline std::string Msdm(const std::string& key = kOemKey) {
+  std::string table(56, '\0');
+  table.replace(0, 4, "MSDM");
+  table.replace(10, 6, "LENOVO");
+  table[36] = 1;  // version
+  table[44] = 1;  // data type
+  table[52] = static_cast<char>(key.size());
+  table += key;
+  table[4] = static_cast<char>(table.size());
+  unsigned sum = 0;
+  for (const char c : table) sum += static_cast<unsigned char>(c);
+  table[9] = static_cast<char>((256 - sum % 256) % 256);
+  return table;
+}
+
 inline void WriteCregFile(const std::filesystem::path& file, const FixtureKey& root) {
   std::filesystem::create_directories(file.parent_path());
   WriteBytes(file, WriteCreg(root));
