@@ -11,6 +11,7 @@
 #include "rescue/Sources.h"
 #include "support/Fixtures.h"
 #include "support/HiveLogs.h"
+#include "support/Reading.h"
 #include "ui/console/ConsoleControls.h"
 
 namespace taloveric {
@@ -148,21 +149,18 @@ TEST_P(LogTest, GivesWhatWindowsWouldReport) {
   const char* names[] = {"SOFTWARE.LOG1", "SOFTWARE.LOG2"};
   if (dirty.logs.size() == 1) names[0] = "SOFTWARE.LOG";
   for (std::size_t i = 0; i < dirty.logs.size(); ++i) testing::WriteBytes(config / names[i], dirty.logs[i]);
-  const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
-  OpenedSources opened = OpenSources({disk.path()}, std::nullopt, nobody);
+  OpenedSources opened = testing::Open({disk.path()});
   ConsoleControls controls;
   InstallInfo info;
   ReadReg(*opened.registry, controls, info);
   EXPECT_EQ(info.RegisteredOwner, FromUtf8(c.owner));
-  std::string warnings;
-  for (const std::string& warning : opened.AllWarnings()) warnings += warning + "\n";
+  const std::string warnings = testing::Lines(opened.AllWarnings());
   if (c.warning == nullptr) {
     EXPECT_EQ(warnings, "");
   } else {
     EXPECT_NE(warnings.find(c.warning), std::string::npos) << warnings;
   }
-  std::string notes;
-  for (const std::string& note : opened.notes) notes += note + "\n";
+  const std::string notes = testing::Lines(opened.notes);
   EXPECT_EQ(notes.find("were applied, as Windows applies them") != std::string::npos, c.applied) << notes;
 }
 
@@ -177,8 +175,7 @@ TEST(Logs, OfACleanHiveAreNotRead) {
   testing::WriteBytes(config / "SOFTWARE", Hive("Written"));
   testing::WriteBytes(config / "SOFTWARE.LOG1", "not a log at all");
   std::filesystem::create_directories(config / "SOFTWARE.LOG2");  // nor a file
-  const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
-  const OpenedSources opened = OpenSources({disk.path()}, std::nullopt, nobody);
+  const OpenedSources opened = testing::Open({disk.path()});
   EXPECT_TRUE(opened.AllWarnings().empty()) << opened.AllWarnings()[0];
 }
 
@@ -189,9 +186,8 @@ TEST(Logs, AnNt31HiveIsNamedByItsVersion) {
   PutLe32(hive.data() + 24, 1);
   testing::Resign(hive);
   testing::WriteBytes(folder / "SOFTWARE", hive);
-  const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
   try {
-    OpenSources({folder / "SOFTWARE"}, std::nullopt, nobody);
+    testing::Open({folder / "SOFTWARE"});
     ADD_FAILURE() << "opened";
   } catch (const SourceError& error) {
     EXPECT_NE(std::string(error.what()).find("Windows NT 3.1 or 3.5 (format version 1.1)"), std::string::npos)

@@ -9,6 +9,7 @@
 #include "report/Forms.h"
 #include "rescue/Findings.h"
 #include "support/Fixtures.h"
+#include "support/Reading.h"
 #include "support/Shell.h"
 
 namespace taloveric {
@@ -129,9 +130,7 @@ TEST_P(KeysTest, AreEachNamedWithWhatTheyBelongTo) {
   const KeysCase& c = GetParam();
   TempFolder disk;
   c.lay(disk.path());
-  const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
-  const auto open = [&](const auto& given) { return OpenSources({disk.path()}, std::nullopt, nobody, std::nullopt, given); };
-  const Findings found = ReadInstallation(open, std::nullopt, disk.path().string(), 1);
+  const Findings found = testing::Read({disk.path()});
   std::vector<std::string> lines;
   for (const FoundKey& key : found.keys) lines.push_back(key.key + " " + key.kind + " " + key.belongsTo);
   ASSERT_GE(lines.size(), c.keys.size());
@@ -144,10 +143,8 @@ TEST_P(KeysTest, AreEachNamedWithWhatTheyBelongTo) {
     EXPECT_NE(text.find(key.key + "  " + key.kind), std::string::npos) << text;
     EXPECT_NE(json.find("\"key\": \"" + key.key + "\""), std::string::npos);
   }
-  std::string warnings;
-  for (const std::string& warning : found.warnings) warnings += warning + "\n";
   if (c.warning != nullptr) {
-    EXPECT_NE(warnings.find(c.warning), std::string::npos) << warnings;
+    EXPECT_NE(testing::Lines(found.warnings).find(c.warning), std::string::npos) << testing::Lines(found.warnings);
   }
 }
 
@@ -162,11 +159,7 @@ TEST(Keys, TheFirmwaresBesideADiskImage) {
   Hives(work / "root", Windows(testing::DigitalProductId(kGenericTen), "19045", "Professional"), System({}));
   ASSERT_TRUE(testing::FatImage(work / "disk.img", 40960, work / "root"));
   testing::WriteBytes(work / "MSDM", testing::Msdm());
-  const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
-  const auto open = [&](const auto& given) {
-    return OpenSources({work / "MSDM", work / "disk.img"}, std::nullopt, nobody, std::nullopt, given);
-  };
-  const Findings found = ReadInstallation(open, std::nullopt, "disk", 1);
+  const Findings found = testing::Read({work / "MSDM", work / "disk.img"});
   EXPECT_EQ(found.info.ProductKey, FromUtf8(testing::kOemKey));
   ASSERT_FALSE(found.keys.empty());
   EXPECT_EQ(found.keys.back().key, testing::kOemKey);

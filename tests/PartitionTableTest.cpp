@@ -8,6 +8,7 @@
 #include "platform/ByteOrder.h"
 #include "rescue/Sources.h"
 #include "support/Fixtures.h"
+#include "support/Reading.h"
 #include "support/Shell.h"
 
 namespace taloveric {
@@ -122,12 +123,10 @@ TEST_P(TableTest, NamesThePartitionAsLinuxDoes) {
   c.lay(disk);
   if (c.cutAt != 0) disk.resize(c.cutAt);
   testing::WriteBytes(raw, disk);
-  const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
-  const OpenedSources opened = OpenSources({raw}, std::nullopt, nobody);
+  const OpenedSources opened = testing::Open({raw});
   ASSERT_FALSE(opened.sourceFiles.empty());
   EXPECT_EQ(DescribeLayers(opened.sourceFiles.front().layers), c.place);
-  std::string warnings;
-  for (const std::string& warning : opened.warnings) warnings += warning + "\n";
+  const std::string warnings = testing::Lines(opened.warnings);
   if (c.said == nullptr) {
     EXPECT_EQ(warnings, "");
   } else {

@@ -12,6 +12,7 @@
 #include "rescue/Findings.h"
 #include "rescue/Sources.h"
 #include "support/Fixtures.h"
+#include "support/Reading.h"
 #include "support/ShadowCopies.h"
 #include "support/Shell.h"
 
@@ -209,14 +210,11 @@ TEST_P(CopyTest, IsReadAsWindowsKeepsIt) {
   std::string bytes = testing::ReadBytes(image);
   bytes.replace(8192 * 512, volume_->bytes.size(), c.make(*volume_));
   testing::WriteBytes(image, bytes);
-  const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
-  const auto open = [&](const auto& given) { return OpenSources({image}, std::string("lu"), nobody, std::nullopt, given); };
   try {
-    const Findings found = ReadInstallation(open, std::nullopt, image.string(), 1);
+    const Findings found = testing::Read({image}, "lu");
     ASSERT_NE(c.owner, nullptr) << "read, where nothing should be";
     EXPECT_EQ(found.info.RegisteredOwner, FromUtf8(c.owner));
-    std::string warnings;
-    for (const std::string& warning : found.warnings) warnings += warning + "\n";
+    const std::string warnings = testing::Lines(found.warnings);
     EXPECT_NE(warnings.find(c.said), std::string::npos) << warnings;
     EXPECT_NE(warnings.find("laptop.img, partition 2 (NTFS, at byte 4194304)"), std::string::npos) << warnings;
     const std::string json = JsonOutput(found);
