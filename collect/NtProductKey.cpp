@@ -154,7 +154,9 @@ NtVersion ReadNtVersion(Registry& registry, RegKey ntKey) {
 
 std::optional<NtInstallation> ReadNtInstallation(Registry& registry) {
   ScopedRegKey key(registry);
-  if (key.Open(kHkeyLocalMachine, kNtKeyPath) != kErrorSuccess) return std::nullopt;
+  // On 64-bit Windows NT's key as Windows itself keeps it: a 32-bit program
+  // would otherwise be shown Wow6432Node's, which holds no DigitalProductId.
+  if (key.Open(kHkeyLocalMachine, kNtKeyPath, kKeyQueryValue | kKeyWow64_64Key) != kErrorSuccess) return std::nullopt;
   NtInstallation nt;
   nt.productKey = ReadNtProductKey(registry, key.get());
   nt.version = ReadNtVersion(registry, key.get());

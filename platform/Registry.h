@@ -26,6 +26,11 @@ inline constexpr RegKey kHkeyUsers = 0x80000003;
 inline constexpr RegKey kHkeyCurrentConfig = 0x80000005;
 
 inline constexpr std::uint32_t kKeyQueryValue = 1;
+// KEY_WOW64_64KEY: on 64-bit Windows, the 64-bit registry's key, where a
+// 32-bit program would be shown its own (Wow6432Node). The live registry
+// passes it only where the program runs under WOW64, as Windows 2000 and
+// earlier refuse it; every other registry has one view and ignores it.
+inline constexpr std::uint32_t kKeyWow64_64Key = 0x0100;
 
 // Value types, as RegQueryValueExA reports them.
 inline constexpr std::uint32_t kRegNone = 0;
@@ -74,11 +79,12 @@ class ScopedRegKey {
   ScopedRegKey& operator=(const ScopedRegKey&) = delete;
   ~ScopedRegKey() { Close(); }
 
-  // Opens `subKey` of `root` for query as the collection does (options 0, access 1).
-  [[nodiscard]] RegStatus Open(RegKey root, std::string_view subKey) {
+  // Opens `subKey` of `root` for query as the collection does (options 0,
+  // access 1, or `access` as given).
+  [[nodiscard]] RegStatus Open(RegKey root, std::string_view subKey, std::uint32_t access = kKeyQueryValue) {
     Close();
     RegKey key = 0;
-    const RegStatus status = registry_.OpenKey(root, subKey, 0, kKeyQueryValue, &key);
+    const RegStatus status = registry_.OpenKey(root, subKey, 0, access, &key);
     if (status == kErrorSuccess) {
       key_ = key;
       open_ = true;

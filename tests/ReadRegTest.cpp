@@ -2,9 +2,11 @@
 
 #include <gmock/gmock.h>
 #include <algorithm>
+#include <map>
 #include <gtest/gtest.h>
 
 #include "platform/CodePage.h"
+#include "platform/Unicode.h"
 #include "support/Fixtures.h"
 #include "support/RecordingRegistry.h"
 #include "ui/console/ConsoleControls.h"
@@ -284,6 +286,63 @@ TEST_F(ReadRegTest, WithoutTheWindowsKeyNtGivesTheReportFromItsOwnKey) {
     EXPECT_EQ(read.ProductKey, CodePage().FromAnsi(testing::kXpProductKey)) << "the saved code line holds it";
     EXPECT_FALSE(collected.read.contains(u"RegisteredOrganization")) << "found nowhere";
   }
+}
+
+}  // namespace
+}  // namespace taloveric
+
+namespace taloveric {
+namespace {
+
+// 64-bit Windows as a 32-bit program sees it: HKLM\Software is the 64-bit
+// registry's only where the 64-bit view is asked for, and otherwise
+// Wow6432Node's, whose NT key holds no DigitalProductId.
+class TwoViews : public Registry {
+ public:
+  MemoryRegistry native;  // the 64-bit registry
+  MemoryRegistry wow64;   // what a 32-bit program is shown without asking
+
+  RegStatus OpenKey(RegKey parent, std::string_view subKey, std::uint32_t options, std::uint32_t access,
+                    RegKey* result) override {
+    const bool native64 = parent != kHkeyLocalMachine || (access & kKeyWow64_64Key) != 0;
+    RegKey opened = 0;
+    const RegStatus status = (native64 ? native : wow64).OpenKey(parent, subKey, options, access, &opened);
+    if (status == kErrorSuccess) {
+      *result = ++last_;
+      opened_[last_] = {native64 ? &native : &wow64, opened};
+    }
+    return status;
+  }
+  RegStatus QueryValue(RegKey key, std::string_view valueName, std::uint32_t* type, unsigned char* data,
+                       std::uint32_t* size) override {
+    const auto& [view, handle] = opened_.at(key);
+    return view->QueryValue(handle, valueName, type, data, size);
+  }
+  RegStatus CloseKey(RegKey key) override {
+    const auto [view, handle] = opened_.at(key);
+    opened_.erase(key);
+    return view->CloseKey(handle);
+  }
+  const CodePage& Ansi() const override { return native.Ansi(); }
+
+ private:
+  RegKey last_ = 0x1000;
+  std::map<RegKey, std::pair<MemoryRegistry*, RegKey>> opened_;
+};
+
+TEST(ReadRegViews, NtsKeyIsReadInThe64BitViewAndTheReportsKeyAsItStood) {
+  TwoViews registry;
+  const std::string nt = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+  registry.native.SetValue(kHkeyLocalMachine, nt, "DigitalProductId", {3, testing::DigitalProductId(testing::kXpProductKey), false});
+  registry.native.SetValue(kHkeyLocalMachine, nt, "CurrentBuildNumber", StringValue("19045"));
+  registry.wow64.SetValue(kHkeyLocalMachine, nt, "CurrentBuildNumber", StringValue("19045"));
+  registry.wow64.SetValue(kHkeyLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion", "ProductId",
+                          StringValue("00330-80000-00000-AA111"));
+  ConsoleControls controls;
+  InstallInfo info;
+  ReadReg(registry, controls, info, Family::WindowsNt);
+  EXPECT_EQ(info.ProductKey, FromUtf8(testing::kXpProductKey)) << "NT's key, in the 64-bit view";
+  EXPECT_EQ(info.ProductId, u"00330-80000-00000-AA111") << "the report's own key, opened as it was";
 }
 
 }  // namespace

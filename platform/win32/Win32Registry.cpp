@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/win32/WindowsApi.h"
+#include "platform/win32/WindowsVersion.h"
 
 namespace taloveric::win32 {
 namespace {
@@ -20,6 +21,7 @@ HKEY ToHkey(RegKey key) {
 RegStatus Win32Registry::OpenKey(RegKey parent, std::string_view subKey, std::uint32_t options,
                                  std::uint32_t access, RegKey* result) {
   HKEY opened = nullptr;
+  if (!RunsUnderWow64()) access &= ~kKeyWow64_64Key;  // one view: the flag means nothing
   const LONG status = ::RegOpenKeyExA(ToHkey(parent), std::string(subKey).c_str(), options, access, &opened);
   if (status == ERROR_SUCCESS) *result = reinterpret_cast<RegKey>(opened);
   return status;

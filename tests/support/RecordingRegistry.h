@@ -43,10 +43,11 @@ class RecordingRegistry : public Registry {
 
   const CodePage& Ansi() const override { return store.Ansi(); }
 
-  // Every open asked for options 0 and query-value access.
+  // Every open asked for options 0 and query-value access (in the 64-bit
+  // view, for NT's own key).
   bool OpenedForQueryOnly() const {
     for (const auto& [options, access] : options_) {
-      if (options != 0 || access != kKeyQueryValue) return false;
+      if (options != 0 || (access & ~kKeyWow64_64Key) != kKeyQueryValue) return false;
     }
     return true;
   }
