@@ -263,16 +263,19 @@ class Wine:
     def wine(self, *args, timeout=2 * WAIT_SECONDS + 30, cwd=None, done=None):
         """Runs a Windows program to its end; its output goes through files, not
         pipes, which a Wine service started meanwhile would hold open. With
-        `done`, the exit statuses the program itself gives: any other means Wine
-        failed to start it or it died early, as Wine now and then does on a busy
-        machine, and it is started again, twice at most, and said so."""
+        `done`, the exit statuses the program itself gives (or a test of the
+        finished run that says whether the program itself ended it): any other
+        means Wine failed to start it or it died early, as Wine now and then
+        does on a busy machine, and it is started again, twice at most, and
+        said so."""
+        ended_itself = done if callable(done) else lambda run: run.returncode in done
         for attempt in range(3 if done else 1):
             with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
                 result = run_to_end([WINE64, *args], timeout, env=self.env, stdout=out, stderr=err, cwd=cwd)
                 out.seek(0)
                 err.seek(0)
                 result = subprocess.CompletedProcess(result.args, result.returncode, out.read(), err.read())
-            if not done or result.returncode in done:
+            if not done or ended_itself(result):
                 break
             print(f"  {' '.join(map(str, args[:2]))} ended with {result.returncode}"
                   f"{', started again' if attempt < 2 else ''}: "
@@ -281,8 +284,13 @@ class Wine:
 
     def drive(self, *args):
         """Runs one driver step (its own statuses: 0 done, 1 not found, 2 bad
-        usage); returns its output, or None when it found nothing."""
-        result = self.wine(str(self.bin_dir / "taloveric_driver.exe"), *args, done=(0, 1, 2))
+        usage); returns its output, or None when it found nothing. Wine's loader
+        also ends with 1 when it cannot start a program: a 1 without the
+        driver's "not found" is Wine's, and the step is run again rather than
+        a window judged absent before it was looked for."""
+        def ended_itself(run):
+            return run.returncode in (0, 2) or (run.returncode == 1 and run.stdout.startswith(b"not found: "))
+        result = self.wine(str(self.bin_dir / "taloveric_driver.exe"), *args, done=ended_itself)
         out = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
         return out if result.returncode == 0 else None
 
@@ -292,11 +300,12 @@ class Wine:
             link.unlink()
         link.symlink_to(path)
 
-    def seed(self, windows, accounts=None, default_account=None, nt=None):
+    def seed(self, windows, accounts=None, default_account=None, nt=None, view=None):
         """Sets the Windows values and NT's (None or left out deletes; Wine's own
         NT values would otherwise stand in for missing ones on the NT family) and
         the mail accounts, through reg import. `windows` None leaves the Windows
-        key as it is, which importing would otherwise make anew."""
+        key as it is, which importing would otherwise make anew. Each build's
+        own view of the registry unless `view` ("/reg:64", "/reg:32") says."""
         def quote(text):
             return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
         lines = ["REGEDIT4"]
@@ -324,7 +333,7 @@ class Wine:
         reg.write_bytes(("\r\n".join(lines) + "\r\n").encode("cp1252"))
         # Each build reads its own view of the registry (the x86 one is the
         # 32-bit view, as on 64-bit Windows).
-        view = "/reg:64" if self.arch == "x64" else "/reg:32"
+        view = view or ("/reg:64" if self.arch == "x64" else "/reg:32")
         # Importing is the same however often it is done.
         result = self.wine("reg", "import", "Z:" + str(reg).replace("/", "\\"), view, done=(0,))
         if result.returncode != 0:
@@ -845,6 +854,35 @@ def case_nt_key(wine, checks):
 case_nt_key.versions = ["win98", "winxp"]
 
 
+def case_nt_key_64bit_view(wine, checks):
+    """On 64-bit Windows the x86 exe reads NT's key in the 64-bit registry:
+    the 32-bit view's (Wow6432Node's) holds no DigitalProductId."""
+    key = "BCDFG-HJKMP-QRTVW-XY234-6789B"
+    wine.seed({}, nt={})  # the 32-bit view's NT values taken away
+    wine.seed(None, nt={"ProductName": "Windows 10 Pro", "ProductId": "00330-80000-00000-AA111",
+                        "CurrentBuildNumber": "19045", "DigitalProductId": digital_product_id(key)}, view="/reg:64")
+    hidden = wine.wine("reg", "query", NT_KEY, "/v", "DigitalProductId", "/reg:32", done=(0, 1))
+    if not checks.true("the 32-bit view holds no DigitalProductId", hidden.returncode == 1):
+        return
+    folder = wine.install(wine.drive_c / "Taloveric")
+    process = wine.start(folder, r"C:\Taloveric")
+    if not go_to_report(wine, checks, process):
+        return
+    lines = unescape((wine.drive("text", PAD, "Edit") or "").rstrip("\n")).split("\r\n")
+    checks.equal("the key and NT's values, from the 64-bit view",
+                 ["Product: Windows 10 Pro", "Registration ID: 00330-80000-00000-AA111", "Registration Code: " + key],
+                 [line for line in lines if line.startswith(("Product:", "Registration"))])
+    wine.drive("click", PAD, "Exit")
+    wine.drive("answer", SAVE_PROMPT, "No")
+    checks.true("the program ends", ended(process))
+
+
+# Only a 32-bit program is shown a view of its own; Wine reports WOW64 under
+# every version, so the two where 64-bit Windows is the rule stand for all.
+case_nt_key_64bit_view.versions = ["winxp", "win10"]
+case_nt_key_64bit_view.archs = ["x86"]
+
+
 def case_protected_files(wine, checks):
     """A read-only file or a folder where a save writes is not replaced: the
     save fails with the disk error prompt, leaves it as it was and nothing
@@ -928,7 +966,7 @@ def case_executables(wine, checks):
 
 CASES = [case_layout, case_save_and_exit, case_exit_no, case_exit_yes_at_drive_root, case_keys, case_readme_closed,
          case_read_only_folder, case_full_backup_drive, case_no_windows_key, case_protected_files,
-         case_nt_key]
+         case_nt_key, case_nt_key_64bit_view]
 
 
 def versions_for(arch, archs, versions):
@@ -973,7 +1011,7 @@ def run_lane(build_dir, artifacts, lane, lanes):
             wine.arch = arch
             for case in CASES:
                 versions = versions_for(arch, archs, getattr(case, "versions", VERSIONS))[lane::lanes]
-                if (only and only not in case.__name__) or not versions:
+                if (only and only not in case.__name__) or not versions or arch not in getattr(case, "archs", archs):
                     continue
                 if case is case_no_windows_key:
                     wine.hide_windows_key(True)
