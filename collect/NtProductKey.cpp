@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "collect/PublishedKeys.h"
 #include "platform/ByteOrder.h"
@@ -149,7 +150,42 @@ NtVersion ReadNtVersion(Registry& registry, RegKey ntKey) {
   if (major && minor) found.version = std::to_string(*major) + "." + std::to_string(*minor);
   found.build = ReadValueText(registry, ntKey, "CurrentBuildNumber");
   found.servicePack = ReadValueText(registry, ntKey, "CSDVersion");
+  found.displayVersion = ReadValueText(registry, ntKey, "DisplayVersion");
+  if (found.displayVersion.empty()) found.displayVersion = ReadValueText(registry, ntKey, "ReleaseId");
   return found;
+}
+
+std::string WindowsName(const NtVersion& version, const std::string& productName, const std::string& editionId) {
+  std::string product = productName;
+  if (product.starts_with("Microsoft ")) product.erase(0, 10);
+  for (const char* mark : {" (TM)", "(TM)", " (R)", "(R)"}) {
+    for (std::size_t at; (at = product.find(mark)) != std::string::npos;) product.erase(at, std::strlen(mark));
+  }
+  std::string name = version.Name(), edition;
+  if (product.starts_with("Windows Server") || (name.empty() && !product.empty())) {
+    name = product;  // a server's name is its own, its year not a version's word
+  } else if (product.starts_with("Windows ")) {
+    // "Windows 10 Pro": what follows the version's word is the edition.
+    const std::size_t word = product.find(' ', 8);
+    if (word != std::string::npos) edition = product.substr(word + 1);
+  }
+  if (name.empty()) name = "Windows";
+  const bool named = name == product;  // the whole name, edition and all
+  if (edition.empty() && !named) {
+    // EditionID is Windows' own word for it; Home is "Core" there.
+    static constexpr std::pair<const char*, const char*> kHome[] = {
+        {"Core", "Home"}, {"CoreN", "Home N"}, {"CoreSingleLanguage", "Home Single Language"},
+        {"CoreCountrySpecific", "Home China"}};
+    edition = editionId;
+    for (const auto& [id, home] : kHome) {
+      if (editionId == id) edition = home;
+    }
+  }
+  if (!edition.empty()) name += " " + edition;
+  if (!version.displayVersion.empty()) name += ", version " + version.displayVersion;
+  if (!version.servicePack.empty()) name += ", " + version.servicePack;
+  if (!version.build.empty()) name += ", build " + version.build;
+  return name;
 }
 
 std::optional<NtInstallation> ReadNtInstallation(Registry& registry) {

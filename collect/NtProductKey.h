@@ -59,6 +59,7 @@ struct NtVersion {
   std::string version;      // "5.1"; empty when NT does not say
   std::string build;        // "2600"
   std::string servicePack;  // "Service Pack 2"
+  std::string displayVersion;  // Windows 10 and 11: "23H2" (DisplayVersion), else "1909" (ReleaseId)
   std::string Number() const { return build.empty() || version.empty() ? version : version + "." + build; }
   // The Windows its version and build make it, as users call it: "Windows
   // XP", "Windows 7"; 10.0 is Windows 11 from build 22000 on, whatever its
@@ -67,12 +68,19 @@ struct NtVersion {
 };
 NtVersion ReadNtVersion(Registry& registry, RegKey ntKey);
 
+// The Windows as people call it, as Windows' own "About" shows it: "Windows
+// 11 Pro, version 23H2, build 22631", "Windows XP, Service Pack 3, build
+// 2600". The edition comes from ProductName after its "Windows N" (which
+// Windows 11 leaves at "Windows 10"), else from EditionID.
+std::string WindowsName(const NtVersion& version, const std::string& productName, const std::string& editionId);
+
 // What NT's own key holds about the installation, as text (ANSI bytes as read).
 struct NtInstallation {
   NtProductKey productKey;
   NtVersion version;
   std::string productId, productName, registeredOwner, registeredOrganization, editionId, systemRoot;
   std::string installDate;  // as yyyy-mm-dd (UTC), from seconds since 1970
+  std::string Windows() const { return WindowsName(version, productName, editionId); }
 };
 
 // Reads HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion;

@@ -1,5 +1,8 @@
 #include "platform/Place.h"
 
+#include <cstdio>
+#include <iterator>
+
 namespace taloveric {
 
 Place Place::At(std::string inFileSystem) const {
@@ -40,6 +43,29 @@ std::string DescribeLayers(const std::vector<Layer>& layers) {
     out += (out.empty() ? "" : ", ") + text;
   }
   return out;
+}
+
+std::string SizeText(std::uint64_t bytes) {
+  static constexpr const char* kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  if (bytes < 1024) return std::to_string(bytes) + " bytes";
+  double value = static_cast<double>(bytes) / 1024;
+  std::size_t unit = 0;
+  for (; value >= 1024 && unit + 1 < std::size(kUnits); ++unit) value /= 1024;
+  // To a tenth, as disk tools show them, and a whole one without its ".0".
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", value);
+  std::string number = text;
+  if (number.ends_with(".0")) number.resize(number.size() - 2);
+  return number + " " + kUnits[unit];
+}
+
+std::string DescribeVolume(const Layer& layer) {
+  std::string details = layer.format;
+  if (layer.size != 0) details += (details.empty() ? "" : ", ") + SizeText(layer.size);
+  if (!layer.label.empty()) details += (details.empty() ? "\"" : ", \"") + layer.label + "\"";
+  const std::string name = layer.kind == Layer::Kind::Partition ? "partition " + std::to_string(layer.number)
+                                                                : std::string("the disk's file system");
+  return details.empty() ? name : name + " (" + details + ")";
 }
 
 std::string Describe(const Place& place) {

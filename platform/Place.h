@@ -23,6 +23,8 @@ struct Layer {
   unsigned number = 0;
   std::uint64_t offset = 0;
   std::string date;  // "yyyy-mm-ddThh:mm:ssZ"; empty when not known
+  std::uint64_t size = 0;  // a partition's or volume's bytes; 0 when not known
+  std::string label;       // a file system's volume label, as it holds it (UTF-8); empty for none
 };
 
 struct Place {
@@ -40,6 +42,15 @@ struct Place {
 // (NTFS, at byte 1048576), shadow copy 3 (made 2024-05-01 10:00 UTC)"; empty
 // for a file here. A container is not named: the user named it.
 std::string DescribeLayers(const std::vector<Layer>& layers);
+
+// A partition or volume as a person picks it among others, by its number,
+// file system, size and label: "partition 3 (NTFS, 237.4 GiB, "Windows")",
+// "the disk's file system (FAT32, 2 GiB)". The label is as the disk holds
+// it: shown, it is escaped as every name read from a disk is.
+std::string DescribeVolume(const Layer& layer);
+
+// A size as people read it: "512 bytes", "100 KiB", "237.4 GiB".
+std::string SizeText(std::uint64_t bytes);
 
 // The whole place as a message names it:
 // "disk.img, partition 2 (NTFS, at byte 1048576):/Windows/System32/config/SOFTWARE",

@@ -48,6 +48,9 @@ struct FoundKey {
 struct Findings {
   std::string named;     // the source as the user named it
   unsigned install = 1;  // which installation of the source
+  std::string windows;   // as people call it: "Windows 11 Pro, version 23H2, build 22631"; empty when not said
+  std::string installedOn;           // on a disk, its volume: "partition 3 (NTFS, 237.4 GiB, "Windows")"
+  std::string previousInstallation;  // for the installation an upgrade kept, its folder: "Windows.old"
   InstallInfo info;
   Collected collected;
   Family family = Family::Windows9x;

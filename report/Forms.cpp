@@ -229,7 +229,9 @@ std::string PlaceObject(const Writer& json, const Place& place, int depth) {
             {{"layer", Quoted(std::string(layer.kind == Layer::Kind::Partition ? "partition" : "volume"))},
              {"number", layer.kind == Layer::Kind::Partition ? std::to_string(layer.number) : "null"},
              {"offset", std::to_string(layer.offset)},
-             {"fileSystem", Bytes(layer.format)}},
+             {"fileSystem", Bytes(layer.format)},
+             {"size", layer.size != 0 ? std::to_string(layer.size) : "null"},
+             {"label", OrNull(layer.label)}},
             depth + 2));
         break;
       case Layer::Kind::ShadowCopy:
@@ -323,6 +325,9 @@ std::string JsonOutput(const Findings& found, bool oneLine) {
   return json.Object({{"schemaVersion", std::to_string(kSchemaVersion)},
                       {"source", Bytes(found.named)},
                       {"installation", std::to_string(found.install)},
+                      {"windows", Ansi(found.windows, found.codePage)},
+                      {"installedOn", OrNull(found.installedOn)},
+                      {"previousInstallation", OrNull(found.previousInstallation)},
                       {"family", Quoted(std::string(FamilyName(found.family)))},
                       {"codePage", std::to_string(found.codePage.Number())},
                       {"report", json.Object(report, 1)},
@@ -355,7 +360,9 @@ namespace {
 // The columns after the report's values: what NT and the firmware say.
 // The keys found are one field, "KEY (kind, what it belongs to); ...": a row stays one installation, as
 // a shelf's spreadsheet lists them.
-constexpr const char* kCsvMore[] = {"edition", "build", "installDate", "keyKind", "firmwareKey", "keys"};
+// Then the installation as a person knows it, and what to act on.
+constexpr const char* kCsvMore[] = {"edition", "build", "installDate", "keyKind", "firmwareKey", "keys",
+                                    "windows", "installedOn", "previousInstallation", "warnings"};
 
 std::string KeysField(const Findings& found) {
   std::string keys;
@@ -368,12 +375,21 @@ std::string KeysField(const Findings& found) {
 
 std::vector<std::string> CsvMore(const Findings& found) {
   const auto field = [](const std::string& text) { return text.empty() ? std::string() : CsvField(text); };
-  if (!found.nt) return {"", "", "", "", found.firmware ? field(found.firmware->key) : "", KeysField(found)};
-  const NtInstallation& nt = *found.nt;
   const CodePage& ansi = found.codePage;
-  return {field(ToUtf8(ansi.FromAnsi(nt.editionId))), field(ToUtf8(ansi.FromAnsi(nt.version.build))),
-          field(nt.installDate),
-          field(KeyKindName(nt.productKey.kind)), found.firmware ? field(found.firmware->key) : "", KeysField(found)};
+  std::vector<std::string> out(4);
+  if (found.nt) {
+    const NtInstallation& nt = *found.nt;
+    out = {field(ToUtf8(ansi.FromAnsi(nt.editionId))), field(ToUtf8(ansi.FromAnsi(nt.version.build))),
+           field(nt.installDate), field(KeyKindName(nt.productKey.kind))};
+  }
+  std::string warnings;
+  for (const std::string& warning : found.warnings) warnings += (warnings.empty() ? "" : "; ") + warning;
+  for (const std::string& more : {found.firmware ? field(found.firmware->key) : "", KeysField(found),
+                                  field(ToUtf8(ansi.FromAnsi(found.windows))), field(found.installedOn),
+                                  field(found.previousInstallation), field(warnings)}) {
+    out.push_back(more);
+  }
+  return out;
 }
 
 }  // namespace

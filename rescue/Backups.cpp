@@ -40,7 +40,7 @@ std::shared_ptr<HiveFile> ReadHive(FileTree& tree, const std::string& file, Kind
 }
 
 void ReadFirstOf(RegistryBuilder& builder, const CandidateStages& stages, bool live, Kind kind, Role role,
-                 const OpenedProfiles& opened) {
+                 const OpenedFiles& opened) {
   std::string why = live ? "" : "no live file beside it";
   std::vector<std::string> failed;    // what was wrong with each candidate tried
   std::vector<std::string> problems;  // and with the backups that could not be tried

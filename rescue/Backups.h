@@ -35,18 +35,20 @@ struct Candidate {
 // from being read goes to `problems`.
 using CandidateStages = std::vector<std::function<std::vector<Candidate>(std::vector<std::string>& problems)>>;
 
-// The user files of an installation's profiles, each opened once (or why it
-// cannot be), by their path in the installation's own tree.
-using OpenedProfiles = std::map<std::string, std::pair<std::shared_ptr<HiveFile>, std::string>>;
+// Files of an installation's tree opened already (its profiles' user files,
+// to list their addresses; its machine's, to name its Windows), each once,
+// or why it cannot be, by their path in that tree.
+using OpenedFiles = std::map<std::string, std::pair<std::shared_ptr<HiveFile>, std::string>>;
 
 // Reads the first of the candidates that can be read and says which file the
 // report comes from: the live file as found; any other as a backup, in a
 // warning with its own date and what was wrong with those before it.
-// `live` is whether the first candidate is the live file. When none can be
+// `live` is whether the first candidate is the live file, which is taken from
+// `opened` where it was opened already. When none can be
 // read, the machine's part throws the first one's error and what kept each
 // backup from standing in; a user's or SYSTEM part is a warning.
 void ReadFirstOf(RegistryBuilder& builder, const CandidateStages& stages, bool live, Kind kind, Role role,
-                 const OpenedProfiles& opened = {});
+                 const OpenedFiles& opened = {});
 
 // A registry file of a tree, read where it lies; an NT hive's logs beside it
 // are read only when it needs them. `shown` names it where the user named it

@@ -39,6 +39,9 @@ Findings Collect(OpenedSources& opened, std::string named, unsigned install,
   found.install = opened.installation != 0 ? opened.installation : install;
   found.family = opened.family;
   found.codePage = opened.registry->Ansi();
+  found.windows = WindowsOf(*opened.registry, found.family);
+  found.installedOn = opened.installedOn;
+  found.previousInstallation = opened.previousInstallation;
   ConsoleControls controls;
   ReadReg(*opened.registry, controls, found.info, found.family, &found.collected);
   found.nt = found.collected.nt;

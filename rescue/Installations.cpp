@@ -27,7 +27,7 @@ std::string HeadOf(FileTree& tree, const std::string& file, std::size_t count) {
 // Every profile of an installation with the address its report would show,
 // each read on its own; one that cannot be read says why.
 std::vector<ProfileFound> EveryProfile(FileTree& tree, const Installation& found, const CodePage& ansi,
-                                       OpenedProfiles& opened) {
+                                       OpenedFiles& opened) {
   std::vector<ProfileFound> out;
   for (const auto& [name, file] : found.profiles) {
     ProfileFound profile{name, tree.PlaceOf(file), tree.Shown(file), std::nullopt, ""};
@@ -91,12 +91,15 @@ CandidateStages Stages(FileTree& tree, const std::string& file, const std::strin
 // The keys of the installation an upgrade kept in `previous` (Windows.old),
 // for the user to have the one the machine was bought with. What cannot be
 // read of it is a note: it is not the installation asked for.
-void ReadPreviousKeys(RegistryBuilder& builder, FileTree& tree, const std::string& previous) {
+void ReadPreviousKeys(RegistryBuilder& builder, FileTree& tree, const std::string& previous,
+                      const OpenedFiles& opened) {
   try {
     const Installation old = FindInstallation(tree, previous, tree.Shown(previous));
     if (!old.nt || old.machine.empty()) return;
     MountedRegistry registry;
-    const auto software = ReadHive(tree, old.machine, Kind::NtHive);
+    const auto known = opened.find(old.machine);
+    if (known != opened.end() && !known->second.first) throw SourceError(known->second.second);
+    const auto software = known != opened.end() ? known->second.first : ReadHive(tree, old.machine, Kind::NtHive);
     registry.Mount(kHkeyLocalMachine, "Software", software, software->Root());
     for (FoundKey key : ReadProductKeys(registry).keys) {
       key.belongsTo = "the previous installation in " + tree.Shown(previous) + ": " + key.belongsTo;
@@ -108,22 +111,77 @@ void ReadPreviousKeys(RegistryBuilder& builder, FileTree& tree, const std::strin
   }
 }
 
+// Opens the machine's file of `on` to name its Windows; what keeps it from
+// being read is kept for when it is read for the report.
+void Name(InstallationOn& on) {
+  const Installation& found = on.installation;
+  if (found.machine.empty()) return;
+  try {
+    const auto hive = ReadHive(*on.tree, found.machine, found.nt ? Kind::NtHive : Kind::Win9xRegistry);
+    on.opened[found.machine] = {hive, ""};
+    MountedRegistry registry;
+    registry.Mount(kHkeyLocalMachine, found.nt ? "Software" : "", hive, hive->Root());
+    on.windows = WindowsOf(registry, found.nt ? Family::WindowsNt : Family::Windows9x);
+  } catch (const SourceError& error) {
+    on.opened[found.machine] = {nullptr, error.what()};
+  }
+}
+
+// " is an EFI system partition"; empty for nothing known.
+std::string Is(const std::string& purpose) {
+  if (purpose.empty()) return "";
+  const bool vowel = std::string_view("AEIOU").find(purpose[0]) != std::string_view::npos;
+  return std::string(vowel ? " is an " : " is a ") + purpose + " partition";
+}
+
+// What a disk holds where none of it is Windows: each volume as a person
+// picks it, and what it is; and where the source is one partition of a
+// disk, to give the whole disk.
+std::string NoWindowsOn(const DiskImage& disk) {
+  std::string what;
+  const auto add = [&](const std::string& volume) { what += (what.empty() ? "" : "; ") + volume; };
+  for (std::size_t i = 0; i < disk.FileSystems().size(); ++i) {
+    FileTree& tree = *disk.FileSystems()[i];
+    std::string purpose = i < disk.Purposes().size() ? disk.Purposes()[i] : "";
+    // What it holds says it, where its type does not (a partition's copy).
+    const FileTree::Entry* efi = tree.Find("", "efi");
+    if (purpose.empty() && efi != nullptr && efi->folder) purpose = "EFI system";
+    add(DescribeVolume(tree.PlaceOf("").layers.back()) + Is(purpose));
+  }
+  for (const DiskImage::Other& other : disk.Others()) {
+    add(DescribeVolume(other.place.layers.back()) + (other.what.empty() ? " holds no file system read" : Is(other.what)));
+  }
+  std::string out = "no Windows registry on this disk (looked on every partition for SYSTEM.DAT and "
+                    "System32\\config\\SOFTWARE" + (what.empty() ? std::string() : "; " + what) + ")";
+  if (const auto& part = disk.PartitionOfDisk()) {
+    out += "; it is partition " + std::to_string(part->number) + " of " + part->disk + Is(part->purpose) +
+           ": give the whole disk, " + part->disk + ", for every partition on it to be looked at";
+  }
+  return out;
+}
+
 }  // namespace
+
+std::string InstallationOn::Name() const {
+  std::string name = windows.empty() ? "Windows (its registry does not say which)" : windows;
+  if (!previous.empty()) name += ", the previous installation in " + previous;
+  return volume.empty() ? name : name + " on " + volume;
+}
 
 void ReadInstallationFiles(RegistryBuilder& builder, std::vector<ProfileFound>& profiles, FileTree& tree,
                            const Installation& found, const std::string& named, const std::optional<std::string>& user,
-                           const Chooser& choose) {
+                           const Chooser& choose, const OpenedFiles& already, bool userMayLack) {
   const Kind kind = found.nt ? Kind::NtHive : Kind::Win9xRegistry;
   if (found.nt) WarnOfHibernation(builder, tree, found);
   ReadFirstOf(builder, Stages(tree, found.machine, found.expectedMachine, found.machineBackups, found.cabinet,
                               "SYSTEM.DAT"),
-              !found.machine.empty(), kind, Role::Machine);
+              !found.machine.empty(), kind, Role::Machine, already);
   if (!found.system.empty()) {
     ReadFirstOf(builder, Stages(tree, found.system, "", {}, std::nullopt, ""), true, kind, Role::System);
   }
   std::vector<std::string> names;
   for (const auto& profile : found.profiles) names.push_back(profile.first);
-  OpenedProfiles opened;
+  OpenedFiles opened = already;
   profiles = EveryProfile(tree, found, builder.Ansi(), opened);
   std::optional<std::string> chosen = user;
   if (!chosen && names.size() == 1) chosen = names[0];
@@ -146,13 +204,17 @@ void ReadInstallationFiles(RegistryBuilder& builder, std::vector<ProfileFound>& 
                         Join(names) + "); give the name exactly");
     }
     if (!at) {
-      throw SourceError(named + ": no user profile \"" + *chosen + "\"" +
-                        (names.empty() ? std::string(" (there are none)") : " (there are: " + Join(names) + ")"));
+      const std::string none = named + ": no user profile \"" + *chosen + "\"" +
+                               (names.empty() ? std::string(" (there are none)") : " (there are: " + Join(names) + ")");
+      if (!userMayLack) throw SourceError(none);
+      builder.Warn(none + ": the e-mail line is left empty");
+      if (!found.previous.empty()) ReadPreviousKeys(builder, tree, found.previous, opened);
+      return;
     }
     userFile = found.profiles[*at].second;
     userBackup.clear();
   }
-  if (!found.previous.empty()) ReadPreviousKeys(builder, tree, found.previous);
+  if (!found.previous.empty()) ReadPreviousKeys(builder, tree, found.previous, opened);
   const auto userCabinet = userBackup.empty() && userFile != found.defaultUser ? std::nullopt : found.cabinet;
   std::vector<std::string> userBackups;
   if (!userBackup.empty()) userBackups.push_back(userBackup);
@@ -165,17 +227,27 @@ std::vector<InstallationOn> InstallationsOn(const DiskImage& disk, const fs::pat
                                             std::vector<std::string>& notes, std::vector<std::string>& warnings) {
   std::vector<InstallationOn> found;
   for (const auto& tree : disk.FileSystems()) {
-    const std::string place = DescribeLayers(tree->PlaceOf("").layers);
+    const std::vector<Layer> layers = tree->PlaceOf("").layers;
+    const std::string place = DescribeLayers(layers);
+    const std::string volume = layers.empty() ? "" : DescribeVolume(layers.back());
+    const auto previous = PreviousInstallation(*tree, "");
+    InstallationOn* current = nullptr;
     try {
-      found.push_back({tree.get(), FindInstallation(*tree, "", source.string()), place});
-      found.back().installation.previous = PreviousInstallation(*tree, "").value_or("");
+      found.push_back({tree.get(), FindInstallation(*tree, "", source.string()), place, volume, "", "", {}});
+      current = &found.back();
+      current->installation.previous = previous.value_or("");
+      Name(*current);
     } catch (const SourceError&) {
       // no Windows here
     }
-    if (const auto previous = PreviousInstallation(*tree, "")) {
+    if (previous) {
       try {
-        found.push_back({tree.get(), FindInstallation(*tree, *previous, source.string()),
-                         place + ", the previous installation in " + *previous});
+        InstallationOn old{tree.get(), FindInstallation(*tree, *previous, source.string()),
+                           place + ", the previous installation in " + *previous, volume, "", *previous, {}};
+        Name(old);
+        // Its keys are listed with the installation that replaced it, from the same file.
+        if (current != nullptr) current->opened.insert(old.opened.begin(), old.opened.end());
+        found.push_back(std::move(old));
       } catch (const SourceError&) {
         // an upgrade's leftovers without a registry
       }
@@ -191,10 +263,7 @@ std::vector<InstallationOn> InstallationsOn(const DiskImage& disk, const fs::pat
   }
   std::string problems;
   for (const std::string& problem : disk.Problems()) problems += "; " + problem;
-  if (found.empty()) {
-    throw SourceError(source.string() + ": no Windows registry on this disk (looked on every partition for "
-                                        "SYSTEM.DAT and System32\\config\\SOFTWARE)" + problems);
-  }
+  if (found.empty()) throw SourceError(source.string() + ": " + NoWindowsOn(disk) + problems);
   warnings.insert(warnings.end(), disk.Problems().begin(), disk.Problems().end());
   if (!encrypted.empty()) notes.push_back(source.string() + ": " + encrypted + " is encrypted with BitLocker and was not read");
   return found;

@@ -11,6 +11,7 @@
 
 #include "platform/FileTree.h"
 #include "platform/offline/DiskImage.h"
+#include "rescue/Backups.h"
 #include "rescue/Layout.h"
 #include "rescue/RegistryBuilder.h"
 #include "rescue/Sources.h"
@@ -21,7 +22,16 @@ namespace taloveric {
 struct InstallationOn {
   FileTree* tree;
   Installation installation;
-  std::string place;  // "partition 2 (NTFS, at byte 1048576)"; empty for a folder here
+  std::string place;    // "partition 2 (NTFS, at byte 1048576)"; empty for a folder here
+  std::string volume;   // "partition 2 (NTFS, 237.4 GiB, "Windows")"
+  std::string windows;  // "Windows 11 Pro, version 23H2, build 22631"; empty when its registry does not say
+  std::string previous; // for the installation an upgrade kept: its folder, "Windows.old"
+  // Its Windows, where it is and whether an upgrade replaced it, as a person
+  // picks it: "Windows 10 Pro, version 22H2, build 19045, the previous
+  // installation in Windows.old on partition 3 (NTFS, 237.4 GiB, "Windows")".
+  std::string Name() const;
+  // Its files opened to name it (the machine's; Windows.old's for its keys), read from here on.
+  OpenedFiles opened;
 };
 
 // Each file system of `disk` that holds a Windows registry, in the disk's
@@ -38,8 +48,11 @@ std::vector<InstallationOn> InstallationsOn(const DiskImage& disk, const std::fi
 // profile, the one named `user`, or the one `choose` picks among several;
 // on Windows 9x without profiles the default user's. `named` is how the user
 // named the installation.
+// `opened` are the files of `tree` opened already. A `user` the installation
+// has no profile of throws, unless `userMayLack`: then the e-mail line is
+// left empty, with a warning.
 void ReadInstallationFiles(RegistryBuilder& builder, std::vector<ProfileFound>& profiles, FileTree& tree,
                            const Installation& found, const std::string& named, const std::optional<std::string>& user,
-                           const Chooser& choose);
+                           const Chooser& choose, const OpenedFiles& opened = {}, bool userMayLack = false);
 
 }  // namespace taloveric

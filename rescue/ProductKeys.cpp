@@ -28,17 +28,11 @@ std::string UpgradeMoment(std::string_view name) {
   return moment;
 }
 
-// What a Windows key says it is: "Windows 11 Professional, build 22631".
+// What a Windows key says it is, as people call it: "Windows 11 Pro, version 23H2, build 22631".
 std::string WindowsNamed(Registry& registry, RegKey key) {
-  const NtVersion version = ReadNtVersion(registry, key);
-  std::string name = version.Name();
-  const std::string edition = ReadValueText(registry, key, "EditionID");
-  if (name.empty()) name = ReadValueText(registry, key, "ProductName");
-  if (name.empty()) name = "Windows";
-  if (!edition.empty()) name += " " + edition;
-  std::string build = version.build;
-  if (build.empty()) build = ReadValueText(registry, key, "CurrentBuild");
-  return build.empty() ? name : name + ", build " + build;
+  NtVersion version = ReadNtVersion(registry, key);
+  if (version.build.empty()) version.build = ReadValueText(registry, key, "CurrentBuild");
+  return WindowsName(version, ReadValueText(registry, key, "ProductName"), ReadValueText(registry, key, "EditionID"));
 }
 
 // Windows' key in the open `key`, as NT keeps it, listed with what it belongs to.
@@ -94,6 +88,30 @@ void AddOfficeKeys(KeysRead& out, MountedRegistry& registry) {
 }
 
 }  // namespace
+
+std::string WindowsOf(Registry& registry, Family family) {
+  if (family == Family::WindowsNt) {
+    const auto nt = ReadNtInstallation(registry);
+    return nt ? nt->Windows() : "";
+  }
+  ScopedRegKey key(registry);
+  if (key.Open(kHkeyLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion") != kErrorSuccess) return "";
+  const std::string number = ReadValueText(registry, key.get(), "VersionNumber");
+  std::string name = ReadValueText(registry, key.get(), "ProductName");
+  if (name.starts_with("Microsoft ")) name.erase(0, 10);
+  // By the version, which each release of 95, 98 and Me keeps as its own.
+  static constexpr std::pair<const char*, const char*> kReleases[] = {
+      {"4.10.2222", "Windows 98 Second Edition"}, {"4.00.", "Windows 95"}, {"4.10.", "Windows 98"},
+      {"4.90.", "Windows Me"}};
+  for (const auto& [prefix, release] : kReleases) {
+    if (number.starts_with(prefix)) {
+      name = release;
+      break;
+    }
+  }
+  if (name.empty()) return "";
+  return number.empty() ? name : name + ", version " + number;
+}
 
 std::string UpgradeDate(std::string_view keyName) { return UpgradeMoment(keyName).substr(0, 10); }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "collect/ReadReg.h"
 #include "platform/MountedRegistry.h"
 #include "report/Findings.h"
 
@@ -23,6 +24,11 @@ struct KeysRead {
 inline constexpr std::size_t kMostUpgrades = 64;
 
 KeysRead ReadProductKeys(MountedRegistry& registry);
+
+// The Windows a registry is of, as people call it: "Windows 11 Pro, version
+// 23H2, build 22631" from NT's key; "Windows 98 Second Edition, version
+// 4.10.2222" from the Windows key of 95, 98 and Me. Empty when it does not say.
+std::string WindowsOf(Registry& registry, Family family);
 
 // "2021-05-04" of "Source OS (Updated on 5/4/2021 10:12:34)", which Windows
 // names in the month/day/year of its own setup; empty for any other name.

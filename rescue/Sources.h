@@ -53,6 +53,11 @@ struct OpenedSources {
   // and which of them was read: 0 where the sources do not say.
   unsigned installations = 1;
   unsigned installation = 0;
+  // For an installation on a disk: the volume it is on, as a person picks it
+  // ("partition 3 (NTFS, 237.4 GiB, "Windows")"), and where it is the one an
+  // upgrade kept, its folder ("Windows.old").
+  std::string installedOn;
+  std::string previousInstallation;
   // Every profile of the installation, each with its e-mail address.
   std::vector<ProfileFound> profiles;
   // An ACPI MSDM table named among the sources: the computer's OEM key.
@@ -69,11 +74,16 @@ struct OpenedSources {
 // installation's registry names, else 1252; a note says which.
 // Throws SourceError naming the file and what is wrong. A user file that cannot
 // be read is a warning: the machine's values are still reported.
-// A disk image holding several installations reads the `install`th (1 for the
-// first), else the one `choose` picks, else the first, with a warning.
+// Disks (images, virtual disks, this computer's disks) go together: their
+// installations are offered as one list, each named by its Windows and where
+// it is; a disk without any is a note, unless none has one. Of several, the
+// `install`th is read (1 for the first), else the one `choose` picks, else
+// the first, with a warning. A folder that holds no Windows but one virtual
+// disk (a virtual machine's) is read as that disk. A `user` the installation
+// has no profile of throws, unless `userMayLack` (a warning then).
 OpenedSources OpenSources(const std::vector<std::filesystem::path>& sources, const std::optional<std::string>& user,
                           const Chooser& choose, std::optional<unsigned> install = std::nullopt,
-                          const std::optional<CodePage>& given = std::nullopt);
+                          const std::optional<CodePage>& given = std::nullopt, bool userMayLack = false);
 
 // What of the sources writing `target` (a file that need not exist yet, or
 // a folder) would write onto, said as "into the source folder X", "onto the
@@ -85,13 +95,26 @@ OpenedSources OpenSources(const std::vector<std::filesystem::path>& sources, con
 std::optional<std::string> SourceWrittenOnto(const std::vector<std::filesystem::path>& sources,
                                              const std::filesystem::path& target);
 
-// Opens a disk image once and hands each of its installations to `each`,
-// by its number, with what opens it (throwing SourceError when it cannot be
-// read): an inventory's way, which reads every installation and asks no one.
+// Hands each installation of one source to `each`, by its number, with what
+// opens it (throwing SourceError when it cannot be read): an inventory's
+// way, which reads every installation and asks no one. A disk image (or a
+// virtual machine's folder) is opened once and each of its installations
+// read from it; any other source is one installation. `user` is read where
+// an installation has that profile; elsewhere its absence is a warning.
 // What opens one is given the code page the user names, if any.
 using OpenOne = std::function<OpenedSources(const std::optional<CodePage>& given)>;
-void ForEachInstallation(const std::filesystem::path& image,
+void ForEachInstallation(const std::filesystem::path& source, const std::optional<std::string>& user,
                          const std::function<void(unsigned, const OpenOne&)>& each);
+
+// This computer's own disks, as /sys/block (`sysBlock`) lists them with
+// their devices in `dev` (partitions are read as part of their disk; loop
+// devices and optical drives left out), and its firmware's table `msdm`
+// where there is one; what keeps one from being listed goes to `notes`.
+std::vector<std::filesystem::path> ThisComputersSources(std::vector<std::string>& notes,
+                                                        const std::filesystem::path& sysBlock = "/sys/block",
+                                                        const std::filesystem::path& dev = "/dev",
+                                                        const std::filesystem::path& msdm =
+                                                            "/sys/firmware/acpi/tables/MSDM");
 
 // The ANSI code page an installation's registry names
 // (HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Nls\CodePage "ACP").

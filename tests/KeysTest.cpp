@@ -30,7 +30,7 @@ FixtureKey Windows(const std::string& digitalProductId, const std::string& build
       {"DigitalProductId", 3, digitalProductId}, Utf16("CurrentVersion", "6.3"), Utf16("CurrentBuildNumber", build),
       testing::Dword("CurrentMajorVersionNumber", build == "7601" ? 6 : 10),
       testing::Dword("CurrentMinorVersionNumber", build == "7601" ? 1 : 0),
-      Utf16("EditionID", edition), Utf16("ProductName", "Windows 10 Pro")};
+      Utf16("EditionID", edition), Utf16("ProductName", build == "7601" ? "Windows 7 " + edition : "Windows 10 Pro")};
   Path(root, "Classes");
   return root;
 }
@@ -76,7 +76,7 @@ const KeysCase kCases[] = {
              System({{"Source OS (Updated on 3/2/2019 08:00:00)", "BCDFG-HJKMP-QRTVW-XY234-6789B"},
                      {"Source OS (Updated on 5/4/2021 10:12:34)", kSevenKey}}));
      },
-     {std::string(kGenericTen) + " generic Windows 10 Professional, build 19045",
+     {std::string(kGenericTen) + " generic Windows 10 Pro, build 19045",
       std::string(kSevenKey) + " installed the Windows this was upgraded from, on 2021-05-04: Windows 7 Professional",
       "BCDFG-HJKMP-QRTVW-XY234-6789B installed the Windows this was upgraded from, on 2019-03-02"},
      kSevenKey, nullptr},
@@ -86,7 +86,7 @@ const KeysCase kCases[] = {
        testing::WriteRegfFile(disk / "Windows.old/Windows/System32/config/SOFTWARE",
                               Windows(testing::DigitalProductId(kSevenKey), "7601", "Ultimate"), "SOFTWARE");
      },
-     {" removed Windows 11 Professional, build 22631",
+     {" removed Windows 11 Pro, build 22631",
       std::string(kSevenKey) + " installed the previous installation in "},
      kSevenKey, nullptr},
     {"XpWithOffice2003",

@@ -130,7 +130,7 @@ TEST(NtProductKey, NamesWindowsByItsVersionAndBuild) {
     const char* name;
   } cases[] = {{"5.1", "2600", "Windows XP"},   {"10.0", "21999", "Windows 10"}, {"10.0", "22000", "Windows 11"},
                {"10.0", "", "Windows 10"},     {"7.0", "1", ""}};
-  for (const auto& c : cases) EXPECT_EQ((NtVersion{c.version, c.build, ""}.Name()), c.name) << c.version << "." << c.build;
+  for (const auto& c : cases) EXPECT_EQ((NtVersion{c.version, c.build, "", ""}.Name()), c.name) << c.version << "." << c.build;
 }
 
 }  // namespace

@@ -107,6 +107,7 @@ std::string Answer(const std::filesystem::path& source, const std::optional<std:
   for (BackupRead& backup : found.backups) alike(backup.place);
   for (ProfileFound& profile : found.profiles) alike(profile.place);
   for (FoundKey& key : found.keys) alike(key.place);
+  found.installedOn.clear();  // where on the disk: a folder here has no volume
   std::string json = JsonOutput(found);
   // On an image, "disk.raw, partition ...:/WINDOWS/SYSTEM.DAT" and "disk.raw, partition ...: several ...".
   for (const std::string& named : {disk + ":/", disk + ":", disk}) {
@@ -320,7 +321,7 @@ TEST(Disks, OfferEachInstallationByItsPartitionAndReadThePickedOne) {
     const std::filesystem::path root = work / std::to_string(sector);
     for (const LaidOut& file : files) Write(root / file.path, file.holds, scratch);
     const std::string at = Quote(raw + "@@" + std::to_string(sector * 512));
-    ASSERT_TRUE(Shell("mkfs.fat -F 32 --offset " + std::to_string(sector) + " " + Quote(raw) + " 40960"));
+    ASSERT_TRUE(Shell("mkfs.fat -F 32 -n SYSTEM --offset " + std::to_string(sector) + " " + Quote(raw) + " 40960"));
     for (const auto& top : std::filesystem::directory_iterator(root)) {
       ASSERT_TRUE(Shell("mcopy -s -m -i " + at + " " + Quote(top.path().string()) + " ::/"));
     }
@@ -331,8 +332,10 @@ TEST(Disks, OfferEachInstallationByItsPartitionAndReadThePickedOne) {
     return places.size() > 1 ? std::optional<std::string>(places[1]) : std::nullopt;
   };
   OpenedSources opened = OpenSources({raw}, std::nullopt, pickSecond);
-  EXPECT_EQ(offered, (std::vector<std::string>{"partition 1 (FAT32, at byte 1048576)",
-                                               "partition 2 (FAT32, at byte 42991616)"}));
+  // By their Windows, then the partition's number, size and label.
+  EXPECT_EQ(offered, (std::vector<std::string>{
+                         "Windows 98 Second Edition, version 4.10.2222 on partition 1 (FAT32, 40 MiB, \"SYSTEM\")",
+                         "Windows XP, Service Pack 3, build 2600 on partition 2 (FAT32, 40 MiB, \"SYSTEM\")"}));
   EXPECT_EQ(opened.installations, 2u);
   const Findings found = Collect(opened, raw, 1);
   EXPECT_EQ(found.family, Family::WindowsNt);
@@ -341,6 +344,8 @@ TEST(Disks, OfferEachInstallationByItsPartitionAndReadThePickedOne) {
   const std::string json = JsonOutput(found);
   EXPECT_NE(json.find("\"installation\": 2,"), std::string::npos) << json;
   EXPECT_NE(json.find("\"mailAccount\": \"00000001\","), std::string::npos) << json;
+  EXPECT_NE(json.find("\"windows\": \"Windows XP, Service Pack 3, build 2600\","), std::string::npos) << json;
+  EXPECT_NE(json.find("\"installedOn\": \"partition 2 (FAT32, 40 MiB, \\\"SYSTEM\\\")\","), std::string::npos) << json;
   ASSERT_FALSE(found.files.empty());
   EXPECT_EQ(DescribeLayers(found.files[0].layers), "partition 2 (FAT32, at byte 42991616)");
 
@@ -349,8 +354,9 @@ TEST(Disks, OfferEachInstallationByItsPartitionAndReadThePickedOne) {
   OpenedSources first = OpenSources({raw}, std::nullopt, nobody);
   EXPECT_EQ(Collect(first, raw, 1).family, Family::Windows9x);
   ASSERT_EQ(first.warnings.size(), 1u);
-  EXPECT_NE(first.warnings[0].find("several Windows installations (1. partition 1 (FAT32, at byte 1048576); "
-                                   "2. partition 2 (FAT32, at byte 42991616)) and none picked"),
+  EXPECT_NE(first.warnings[0].find("several Windows installations (1. Windows 98 Second Edition, version 4.10.2222 "
+                                   "on partition 1 (FAT32, 40 MiB, \"SYSTEM\"); 2. Windows XP, Service Pack 3, build "
+                                   "2600 on partition 2 (FAT32, 40 MiB, \"SYSTEM\")) and none picked"),
             std::string::npos)
       << first.warnings[0];
 }
@@ -405,9 +411,11 @@ TEST(Disks, OfferThePreviousInstallationInWindowsOld) {
   };
   OpenedSources opened = OpenSources({raw}, std::nullopt, pickSecond);
   EXPECT_EQ(offered, (std::vector<std::string>{
-                         "the disk's file system (FAT32, at byte 0)",
-                         "the disk's file system (FAT32, at byte 0), the previous installation in Windows.old"}));
+                         "Windows XP, Service Pack 3, build 2600 on the disk's file system (FAT32, 40 MiB)",
+                         "Windows XP, Service Pack 3, build 2600, the previous installation in Windows.old on the "
+                         "disk's file system (FAT32, 40 MiB)"}));
   const Findings found = Collect(opened, raw, 2);
+  EXPECT_EQ(found.previousInstallation, "Windows.old");
   EXPECT_EQ(found.info.RegisteredOwner, u"Before");
   EXPECT_EQ(found.info.MailAddress, u"kim@before.example");
   // From the folder, the installation named is read, and the earlier one said to be there.

@@ -5,6 +5,7 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -23,7 +24,9 @@
 #include "platform/CodePage.h"
 #include "platform/Unicode.h"
 #include "platform/posix/Heap.h"
+#include "platform/offline/ImageParts.h"
 #include "platform/posix/PosixFiles.h"
+#include "platform/posix/RegularFile.h"
 #include "report/Forms.h"
 #include "rescue/Findings.h"
 #include "rescue/Sources.h"
@@ -109,6 +112,7 @@ struct Options {
   bool sample = false;  // --sample: the bundled sample may be saved
   std::optional<unsigned> codePage;  // --codepage: the installation's ANSI code page
   std::optional<unsigned> install;   // --install: which installation on a disk image
+  bool allDisks = false;             // --all-disks: this computer's own disks are the sources
   std::vector<std::filesystem::path> sources;
 };
 
@@ -133,6 +137,7 @@ std::optional<int> Parse(int argc, char** argv, Options& options) {
       {"sample", no_argument, nullptr, kSample},   {"codepage", required_argument, nullptr, kCodePage},
       {"install", required_argument, nullptr, kInstall},
       {"inventory", required_argument, nullptr, kInventory},
+      {"all-disks", no_argument, nullptr, 'a'},
       {"help", no_argument, nullptr, 'h'},
       {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0}};
   opterr = 0;  // the messages below say it in one line
@@ -142,7 +147,7 @@ std::optional<int> Parse(int argc, char** argv, Options& options) {
     return !clash;
   };
   int option = 0;
-  for (int before = optind; (option = ::getopt_long(argc, argv, ":psf:o:d:u:hV", kOptions, nullptr)) != -1;
+  for (int before = optind; (option = ::getopt_long(argc, argv, ":psf:o:d:u:ahV", kOptions, nullptr)) != -1;
        before = optind) {
     const std::string value = optarg != nullptr ? optarg : "";
     // The argument just read; within a cluster of short options it is still the current one.
@@ -171,6 +176,7 @@ std::optional<int> Parse(int argc, char** argv, Options& options) {
         break;
       case 'u': options.user = value; break;
       case kSample: options.sample = true; break;
+      case 'a': options.allDisks = true; break;
       case kCodePage:
       case kInstall:
         if (const auto number = WholeNumber(value, 5)) {
@@ -192,9 +198,13 @@ std::optional<int> Parse(int argc, char** argv, Options& options) {
       options.mode != Mode::Inventory) {
     return Usage("--output goes with --print, --format or --inventory");
   }
-  if (options.mode == Mode::Inventory && (options.sources.empty() || options.user || options.install)) {
-    return Usage(options.sources.empty() ? "--inventory needs the sources to read"
-                                         : "--inventory reads every installation and the profile it can");
+  if (options.allDisks && !options.sources.empty()) {
+    return Usage("--all-disks reads this computer's own disks; name no source with it");
+  }
+  if (options.allDisks && options.sample) return Usage("--all-disks and --sample exclude each other");
+  if (options.mode == Mode::Inventory && ((options.sources.empty() && !options.allDisks) || options.install)) {
+    return Usage(options.install ? "--inventory reads every installation; --install picks one for a report"
+                                 : "--inventory needs the sources to read, or --all-disks");
   }
   return std::nullopt;
 }
@@ -289,47 +299,112 @@ std::optional<int> RefuseWritingOntoSources(const Options& options) {
   return std::nullopt;
 }
 
-// --inventory: each source read on its own, each installation on a line; a
-// source that cannot be read gets a line with its error and the run goes on.
+// Shows on standard error, where it is a terminal, which source an
+// inventory is reading, on one line it rewrites; nothing elsewhere.
+class Progress {
+ public:
+  explicit Progress(std::size_t count) : count_(count), shown_(::isatty(STDERR_FILENO) == 1) {}
+  ~Progress() { Clear(); }
+  void Reading(std::size_t index, const std::string& named) {
+    if (!shown_) return;
+    std::cerr << "\r\033[K[" << index + 1 << "/" << count_ << "] reading " << VisibleBytes(named) << std::flush;
+  }
+  void Clear() {
+    if (shown_) std::cerr << "\r\033[K" << std::flush;
+  }
+
+ private:
+  std::size_t count_;
+  bool shown_;
+};
+
+// --inventory: each source read on its own, each installation on a line,
+// written as it is read; a source that cannot be read gets a line with its
+// error and the run goes on. The further parts of a set named beside its
+// first (disk.E02, disk.002, a VMDK's extents) are read with it, not as
+// sources of their own.
 int Inventory(const Options& options) {
   const bool csv = options.format == Format::Csv;
-  std::string out = csv ? CsvHeader() : "";
   bool failed = false;
-  const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
-  const auto line = [&](const std::string& named, unsigned install, const OpenOne& open) {
-    try {
-      const Findings found = ReadInstallation(open, options.codePage, named, install);
-      out += csv ? CsvRow(found) : JsonOutput(found, true);
-    } catch (const std::exception& error) {  // SourceError, RegFileError, an unknown code page
-      failed = true;
-      out += csv ? CsvError(named, error.what()) : JsonError(named, error.what());
-    }
-  };
+  std::vector<std::filesystem::path> sources;
+  std::vector<std::string> parts;
   for (const std::filesystem::path& source : options.sources) {
-    const std::string named = source.string();
     std::error_code ec;
+    if (std::filesystem::is_directory(source, ec)) continue;
     try {
-      // A disk image is opened once, and each of its installations read from it.
-      if (!std::filesystem::is_directory(source, ec) && IsDisk(DetectKind(source))) {
-        ForEachInstallation(source, [&](unsigned install, const OpenOne& open) { line(named, install, open); });
-        continue;
+      const SourceFile file(source);
+      for (std::string& part : OtherPartsOf(source, file.Head())) {
+        parts.push_back((source.parent_path() / part).lexically_normal().string());
       }
-    } catch (const std::exception& error) {
-      failed = true;
-      out += csv ? CsvError(named, error.what()) : JsonError(named, error.what());
-      continue;
+    } catch (const SourceError&) {
+      // said when it is read
     }
-    line(named, 1, [&](const std::optional<CodePage>& given) {
-      return OpenSources({source}, std::nullopt, nobody, std::nullopt, given);
-    });
   }
-  const int status = Emit(options, out);
-  return failed ? 2 : status;
+  for (const std::filesystem::path& source : options.sources) {
+    const std::string normal = source.lexically_normal().string();
+    if (std::find(parts.begin(), parts.end(), normal) == parts.end()) sources.push_back(source);
+  }
+  try {
+    GrowingOutput out(options.output);
+    if (csv) out.Write(CsvHeader());
+    Progress progress(sources.size());
+    const auto error = [&](const std::string& named, const std::string& what) {
+      failed = true;
+      progress.Clear();
+      out.Write(csv ? CsvError(named, what) : JsonError(named, what));
+    };
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      const std::string named = sources[i].string();
+      progress.Reading(i, named);
+      try {
+        ForEachInstallation(sources[i], options.user, [&](unsigned install, const OpenOne& open) {
+          try {
+            const Findings found = ReadInstallation(open, options.codePage, named, install);
+            progress.Clear();
+            out.Write(csv ? CsvRow(found) : JsonOutput(found, true));
+          } catch (const FileError&) {
+            throw;
+          } catch (const std::exception& what) {  // SourceError, RegFileError, an unknown code page
+            error(named, what.what());
+          }
+        });
+      } catch (const FileError&) {
+        throw;
+      } catch (const std::exception& what) {
+        error(named, what.what());
+      }
+    }
+    progress.Clear();
+    out.Close();
+  } catch (const FileError& what) {
+    Say(std::string("the inventory was not written: ") + what.what());
+    return 1;
+  }
+  return failed ? 2 : 0;
 }
 
-int Run(const Options& options) {
+int Run(Options options) {
+  if (options.allDisks) {
+    std::vector<std::string> notes;
+    options.sources = ThisComputersSources(notes);
+    for (const std::string& note : notes) Say(note);
+    const bool disks = std::any_of(options.sources.begin(), options.sources.end(),
+                                   [](const auto& source) { return source.string().starts_with("/dev/"); });
+    if (!disks) {
+      Say("--all-disks: no disk of this computer is listed in /sys/block");
+      return 2;
+    }
+    if (::geteuid() != 0) Say("not run as root: a disk that only root may read is said, and the rest read");
+  }
   if (options.mode == Mode::Save && options.sources.empty() && !options.sample) {
     return Usage("--save without a source would save the bundled sample's made-up key; add --sample to do so");
+  }
+  if (options.mode == Mode::Interactive && options.sources.empty() && !options.sample) {
+    Say("no source named: name the Windows disk (such as /dev/nvme0n1 or /dev/sda; lsblk lists them), a disk "
+        "image, a Windows folder or its registry files, or read every disk of this computer with --all-disks "
+        "(as root); --sample shows the bundled sample registry instead");
+    std::cerr << "Try 'taloveric --help' for more information.\n";
+    return 2;
   }
   if (const auto refused = RefuseWritingOntoSources(options)) return *refused;
   if (options.mode == Mode::Inventory) return Inventory(options);

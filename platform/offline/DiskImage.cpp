@@ -1,5 +1,7 @@
 #include "platform/offline/DiskImage.h"
 
+#include <sys/stat.h>
+
 #include <ctime>
 #include <memory>
 #include <set>
@@ -12,6 +14,7 @@
 #include "platform/offline/ImageTree.h"
 #include "platform/offline/PartitionTable.h"
 #include "platform/offline/TskImage.h"
+#include "platform/posix/BlockDevices.h"
 
 namespace taloveric {
 namespace fs = std::filesystem;
@@ -26,6 +29,28 @@ std::string FileSystemName(TSK_FS_INFO* fileSystem) {
   return upper;
 }
 
+// The volume label a file system holds: NTFS's in $Volume's name, FAT's in
+// its boot sector (where Windows writes it too); empty for none. A label is
+// at most 32 characters; no more is read of it.
+std::string VolumeLabel(TSK_FS_INFO* fileSystem, std::string_view boot) {
+  if (TSK_FS_TYPE_ISNTFS(fileSystem->ftype)) {
+    const std::unique_ptr<TSK_FS_FILE, FileClose> volume(tsk_fs_file_open_meta(fileSystem, nullptr, 3));
+    char name[64] = {};
+    const ssize_t got = volume ? tsk_fs_file_read_type(volume.get(), TSK_FS_ATTR_TYPE_NTFS_VNAME, 0, 0, name,
+                                                       sizeof name, TSK_FS_FILE_READ_FLAG_NOID)
+                               : -1;
+    if (got < 0) tsk_error_reset();
+    return got > 0 ? ToUtf8(FromUtf16Le(std::string_view(name, static_cast<std::size_t>(got) & ~std::size_t{1}))) : "";
+  }
+  if (!TSK_FS_TYPE_ISFAT(fileSystem->ftype) || boot.size() < 0x52 + 8) return "";
+  const bool fat32 = boot.substr(0x52, 5) == "FAT32";
+  const std::size_t signature = fat32 ? 0x42 : 0x26, at = fat32 ? 0x47 : 0x2B;
+  if (static_cast<unsigned char>(boot[signature]) != 0x29) return "";
+  std::string label(boot.substr(at, 11));
+  while (!label.empty() && (label.back() == ' ' || label.back() == '\0')) label.pop_back();
+  return label == "NO NAME" ? "" : label;
+}
+
 }  // namespace
 
 // The Sleuth Kit's name for a file system Windows is installed on (FAT,
@@ -37,6 +62,31 @@ std::optional<TSK_FS_TYPE_ENUM> WindowsFileSystem(Kind kind) {
   if (kind == Kind::Fat || kind == Kind::ExFat) return TSK_FS_TYPE_FAT_DETECT;  // FAT's detection takes exFAT too
   return std::nullopt;
 }
+
+namespace {
+
+// A partition of this computer's disks, named as the source itself: its
+// disk, and what that disk's table says it is, where the disk can be read.
+std::optional<DiskImage::PartOfDisk> PartOfItsDisk(const SourceFile& partition) {
+  struct stat info {};
+  if (::fstat(partition.Descriptor(), &info) != 0) return std::nullopt;
+  const auto of = PartitionOf(info.st_rdev);
+  if (!of) return std::nullopt;
+  DiskImage::PartOfDisk part{of->disk.string(), of->number, ""};
+  try {
+    const SourceFile disk(of->disk);
+    if (!disk.IsDisk()) return part;
+    const auto bytes = OpenContainer(disk, Kind::RawDisk);
+    for (const Partition& listed : ReadPartitionTable(*bytes).partitions) {
+      if (listed.number == part.number) part.purpose = PartitionPurpose(listed);
+    }
+  } catch (const SourceError&) {
+    // the disk itself cannot be read (its permissions may be another's): its name is said alone
+  }
+  return part;
+}
+
+}  // namespace
 
 struct DiskImage::Opened {
   UniqueImage disk;
@@ -73,7 +123,7 @@ DiskImage::DiskImage(const SourceFile& file) : opened_(std::make_unique<Opened>(
   DiskBytes bytes(disk);
   Place whole{image.string(), {}, "", ""};
   if (const std::string format = ContainerName(container); !format.empty()) {
-    whole.layers.push_back({Layer::Kind::Container, format, 0, 0, ""});
+    whole.layers.push_back({Layer::Kind::Container, format, 0, 0, "", 0, ""});
   }
   // Each volume is told by its boot sector: a file system Windows uses is
   // opened, one BitLocker encrypts is said, any other named by what it is.
@@ -97,7 +147,9 @@ DiskImage::DiskImage(const SourceFile& file) : opened_(std::make_unique<Opened>(
       others_.push_back({place, said + ", unreadable"});
       return;
     }
+    purposes_.push_back(purpose);
     place.layers.back().format = FileSystemName(fileSystem);
+    place.layers.back().label = VolumeLabel(fileSystem, std::string_view(boot, static_cast<std::size_t>(std::max(got, 0LL))));
     trees_.push_back(std::make_unique<ImageTree>(fileSystem, std::move(place)));
   };
   char sector[kKindBytes] = {};
@@ -107,12 +159,13 @@ DiskImage::DiskImage(const SourceFile& file) : opened_(std::make_unique<Opened>(
                                                                                        : ReadPartitionTable(bytes);
   for (const std::string& problem : table.problems) problems_.push_back(image.string() + ": " + problem);
   if (table.scheme == PartitionTable::Scheme::None) {
-    addVolume({Layer::Kind::Volume, "", 0, 0, ""}, "");
+    if (file.IsDisk()) partOf_ = PartOfItsDisk(file);
+    addVolume({Layer::Kind::Volume, "", 0, 0, "", bytes.Size(), ""}, partOf_ ? partOf_->purpose : "");
     return;
   }
   std::set<std::uint64_t> starts;  // a partition the table lists twice is read once
   for (const Partition& partition : table.partitions) {
-    const Layer layer{Layer::Kind::Partition, "", partition.number, partition.offset, ""};
+    const Layer layer{Layer::Kind::Partition, "", partition.number, partition.offset, "", partition.size, ""};
     if (partition.offset >= bytes.Size()) {
       Place place = whole;
       place.layers.push_back(layer);

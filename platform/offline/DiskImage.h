@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,18 @@ class DiskImage {
     std::string what;
   };
   const std::vector<Other>& Others() const { return others_; }
+  // What each of FileSystems() is by its partition's type ("EFI system",
+  // "Windows recovery"); empty where its type says nothing.
+  const std::vector<std::string>& Purposes() const { return purposes_; }
+  // Where the source is a partition of a disk of this computer rather than
+  // the disk (/dev/nvme0n1p1): the disk, its number and what its type says
+  // it is (empty where the disk cannot be read to say).
+  struct PartOfDisk {
+    std::string disk;
+    unsigned number = 0;
+    std::string purpose;
+  };
+  const std::optional<PartOfDisk>& PartitionOfDisk() const { return partOf_; }
   // What keeps part of the disk from being read: partitions past the
   // image's end, a file system that cannot be opened, a table that lies.
   const std::vector<std::string>& Problems() const { return problems_; }
@@ -48,6 +61,8 @@ class DiskImage {
   std::vector<std::unique_ptr<FileTree>> trees_;
   std::vector<Place> encrypted_, pastTheEnd_, cutShort_;
   std::vector<Other> others_;
+  std::vector<std::string> purposes_;
+  std::optional<PartOfDisk> partOf_;
   std::vector<std::string> problems_;
 };
 

@@ -82,4 +82,32 @@ void CheckDiskImageFiles(const fs::path& image, std::string_view head) {
   CheckParts(image);
 }
 
+std::vector<std::string> OtherPartsOf(const fs::path& image, std::string_view head) {
+  const std::string extension = AsciiLower(image.extension().string());
+  // A set begins with its first part: the others are read with it.
+  if (extension == ".001" || extension == ".e01") return PartsNamed(image);
+  std::vector<std::string> extents;
+  if (!head.starts_with("# Disk DescriptorFile")) return extents;
+  // A VMDK descriptor's extent lines: RW 8323072 SPARSE "disk-s001.vmdk".
+  for (std::size_t start = 0; start < head.size();) {
+    const std::size_t end = std::min(head.find('\n', start), head.size());
+    const std::string_view line = head.substr(start, end - start);
+    start = end + 1;
+    if (!line.starts_with("RW ") && !line.starts_with("RDONLY ") && !line.starts_with("NOACCESS ")) continue;
+    const std::size_t open = line.find('"'), close = open == std::string_view::npos ? open : line.find('"', open + 1);
+    if (close == std::string_view::npos) continue;
+    const std::string name(line.substr(open + 1, close - open - 1));
+    if (!name.empty() && name.find('/') == std::string::npos && name != image.filename().string()) extents.push_back(name);
+  }
+  return extents;
+}
+
+bool NamedAsVirtualDisk(const fs::path& file) {
+  const std::string extension = AsciiLower(file.extension().string());
+  for (const char* known : {".vdi", ".vhd", ".vhdx", ".vmdk", ".qcow2", ".qcow"}) {
+    if (extension == known) return true;
+  }
+  return false;
+}
+
 }  // namespace taloveric

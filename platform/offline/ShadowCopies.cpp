@@ -295,7 +295,7 @@ ShadowCopies::ShadowCopies(TSK_FS_INFO* fileSystem, const Place& place)
   for (std::size_t i = stores.size(); i-- > 0;) {
     Place copy = place;
     copy.layers.push_back(
-        {Layer::Kind::ShadowCopy, "", static_cast<unsigned>(older + i + 1), 0, DateOf(stores[i].made)});
+        {Layer::Kind::ShadowCopy, "", static_cast<unsigned>(older + i + 1), 0, DateOf(stores[i].made), 0, ""});
     copies_.push_back(std::make_unique<ShadowCopyTree>(volume_, stores[i].store, std::move(copy)));
   }
 }

@@ -239,6 +239,38 @@ void WriteFileSafely(const std::filesystem::path& path, std::string_view bytes) 
   file.Commit();
 }
 
+GrowingOutput::GrowingOutput(const std::optional<std::filesystem::path>& path)
+    : name_(path ? path->string() : "to standard output") {
+  if (!path) {
+    fd_ = STDOUT_FILENO;
+    return;
+  }
+  if (const auto fd = InheritedDescriptor(name_)) {
+    fd_ = *fd;
+    return;
+  }
+  struct stat info {};
+  const bool there = ::stat(name_.c_str(), &info) == 0;
+  if (there && S_ISBLK(info.st_mode)) throw FileError("cannot write " + name_ + ": it is a disk, which is never written onto");
+  if (!there || S_ISREG(info.st_mode)) CheckReplaceable(name_);
+  fd_ = ::open(name_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (there && !S_ISREG(info.st_mode) ? 0 : O_CREAT | O_TRUNC),
+               0666);
+  if (fd_ < 0) throw FileError(Describe(name_, "cannot open", errno));
+  owned_ = true;
+}
+
+GrowingOutput::~GrowingOutput() {
+  if (owned_ && fd_ >= 0) ::close(fd_);
+}
+
+void GrowingOutput::Write(std::string_view bytes) { WriteAll(fd_, bytes, name_); }
+
+void GrowingOutput::Close() {
+  const int fd = fd_;
+  fd_ = -1;
+  if (owned_ && fd >= 0 && ::close(fd) != 0) throw FileError(Describe(name_, "cannot write", errno));
+}
+
 void WriteStandardOutput(std::string_view bytes) { WriteAll(STDOUT_FILENO, bytes, "to standard output"); }
 
 std::filesystem::path ExecutableFolder() {

@@ -4,6 +4,8 @@
 // both the program folder and the system drive's root.
 
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/Files.h"
@@ -30,6 +32,26 @@ class PosixFiles : public Files {
 // a link to a regular file keeps pointing to it; a disk is refused. Throws
 // FileError.
 void WriteFileSafely(const std::filesystem::path& path, std::string_view bytes);
+
+// A file written as it grows, a piece at a time (an inventory's rows, each
+// as it is read), so that a run cut short leaves what it wrote: standard
+// output, or `path` made anew (a FIFO, a terminal or a device written into;
+// a disk, a folder or a read-only file refused). Throws FileError.
+class GrowingOutput {
+ public:
+  explicit GrowingOutput(const std::optional<std::filesystem::path>& path);
+  GrowingOutput(const GrowingOutput&) = delete;
+  GrowingOutput& operator=(const GrowingOutput&) = delete;
+  ~GrowingOutput();
+  void Write(std::string_view bytes);
+  // Closes the file, saying whether what was written reached it.
+  void Close();
+
+ private:
+  int fd_ = -1;
+  bool owned_ = false;
+  std::string name_;
+};
 
 // Writes `bytes` to standard output, all of them or a FileError saying why not.
 void WriteStandardOutput(std::string_view bytes);
