@@ -35,11 +35,11 @@ TEST(Marvin32, GivesThePublishedHashes) {
   for (const auto& [bytes, hash] : vectors) EXPECT_EQ(Marvin32(bytes, kSeed), hash) << bytes.size() << " bytes";
 }
 
-std::string Hive(const std::string& owner) { return testing::WriteRegf(testing::XpSoftwareOwnedBy(owner), "SOFTWARE"); }
+using testing::XpSoftwareHive;
 
 // The states of one hive: as written into the file, then two writes kept in
 // the logs, the first entry in LOG2 and the second in LOG1.
-DirtyHive TwoEntries() { return testing::NewFormatLogs({Hive("Written"), Hive("Middle"), Hive("Newest")}, {1, 0}); }
+DirtyHive TwoEntries() { return testing::NewFormatLogs({XpSoftwareHive("Written"), XpSoftwareHive("Middle"), XpSoftwareHive("Newest")}, {1, 0}); }
 
 // Where a log's entry starts: the first at 512, each after the one before.
 std::size_t EntryAt(const std::string& log, int index) {
@@ -66,11 +66,11 @@ void PrintTo(const LogCase& c, std::ostream* out) { *out << c.name; }
 
 const LogCase kLogCases[] = {
     {"EntriesInBothLogsInTheOrderOfTheirNumbers", TwoEntries, "Newest", nullptr, true},
-    {"AnOldLogWrittenWithTheHive", [] { return testing::OldFormatLog(Hive("Written"), Hive("Newest")); }, "Newest",
+    {"AnOldLogWrittenWithTheHive", [] { return testing::OldFormatLog(XpSoftwareHive("Written"), XpSoftwareHive("Newest")); }, "Newest",
      nullptr, true},
     {"AnOldLogOfAnotherWrite",
      [] {
-       DirtyHive dirty = testing::OldFormatLog(Hive("Written"), Hive("Newest"));
+       DirtyHive dirty = testing::OldFormatLog(XpSoftwareHive("Written"), XpSoftwareHive("Newest"));
        dirty.logs[0][12] = 'x';  // its time of writing is not the hive's
        testing::Resign(dirty.logs[0]);
        return dirty;
@@ -85,7 +85,7 @@ const LogCase kLogCases[] = {
      "Middle", "LOG1: an entry's hashes do not hold", true},
     {"AGapInTheSequence",
      [] {
-       DirtyHive dirty = testing::NewFormatLogs({Hive("Written"), Hive("Middle"), Hive("Later"), Hive("Newest")},
+       DirtyHive dirty = testing::NewFormatLogs({XpSoftwareHive("Written"), XpSoftwareHive("Middle"), XpSoftwareHive("Later"), XpSoftwareHive("Newest")},
                                                 {0, 0, 0});
        const std::size_t second = EntryAt(dirty.logs[0], 1);
        PutLe32(dirty.logs[0].data() + second + 12, 20);  // 8 is missing
@@ -119,8 +119,8 @@ const LogCase kLogCases[] = {
     // A log torn as it was written is passed over; the other is applied.
     {"ALogWindowsHadNotFinishedWriting",
      [] {
-       DirtyHive dirty = testing::NewFormatLogs({Hive("Written"), Hive("Middle"), Hive("Newest")}, {0, 0});
-       dirty.logs[1] = Hive("Stale").substr(0, 512);
+       DirtyHive dirty = testing::NewFormatLogs({XpSoftwareHive("Written"), XpSoftwareHive("Middle"), XpSoftwareHive("Newest")}, {0, 0});
+       dirty.logs[1] = XpSoftwareHive("Stale").substr(0, 512);
        PutLe32(dirty.logs[1].data() + 4, 99);
        PutLe32(dirty.logs[1].data() + 28, 6);
        testing::Resign(dirty.logs[1]);
@@ -130,7 +130,7 @@ const LogCase kLogCases[] = {
     // Its own header damaged: the header and the latest entries come from one log.
     {"AHeaderOnlyTheLogsCanMend",
      [] {
-       DirtyHive dirty = testing::NewFormatLogs({Hive("Written"), Hive("Middle"), Hive("Newest")}, {0, 0});
+       DirtyHive dirty = testing::NewFormatLogs({XpSoftwareHive("Written"), XpSoftwareHive("Middle"), XpSoftwareHive("Newest")}, {0, 0});
        dirty.primary[48] ^= 1;  // the checksum no longer holds
        return dirty;
      },
@@ -172,7 +172,7 @@ TEST(Logs, OfACleanHiveAreNotRead) {
   TempFolder disk;
   const std::filesystem::path config = disk / "Windows/System32/config";
   std::filesystem::create_directories(config);
-  testing::WriteBytes(config / "SOFTWARE", Hive("Written"));
+  testing::WriteBytes(config / "SOFTWARE", XpSoftwareHive("Written"));
   testing::WriteBytes(config / "SOFTWARE.LOG1", "not a log at all");
   std::filesystem::create_directories(config / "SOFTWARE.LOG2");  // nor a file
   const OpenedSources opened = testing::Open({disk.path()});
@@ -182,7 +182,7 @@ TEST(Logs, OfACleanHiveAreNotRead) {
 // Windows NT 3.1's hives are of a format of their own, named as such.
 TEST(Logs, AnNt31HiveIsNamedByItsVersion) {
   TempFolder folder;
-  std::string hive = Hive("Old");
+  std::string hive = XpSoftwareHive("Old");
   PutLe32(hive.data() + 24, 1);
   testing::Resign(hive);
   testing::WriteBytes(folder / "SOFTWARE", hive);

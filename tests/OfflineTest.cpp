@@ -10,6 +10,7 @@
 #include "rescue/Sources.h"
 #include "support/Fixtures.h"
 #include "support/Query.h"
+#include "support/Reading.h"
 #include "ui/console/ConsoleControls.h"
 
 namespace taloveric {
@@ -21,18 +22,17 @@ using testing::Path;
 using testing::ReadValue;
 using testing::TempFolder;
 
-constexpr char kWindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
-constexpr char kAccountManager[] = "Software\\Microsoft\\Internet Account Manager";
-
-std::optional<std::string> NoChooser(const std::string&, const std::vector<std::string>&) { return std::nullopt; }
+using testing::kAccountManager;
+using testing::kWindowsKey;
+using testing::Nobody;
 
 OpenedSources Open(const std::vector<std::filesystem::path>& sources, std::optional<std::string> user = {},
-                   const Chooser& choose = NoChooser) {
+                   const Chooser& choose = Nobody) {
   return OpenSources(sources, user, choose);
 }
 
 std::string OpenFails(const std::vector<std::filesystem::path>& sources, std::optional<std::string> user = {},
-                      const Chooser& choose = NoChooser) {
+                      const Chooser& choose = Nobody) {
   try {
     Open(sources, user, choose);
   } catch (const std::exception& error) {

@@ -5,12 +5,13 @@
 #include <optional>
 
 #include "collect/SkipOnError.h"
+#include "support/Fixtures.h"
 #include "support/RecordingRegistry.h"
 
 namespace taloveric {
 namespace {
 
-const std::u16string kBlanks(256, u' ');
+using testing::kBlanks;
 
 struct QueryCase {
   const char* name;

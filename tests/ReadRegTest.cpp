@@ -16,9 +16,9 @@ namespace {
 
 using ::testing::ElementsAre;
 
-constexpr char kWindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
-constexpr char kAccountManager[] = "Software\\Microsoft\\Internet Account Manager";
-const std::u16string kBlanks(256, u' ');
+using testing::kAccountManager;
+using testing::kBlanks;
+using testing::kWindowsKey;
 
 class ReadRegTest : public ::testing::Test {
  protected:

@@ -15,6 +15,8 @@
 #include "rescue/Sources.h"
 #include "support/Fixtures.h"
 #include "support/Query.h"
+#include "support/Reading.h"
+#include "support/Shell.h"
 #include "ui/console/ConsoleControls.h"
 #include "collect/ReadReg.h"
 
@@ -24,7 +26,7 @@ namespace {
 const std::filesystem::path kTestData = TALOVERIC_TESTDATA;
 const std::filesystem::path kMeUser = kTestData / "winme" / "USER.DAT";
 const std::filesystem::path kXpUser = kTestData / "winxp" / "NTUSER.DAT";
-constexpr char kAccountManager[] = "Software\\Microsoft\\Internet Account Manager";
+using testing::kAccountManager;
 
 #define REQUIRE_FILE(file) \
   if (!std::filesystem::exists(file)) GTEST_SKIP() << (file) << " is not here"
@@ -40,15 +42,14 @@ std::optional<std::string> Output(const std::string& command) {
   return ::pclose(pipe) == 0 ? std::optional(out) : std::nullopt;
 }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-std::optional<std::string> NoChooser(const std::string&, const std::vector<std::string>&) { return std::nullopt; }
+using testing::Nobody;
+using testing::Quote;
 
 TEST(RealFiles, WindowsMeUserDatHasNoDefaultMailAccount) {
   REQUIRE_FILE(kMeUser);
   testing::TempFolder folder;
   testing::WriteCregFile(folder / "SYSTEM.DAT", testing::Win98System());
-  OpenedSources opened = OpenSources({folder / "SYSTEM.DAT", kMeUser}, std::nullopt, NoChooser);
+  OpenedSources opened = OpenSources({folder / "SYSTEM.DAT", kMeUser}, std::nullopt, Nobody);
   Registry& registry = *opened.registry;
   EXPECT_EQ(testing::ReadValue(registry, kHkeyCurrentUser, kAccountManager, "Server ID")->data,
             std::string("\x05\0\0\0", 4));
@@ -121,7 +122,7 @@ TEST(RealFiles, WindowsMeUserDatAgreesWithCregexport) {
   REQUIRE_FILE(kMeUser);
   const auto exported = Output("cregexport " + Quote(kMeUser.string()));
   if (!exported) GTEST_SKIP() << "cregexport (libcreg-utils) is not installed";
-  OpenedSources opened = OpenSources({kMeUser}, std::nullopt, NoChooser);
+  OpenedSources opened = OpenSources({kMeUser}, std::nullopt, Nobody);
   int compared = 0;
   for (const auto& [key, values] : ParseLibyalExport(*exported)) {
     if (!key.starts_with(".DEFAULT\\Software\\Microsoft")) continue;
@@ -140,7 +141,7 @@ TEST(RealFiles, WindowsMeUserDatAgreesWithCregexport) {
 
 TEST(RealFiles, WindowsXpNtuserDatAgreesWithHivexget) {
   REQUIRE_FILE(kXpUser);
-  OpenedSources opened = OpenSources({kXpUser}, std::nullopt, NoChooser);
+  OpenedSources opened = OpenSources({kXpUser}, std::nullopt, Nobody);
   EXPECT_FALSE(testing::KeyOpens(*opened.registry, kHkeyCurrentUser, kAccountManager));
   int compared = 0;
   for (const char* key : {"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer", "Control Panel\\Desktop",

@@ -26,7 +26,7 @@ using testing::TempFolder;
 constexpr char kSoftware[] = "Windows/System32/config/SOFTWARE";
 constexpr std::int64_t kMarch2024 = 1709287200;  // 2024-03-01 10:00:00 UTC
 
-std::string Hive(const std::string& owner) { return testing::WriteRegf(testing::XpSoftwareOwnedBy(owner), "SOFTWARE"); }
+using testing::XpSoftwareHive;
 
 // A Windows 10 volume written through ntfs-3g: its bytes, where SOFTWARE's
 // data lies, and the blocks of 16 KiB its file system does not use.
@@ -105,13 +105,13 @@ struct CopyCase {
 
 void PrintTo(const CopyCase& c, std::ostream* out) { *out << c.name; }
 
-std::string Damaged(const Volume& volume) { return volume.With(std::string(Hive("x").size(), 'x')); }
+std::string Damaged(const Volume& volume) { return volume.With(std::string(XpSoftwareHive("x").size(), 'x')); }
 
 const CopyCase kCopyCases[] = {
     {"TheLiveFileDamagedAndACopyOfIt",
      [](const Volume& volume) {
        std::string bytes = Damaged(volume);
-       testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(volume.With(Hive("From A Copy")), bytes)}},
+       testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(volume.With(XpSoftwareHive("From A Copy")), bytes)}},
                                   volume.free);
        return bytes;
      },
@@ -120,7 +120,7 @@ const CopyCase kCopyCases[] = {
     {"TheNewestCopyFirst",
      [](const Volume& volume) {
        std::string bytes = Damaged(volume);
-       const std::string newer = volume.With(Hive("Newer Copy")), older = volume.With(Hive("Older Copy"));
+       const std::string newer = volume.With(XpSoftwareHive("Newer Copy")), older = volume.With(XpSoftwareHive("Older Copy"));
        testing::WriteShadowCopies(
            bytes, {{kMarch2024, Volume::Differing(older, newer)}, {kMarch2024 + 86400, Volume::Differing(newer, bytes)}},
            volume.free);
@@ -130,7 +130,7 @@ const CopyCase kCopyCases[] = {
     {"TheNewestCopyDamagedToo",
      [](const Volume& volume) {
        std::string bytes = Damaged(volume);
-       const std::string older = volume.With(Hive("Older Copy"));
+       const std::string older = volume.With(XpSoftwareHive("Older Copy"));
        testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(older, bytes)}, {kMarch2024 + 86400, {}}},
                                   volume.free);
        return bytes;
@@ -141,7 +141,7 @@ const CopyCase kCopyCases[] = {
        std::string bytes = Damaged(volume);
        std::vector<Snapshot> copies;
        for (int i = 0; i < 999; ++i) copies.push_back({kMarch2024 + 60 * i, {}});
-       copies.push_back({kMarch2024 + 86400, Volume::Differing(volume.With(Hive("Copy 1000")), bytes)});
+       copies.push_back({kMarch2024 + 86400, Volume::Differing(volume.With(XpSoftwareHive("Copy 1000")), bytes)});
        testing::WriteShadowCopies(bytes, copies, volume.free);
        return bytes;
      },
@@ -149,7 +149,7 @@ const CopyCase kCopyCases[] = {
     {"ACatalogThatLoops",
      [](const Volume& volume) {
        std::string bytes = Damaged(volume);
-       testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(volume.With(Hive("Up To The Loop")), bytes)}},
+       testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(volume.With(XpSoftwareHive("Up To The Loop")), bytes)}},
                                   volume.free);
        const std::uint64_t catalog = Le64(bytes, 0x1E00 + 48);
        PutLe64(bytes.data() + catalog + 40, catalog);  // its next block is itself
@@ -159,7 +159,7 @@ const CopyCase kCopyCases[] = {
     {"ABlockListThatLoops",
      [](const Volume& volume) {
        std::string bytes = Damaged(volume);
-       testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(volume.With(Hive("Up To The Loop")), bytes)}},
+       testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(volume.With(XpSoftwareHive("Up To The Loop")), bytes)}},
                                   volume.free);
        const std::uint64_t catalog = Le64(bytes, 0x1E00 + 48), list = Le64(bytes, catalog + 128 + 128 + 8);
        PutLe64(bytes.data() + list + 40, list);
@@ -169,7 +169,7 @@ const CopyCase kCopyCases[] = {
     {"ABlockLyingAboutWhereItIs",
      [](const Volume& volume) {
        std::string bytes = Damaged(volume);
-       testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(volume.With(Hive("Never Read")), bytes)}},
+       testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(volume.With(XpSoftwareHive("Never Read")), bytes)}},
                                   volume.free);
        const std::uint64_t catalog = Le64(bytes, 0x1E00 + 48), list = Le64(bytes, catalog + 256 + 8);
        PutLe64(bytes.data() + list + 128 + 16, 0x7FFFFFFFFFFFC000);  // the old data, far past the volume's end

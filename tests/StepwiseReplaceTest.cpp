@@ -41,17 +41,17 @@ class FakeSteps : public RenameSteps {
   int next_ = 0;
 };
 
-using Files = std::map<std::string, std::string>;
+using NamedFiles = std::map<std::string, std::string>;
 const std::string kAside = "log.~old";
 
-struct FailureCase {
+struct StepFailureCase {
   const char* name;
   std::set<int> failing;  // 0: earlier aside, 1: new in, 2: aside deleted (or, after 1 failed, earlier back)
   bool raises;
-  Files after;
+  NamedFiles after;
 };
 
-class StepwiseFailureTest : public ::testing::TestWithParam<FailureCase> {};
+class StepwiseFailureTest : public ::testing::TestWithParam<StepFailureCase> {};
 
 TEST_P(StepwiseFailureTest, KeepsACompleteReportAndTheNextReplaceTidiesUp) {
   FakeSteps steps;
@@ -67,24 +67,24 @@ TEST_P(StepwiseFailureTest, KeepsACompleteReportAndTheNextReplaceTidiesUp) {
   steps.failing.clear();
   steps.files["tmp2"] = "newer";
   ReplaceStepwise(steps, "tmp2", "log");
-  Files tidy{{"log", "newer"}};
+  NamedFiles tidy{{"log", "newer"}};
   if (GetParam().raises) tidy["tmp"] = "new";  // the caller deletes its abandoned file
   EXPECT_EQ(steps.files, tidy);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, StepwiseFailureTest,
-    ::testing::Values(FailureCase{"NoFailure", {}, false, {{"log", "new"}}},
-                      FailureCase{"EarlierCannotMoveAside", {0}, true, {{"log", "old"}, {"tmp", "new"}}},
-                      FailureCase{"NewCannotMoveIn", {1}, true, {{"log", "old"}, {"tmp", "new"}}},
-                      FailureCase{"NorEarlierBack", {1, 2}, true, {{kAside, "old"}, {"tmp", "new"}}},
-                      FailureCase{"AsideCannotBeDeleted", {2}, false, {{"log", "new"}, {kAside, "old"}}}),
+    ::testing::Values(StepFailureCase{"NoFailure", {}, false, {{"log", "new"}}},
+                      StepFailureCase{"EarlierCannotMoveAside", {0}, true, {{"log", "old"}, {"tmp", "new"}}},
+                      StepFailureCase{"NewCannotMoveIn", {1}, true, {{"log", "old"}, {"tmp", "new"}}},
+                      StepFailureCase{"NorEarlierBack", {1, 2}, true, {{kAside, "old"}, {"tmp", "new"}}},
+                      StepFailureCase{"AsideCannotBeDeleted", {2}, false, {{"log", "new"}, {kAside, "old"}}}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(StepwiseReplaceTest, ACrashAtAnyStepLeavesACompleteReportThatTheNextReplaceKeeps) {
   for (const bool earlier : {true, false}) {
     for (int crashAt = 0; crashAt < 3; ++crashAt) {
-      SCOPED_TRACE(testing::Message() << "earlier " << earlier << ", crash at step " << crashAt);
+      SCOPED_TRACE(::testing::Message() << "earlier " << earlier << ", crash at step " << crashAt);
       FakeSteps steps;
       steps.files = {{"tmp", "new"}};
       if (earlier) steps.files["log"] = "old";

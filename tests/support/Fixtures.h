@@ -38,6 +38,11 @@ inline std::string DigitalProductId(std::string key) {
 
 inline constexpr char kXpProductKey[] = "BCDFG-HJKMP-QRTVW-XY234-6789B";
 
+// Where the report's values live, and what a missing one reads as.
+inline constexpr char kWindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+inline constexpr char kAccountManager[] = "Software\\Microsoft\\Internet Account Manager";
+inline const std::u16string kBlanks(256, u' ');
+
 // A Windows 98 SYSTEM.DAT: the Windows key with the values a report reads.
 inline FixtureKey Win98System() {
   FixtureKey root;
@@ -116,6 +121,9 @@ inline FixtureKey XpSoftwareOwnedBy(const std::string& owner) {
   }
   return root;
 }
+
+// The bytes of XP's SOFTWARE hive, registered to `owner`.
+inline std::string XpSoftwareHive(const std::string& owner) { return WriteRegf(XpSoftwareOwnedBy(owner), "SOFTWARE"); }
 
 inline FixtureKey XpUser(const std::string& address) {
   FixtureKey root{"$$$PROTO.HIV", {}, {}};
