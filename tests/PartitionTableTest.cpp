@@ -137,5 +137,65 @@ TEST_P(TableTest, NamesThePartitionAsLinuxDoes) {
 INSTANTIATE_TEST_SUITE_P(Tables, TableTest, ::testing::ValuesIn(kTables),
                          [](const auto& each) { return std::string(each.param.name); });
 
+// A disk without Windows says what each partition is, by its GPT type or MBR
+// id, or by what it holds, so that the user knows what was given.
+TEST(DisksWithoutWindows, SayWhatEachPartitionIs) {
+  if (!testing::HaveTools({"sfdisk", "mkfs.fat"})) GTEST_SKIP() << "needs sfdisk, mkfs.fat";
+  const struct {
+    const char* table;  // for sfdisk
+    std::vector<std::string> said;
+  } cases[] = {
+      {"label: gpt\nstart=2048, size=81920, type=C12A7328-F81F-11D2-BA4B-00A0C93EC93B\n"
+       "start=83968, size=32768, type=E3C9E316-0B5C-4DB8-817D-F92DF00215AE\n"
+       "start=116736, size=16384, type=DE94BBA4-06D1-4D40-A16A-BFD50179D6AC\n",
+       {"partition 1 (FAT32, 40 MiB, \"SYSTEM\") is an EFI system partition",
+        "partition 2 (16 MiB) is a Microsoft reserved partition", "partition 3 (8 MiB) is a Windows recovery partition"}},
+      {"start=2048, size=81920, type=c\nstart=83968, size=16384, type=27\n",
+       {"partition 1 (FAT32, 40 MiB, \"SYSTEM\") is a FAT partition", "partition 2 (8 MiB) is a Windows recovery partition"}},
+  };
+  for (const auto& c : cases) {
+    TempFolder work;
+    const std::string raw = (work / "disk.img").string();
+    ASSERT_TRUE(Shell("truncate -s 72M " + Quote(raw) + " && printf '" + c.table + "' | sfdisk -q " + Quote(raw) +
+                      " && mkfs.fat -F 32 -n SYSTEM --offset 2048 " + Quote(raw) + " 40960"));
+    try {
+      testing::Open({raw});
+      ADD_FAILURE() << c.table << ": opened";
+    } catch (const SourceError& error) {
+      const std::string message = error.what();
+      EXPECT_NE(message.find("no Windows registry on this disk"), std::string::npos) << message;
+      for (const std::string& said : c.said) EXPECT_NE(message.find(said), std::string::npos) << said << "\n" << message;
+    }
+  }
+}
+
+// This computer's disks as /sys/block lists them: a loop device, an optical
+// drive and a drive without a medium left out, an entry that vanished said.
+TEST(ThisComputer, ReadsEachDiskSysBlockListsAndSaysWhatVanished) {
+  TempFolder root;
+  const auto entry = [&](const std::string& name, const char* size) {
+    std::filesystem::create_directories(root / "sys/block" / name);
+    if (size != nullptr) testing::WriteBytes(root / "sys/block" / name / "size", std::string(size) + "\n");
+  };
+  std::filesystem::create_directories(root / "dev");
+  for (const char* disk : {"nvme0n1", "sda", "loop0", "sr0"}) testing::WriteBytes(root / "dev" / disk, "");
+  entry("nvme0n1", "1000215216");
+  entry("sda", "0");           // a card reader without a card
+  entry("loop0", "2048");      // an image the user may name itself
+  entry("sr0", "2048");        // a CD
+  entry("sdb", "2048");        // listed, but its device is gone
+  entry("sdc", nullptr);       // unplugged while it was read
+  testing::WriteBytes(root / "MSDM", "MSDM");
+  std::vector<std::string> notes;
+  const auto sources = ThisComputersSources(notes, root / "sys/block", root / "dev", root / "MSDM");
+  EXPECT_EQ(sources, (std::vector<std::filesystem::path>{root / "dev/nvme0n1", root / "MSDM"}));
+  ASSERT_EQ(notes.size(), 2u) << testing::Lines(notes);
+  EXPECT_EQ(notes[0].find("sdb: listed in "), 0u) << notes[0];
+  EXPECT_EQ(notes[1].find("sdc: listed in "), 0u) << notes[1];
+  // No firmware table: nothing said of one.
+  notes.clear();
+  EXPECT_EQ(ThisComputersSources(notes, root / "sys/block", root / "dev", root / "none").size(), 1u);
+}
+
 }  // namespace
 }  // namespace taloveric

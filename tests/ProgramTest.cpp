@@ -1,7 +1,10 @@
 // The Linux program as a script or a person runs it: each way a run can end
 // and the exit status it gives, with what it wrote.
 
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -34,6 +37,50 @@ Ran Program(const TempFolder& folder, const std::string& arguments, const std::s
   Ran run;
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   run.out = testing::ReadBytes(folder / "stdout");
+  run.err = testing::ReadBytes(folder / "stderr");
+  return run;
+}
+
+// The program run by a person at a terminal: a pseudo-terminal is its standard
+// input and output and its /dev/tty, and each line of `typed` is typed once
+// the program asks (its output ends in "> "); ^D ("\x04") at a line's start
+// ends the input. What the terminal showed comes back in `out`, with the
+// terminal's CR LF line ends.
+Ran AtTerminal(const TempFolder& folder, const std::string& arguments, const std::string& typed) {
+  std::vector<std::string> answers;
+  for (std::size_t at = 0; at < typed.size();) {
+    const std::size_t end = typed[at] == '\x04' ? at + 1 : std::min(typed.find('\n', at), typed.size() - 1) + 1;
+    answers.push_back(typed.substr(at, end - at));
+    at = end;
+  }
+  int terminal = -1;
+  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    const std::string command = "cd " + Quote(folder.path().string()) + " && exec " + Quote(TALOVERIC_PROGRAM) +
+                                " " + arguments + " 2>stderr";
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  Ran run;
+  if (child < 0) return run;
+  std::size_t next = 0;
+  char buffer[4096];
+  for (;;) {
+    if (next < answers.size() && run.out.ends_with("> ")) {
+      if (::write(terminal, answers[next].data(), answers[next].size()) < 0) break;
+      ++next;
+    }
+    pollfd ready{terminal, POLLIN, 0};
+    if (::poll(&ready, 1, 30000) <= 0) break;  // a program that waits longer is judged stuck
+    const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+    if (n <= 0) break;  // EIO: the program closed the terminal's last end
+    run.out.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(terminal);
+  ::kill(child, SIGKILL);  // a no-op once it ended
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   run.err = testing::ReadBytes(folder / "stderr");
   return run;
 }
@@ -74,6 +121,10 @@ TEST(Program, EachWayARunEndsHasItsExitStatus) {
        "SOFTWARE: holds neither of the keys a report is read from"},
       {"options that exclude each other", "--print --save", "", 2, "exclude each other"},
       {"--save of the sample", "--save", "", 2, "add --sample to do so"},
+      {"an interactive run with no source", "", "c\ns\n", 2, "or read every disk of this computer with --all-disks"},
+      {"--all-disks with a source", "--all-disks win98", "", 2, "--all-disks reads this computer's own disks"},
+      {"--sample with a source", "--sample --print win98", "", 2, "name no source with it"},
+      {"an inventory of one installation", "--inventory csv --install 2 win98", "", 2, "--install picks one"},
       {"an inventory with a bad source", "--inventory jsonl win98 junk.bin", "", 2, "\"error\""},
       {"--output where it cannot be written", "--print --output absent/out.txt", "", 1, "absent/out.txt"},
       {"the read-first window closed", "--folder save win98", "", 0, "Read First"},
@@ -163,6 +214,36 @@ TEST(Program, SaysWhatItCouldNotWrite) {
   }
 }
 
+// At a terminal each question (whose profile, the console's buttons) asks again
+// on a wrong answer, saying why, and takes the next; the end of input ends a
+// question on a line of its own.
+TEST(Program, AtATerminalAWrongAnswerIsAskedAgainAndTheNextTaken) {
+  TempFolder folder;
+  testing::WriteCregFile(folder / "win98/WINDOWS/SYSTEM.DAT", testing::Win98System());
+  testing::WriteCregFile(folder / "win98/WINDOWS/Profiles/anna/USER.DAT", testing::Win98Profile("anna@example.org"));
+  testing::WriteCregFile(folder / "win98/WINDOWS/Profiles/bob/USER.DAT", testing::Win98Profile("bob@example.org"));
+  const struct {
+    const char* what;
+    std::string typed;
+    std::vector<std::string> shows;
+  } cases[] = {
+      {"wrong answers, then right ones", "C\n2\nq\nc\ne\nn\n",
+       {"\"C\" is none of them; please answer with a number from 1 to 2 or a name as listed.\r\nNumber or name > 2",
+        "Please answer with a button's name or its first letter: Continue (c); an empty line for Continue.",
+        "Def. e-mail for this user: bob@example.org"}},
+      {"the end of input at the question", "\x04" "c\ne\nn\n",
+       {"Number or name > \r\n", "Def. e-mail for this user:\r\nRegistered Owner"}},
+  };
+  for (const auto& c : cases) {
+    const Ran run = AtTerminal(folder, "--folder . win98", c.typed);
+    EXPECT_EQ(run.status, 0) << c.what << "\n" << run.out << run.err;
+    for (const std::string& shown : c.shows) {
+      EXPECT_NE(run.out.find(shown), std::string::npos) << c.what << ": " << shown << "\n" << run.out;
+    }
+    EXPECT_EQ(run.out.find("anna@example.org\r\n"), std::string::npos) << c.what << ": the first was not taken";
+  }
+}
+
 // Folder names on a disk can hold anything; none reaches the terminal raw.
 TEST(Program, ShowsTheControlCharactersOfNamesFromADisk) {
   TempFolder folder;
@@ -228,6 +309,40 @@ TEST(Program, ReadsEveryKindOfDiskThroughItsImageModule) {
     const Ran run = Program(folder, std::string("--print ") + disk);
     EXPECT_EQ(run.status, 0) << disk << "\n" << run.err;
     EXPECT_NE(run.out.find("Registration Code: HQ7WK-3MB9T-C2XRP-6YJDV-8G4FN"), std::string::npos) << disk;
+  }
+}
+
+// A shelf named with a glob: each set's further parts (a split image's .002,
+// a VMDK's extent, an E01's .E02) go with its first, a virtual machine's
+// folder is read as its disk, and --user picks the profile on every one.
+TEST(Program, AnInventoryHasARowForEachDiskNotForEachFile) {
+  if (!testing::HaveTools({"mkfs.fat", "mcopy", "qemu-img", "ewfacquire", "split"})) {
+    GTEST_SKIP() << "needs mkfs.fat, mcopy, qemu-img, ewfacquire and split";
+  }
+  TempFolder folder;
+  testing::WriteCregFile(folder / "root/WINDOWS/SYSTEM.DAT", testing::Win98System());
+  testing::WriteCregFile(folder / "root/WINDOWS/Profiles/anna/USER.DAT", testing::Win98Profile("anna@example.org"));
+  testing::WriteCregFile(folder / "root/WINDOWS/Profiles/bob/USER.DAT", testing::Win98Profile("bob@example.org"));
+  ASSERT_TRUE(testing::FatImage(folder / "disk.raw", 40960, folder / "root"));
+  ASSERT_TRUE(Shell("cd " + Quote(folder.path().string()) + " && mkdir shelf shelf/vm && "
+                    "split -b 24M -d -a 3 --numeric-suffixes=1 disk.raw shelf/split. && "
+                    "qemu-img convert -O vmdk -o subformat=twoGbMaxExtentSparse disk.raw shelf/extents.vmdk && "
+                    "qemu-img convert -O vdi disk.raw shelf/vm/disk.vdi && echo '<VirtualBox/>' >shelf/vm/vm.vbox && "
+                    "ewfacquire -q -u -t shelf/set -c none -f encase6 -S 24MiB disk.raw </dev/null"));
+  ASSERT_TRUE(Exists(folder / "shelf/split.002") && Exists(folder / "shelf/extents-s001.vmdk") &&
+              Exists(folder / "shelf/set.E02"))
+      << "each set is made of more than one file";
+  const Ran run = Program(folder, "--inventory csv --user bob shelf/*");
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  std::vector<std::string> rows;
+  for (std::size_t at = 0, end; (end = run.out.find('\n', at)) != std::string::npos; at = end + 1) {
+    rows.push_back(run.out.substr(at, end - at));
+  }
+  ASSERT_EQ(rows.size(), 5u) << "a header and a row for each of the four disks\n" << run.out << run.err;
+  const char* firsts[] = {"shelf/extents.vmdk", "shelf/set.E01", "shelf/split.001", "shelf/vm"};
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i].find('"' + std::string(firsts[i - 1]) + '"'), 0u) << rows[i];
+    EXPECT_NE(rows[i].find("bob@example.org"), std::string::npos) << rows[i];
   }
 }
 

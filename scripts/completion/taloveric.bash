@@ -11,7 +11,7 @@ _taloveric() {
     -u|--user|--install|--codepage) return ;;
   esac
   if [[ $cur == -* ]]; then
-    COMPREPLY=($(compgen -W "--print --save --format --output --folder --user --sample --install --inventory --codepage --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "--print --save --format --output --folder --user --sample --all-disks --install --inventory --codepage --help --version" -- "$cur"))
   else
     COMPREPLY=($(compgen -f -- "$cur"))
   fi

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace taloveric::testing {
 
@@ -34,13 +35,17 @@ class TempFolder {
 };
 
 inline std::string ReadBytes(const std::filesystem::path& file) {
-  // Read in one go: a character at a time, a disk image of tens of MiB takes
-  // seconds in an unoptimised build.
-  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  // Read in large pieces to its end (a FIFO has no size to ask for): a
+  // character at a time, a disk image of tens of MiB takes seconds in an
+  // unoptimised build.
+  std::ifstream in(file, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + file.string());
-  std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
-  in.seekg(0);
-  if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) throw std::runtime_error("cannot read " + file.string());
+  std::string bytes;
+  std::vector<char> piece(1 << 16);
+  while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
+    bytes.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) throw std::runtime_error("cannot read " + file.string());
   return bytes;
 }
 

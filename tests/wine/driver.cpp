@@ -13,6 +13,7 @@
 //   driver memory CAPTION            prints the owning process's peak working set in bytes
 //   driver tip CAPTION N             rests the mouse on the window's Nth control, prints the tip shown
 //   driver delete-key PATH           deletes HKEY_LOCAL_MACHINE\PATH with all below it, in both registry views
+//   driver serve                     runs the steps named on standard input, a line each (see wmain)
 // Text is printed in UTF-8 with \r, \n, \\ and control characters escaped.
 // Exit status: 0 done, 1 not found in time, 2 bad usage. A wait lasts up to
 // TALOVERIC_WAIT_SECONDS (default 60): long enough for a busy machine.
@@ -303,13 +304,12 @@ void Press(WORD key, bool shift) {
   ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  if (argc < 3) return 2;
-  const std::wstring command = argv[1];
-  const std::wstring caption = argv[2];
-  const std::wstring arg = argc > 3 ? argv[3] : L"";
+// One step: words[0] is the command, words[1] the caption.
+int Step(const std::vector<std::wstring>& words) {
+  if (words.size() < 2) return 2;
+  const std::wstring& command = words[0];
+  const std::wstring& caption = words[1];
+  const std::wstring arg = words.size() > 2 ? words[2] : L"";
   const std::string name = Escape(caption);
 
   if (command == L"delete-key") {
@@ -378,7 +378,7 @@ int wmain(int argc, wchar_t** argv) {
     ::Sleep(200);
     return 0;
   }
-  if (command == L"fonts") return Fonts(window, std::vector<std::wstring>(argv + 3, argv + argc));
+  if (command == L"fonts") return Fonts(window, std::vector<std::wstring>(words.begin() + 2, words.end()));
   if (command == L"tip") {
     std::vector<HWND> all;
     Descendants(window, all);
@@ -424,4 +424,40 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   return 2;
+}
+
+// UTF-8 to UTF-16.
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return L"";
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  return out;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && std::wstring(argv[1]) == L"serve") {
+    // Steps read from standard input, a line each, its words parted by tabs;
+    // after each step's output, a line of \x1E and its exit status. One Wine
+    // process for a run's thousand steps rather than one each.
+    char line[8192];
+    while (std::fgets(line, sizeof line, stdin) != nullptr) {
+      std::string text(line);
+      while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+      std::vector<std::wstring> words;
+      for (std::size_t at = 0;;) {
+        const std::size_t tab = text.find('\t', at);
+        words.push_back(Wide(text.substr(at, tab == std::string::npos ? std::string::npos : tab - at)));
+        if (tab == std::string::npos) break;
+        at = tab + 1;
+      }
+      const int status = Step(words);
+      std::printf("\x1E%d\n", status);
+      std::fflush(stdout);
+    }
+    return 0;
+  }
+  return Step(std::vector<std::wstring>(argv + 1, argv + argc));
 }

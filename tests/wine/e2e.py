@@ -29,6 +29,7 @@ usage: e2e.py BUILD_DIR [ARTIFACT_DIR]
 import json
 import os
 import pathlib
+import select
 import shutil
 import struct
 import subprocess
@@ -128,6 +129,7 @@ class Wine:
         self.root = pathlib.Path(tempfile.mkdtemp(prefix="taloveric-wine-"))
         self.prefix = self.root / "prefix"
         self.mounts = []
+        self.server = None  # the driver that serves the steps, once started
         self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=", LANG="en_US.UTF-8", LC_ALL="en_US.UTF-8",
                         TALOVERIC_WAIT_SECONDS=str(int(WAIT_SECONDS)))
@@ -186,6 +188,7 @@ class Wine:
 
     def stop_server(self):
         """Ends every Wine process; the server writes the registry files as it goes."""
+        self.stop_serving()
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=60)
 
@@ -247,6 +250,7 @@ class Wine:
         self.mounts = []
 
     def close(self):
+        self.stop_serving()
         self.stop_server()
         self.unmount_all()
         self.xvfb.terminate()
@@ -284,15 +288,60 @@ class Wine:
 
     def drive(self, *args):
         """Runs one driver step (its own statuses: 0 done, 1 not found, 2 bad
-        usage); returns its output, or None when it found nothing. Wine's loader
-        also ends with 1 when it cannot start a program: a 1 without the
+        usage); returns its output, or None when it found nothing. The steps go
+        to one driver that serves them all, started when the first is asked
+        for (a Wine process started for each of a run's thousand steps cost
+        more than the steps). Where that driver cannot serve (Wine did not
+        start it, or it ended), the step is run by a driver of its own. Wine's
+        loader also ends with 1 when it cannot start a program: a 1 without the
         driver's "not found" is Wine's, and the step is run again rather than
         a window judged absent before it was looked for."""
+        served = self.serve(args)
+        if served is not None:
+            status, out = served
+            return out if status == 0 else None
+
         def ended_itself(run):
             return run.returncode in (0, 2) or (run.returncode == 1 and run.stdout.startswith(b"not found: "))
         result = self.wine(str(self.bin_dir / "taloveric_driver.exe"), *args, done=ended_itself)
         out = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
         return out if result.returncode == 0 else None
+
+    def serve(self, args):
+        """The step's status and output from the serving driver, or None where
+        it cannot serve it."""
+        if any("\t" in str(arg) or "\n" in str(arg) for arg in args):
+            return None
+        if self.server is None or self.server.poll() is not None:
+            self.server = subprocess.Popen([WINE64, str(self.bin_dir / "taloveric_driver.exe"), "serve"], env=self.env,
+                                           stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            self.server.stdin.write(("\t".join(map(str, args)) + "\n").encode("utf-8"))
+            self.server.stdin.flush()
+        except OSError:
+            self.stop_serving()
+            return None
+        reply, deadline = b"", time.monotonic() + 2 * WAIT_SECONDS + 30
+        fd = self.server.stdout.fileno()
+        while b"\x1e" not in reply or not reply[reply.index(b"\x1e"):].endswith(b"\n"):
+            ready, _, _ = select.select([fd], [], [], max(0.0, deadline - time.monotonic()))
+            chunk = os.read(fd, 65536) if ready else b""
+            if not chunk:  # it ended, or took longer than any step may
+                print(f"  the serving driver {'ended' if ready else 'did not answer'} at {' '.join(map(str, args[:2]))}; "
+                      "the step is run by a driver of its own", flush=True)
+                self.stop_serving()
+                return None
+            reply += chunk
+        at = reply.index(b"\x1e")
+        out = reply[:at].decode("utf-8", "replace").replace("\r\n", "\n")
+        return int(reply[at + 1:].strip()), out
+
+    def stop_serving(self):
+        if self.server is not None:
+            if self.server.poll() is None:
+                self.server.kill()
+            self.server.wait()
+            self.server = None
 
     def map_drive(self, letter, path):
         link = self.prefix / "dosdevices" / f"{letter.lower()}:"
