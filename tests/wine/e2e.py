@@ -398,13 +398,21 @@ class Wine:
         return folder
 
     def start(self, folder, windows_folder):
-        # What Wine says goes to a log beside the screenshots, for when a case fails.
-        log = open(self.artifacts / "wine.log", "ab")
-        process = subprocess.Popen([WINE64 if self.arch == "x64" else WINE32, windows_folder + "\\taloveric.exe"], env=self.env, cwd=folder,
-                                   stdout=log, stderr=log)
-        log.close()
-        self.processes.append(process)
-        return process
+        """Starts the program and waits for its first window. A program that
+        ended without showing it is one Wine failed to start, as it now and
+        then does on a busy machine: it is started again, twice at most, and
+        said so; the case then looks for the window itself."""
+        for attempt in range(3):
+            # What Wine says goes to a log beside the screenshots, for when a case fails.
+            log = open(self.artifacts / "wine.log", "ab")
+            process = subprocess.Popen([WINE64 if self.arch == "x64" else WINE32, windows_folder + "\\taloveric.exe"],
+                                       env=self.env, cwd=folder, stdout=log, stderr=log)
+            log.close()
+            self.processes.append(process)
+            if self.drive("wait", README) is not None or process.poll() is None or attempt == 2:
+                return process
+            print(f"  the program ended with {process.returncode} before its first window showed; started again",
+                  flush=True)
 
     def colours(self, name, points):
         """Takes a screenshot and reads the colour at each screen point, as RRGGBB."""
