@@ -58,6 +58,27 @@ void CheckPart(const SourceFile& image, const std::string& part) {
   }
 }
 
+// A handle of one of libyal's libraries, closed and freed once with the
+// library's own functions (a handle that never opened is closed harmlessly).
+template <typename Handle, auto Close, auto Free>
+class LibraryHandle {
+ public:
+  LibraryHandle() = default;
+  LibraryHandle(const LibraryHandle&) = delete;
+  LibraryHandle& operator=(const LibraryHandle&) = delete;
+  ~LibraryHandle() {
+    if (handle_ != nullptr) {
+      Close(handle_, nullptr);
+      Free(&handle_, nullptr);
+    }
+  }
+  Handle* get() const { return handle_; }
+  Handle** put() { return &handle_; }
+
+ private:
+  Handle* handle_ = nullptr;
+};
+
 // Reads `size` bytes at `offset` of a descriptor, as pread gives them.
 long long ReadDescriptor(int fd, std::uint64_t offset, char* buffer, std::size_t size) {
   std::size_t done = 0;
@@ -158,27 +179,22 @@ class VhdiSource : public ByteSource {
   VhdiSource(const SourceFile& image, const std::string& kind) : io_(image) {
     libvhdi_error_t* error = nullptr;
     std::uint32_t type = 0;
-    if (libvhdi_file_initialize(&file_, &error) != 1 ||
-        libvhdi_file_open_file_io_handle(file_, io_.Handle(), LIBVHDI_OPEN_READ, &error) != 1 ||
-        libvhdi_file_get_disk_type(file_, &type, &error) != 1 || libvhdi_file_get_media_size(file_, &size_, &error) != 1) {
+    if (libvhdi_file_initialize(file_.put(), &error) != 1 ||
+        libvhdi_file_open_file_io_handle(file_.get(), io_.Handle(), LIBVHDI_OPEN_READ, &error) != 1 ||
+        libvhdi_file_get_disk_type(file_.get(), &type, &error) != 1 ||
+        libvhdi_file_get_media_size(file_.get(), &size_, &error) != 1) {
       Unreadable(image, kind, Described(error, libvhdi_error_sprint, libvhdi_error_free));
     }
     if (type == LIBVHDI_DISK_TYPE_DIFFERENTIAL) HoldsOnlyChanges(image, "a differencing " + kind + " that refers to a parent disk");
   }
-  ~VhdiSource() override {
-    if (file_ != nullptr) {
-      libvhdi_file_close(file_, nullptr);
-      libvhdi_file_free(&file_, nullptr);
-    }
-  }
   std::uint64_t Size() const override { return size_; }
   long long Read(std::uint64_t offset, char* buffer, std::size_t size) override {
-    return libvhdi_file_read_buffer_at_offset(file_, buffer, size, static_cast<off64_t>(offset), nullptr);
+    return libvhdi_file_read_buffer_at_offset(file_.get(), buffer, size, static_cast<off64_t>(offset), nullptr);
   }
 
  private:
   DescriptorIo io_;  // which the file reads through: made first, gone last
-  libvhdi_file_t* file_ = nullptr;
+  LibraryHandle<libvhdi_file_t, libvhdi_file_close, libvhdi_file_free> file_;
   size64_t size_ = 0;
 };
 
@@ -187,26 +203,20 @@ class QcowSource : public ByteSource {
  public:
   explicit QcowSource(const SourceFile& image) : io_(image) {
     libqcow_error_t* error = nullptr;
-    if (libqcow_file_initialize(&file_, &error) != 1 ||
-        libqcow_file_open_file_io_handle(file_, io_.Handle(), LIBQCOW_OPEN_READ, &error) != 1 ||
-        libqcow_file_get_media_size(file_, &size_, &error) != 1) {
+    if (libqcow_file_initialize(file_.put(), &error) != 1 ||
+        libqcow_file_open_file_io_handle(file_.get(), io_.Handle(), LIBQCOW_OPEN_READ, &error) != 1 ||
+        libqcow_file_get_media_size(file_.get(), &size_, &error) != 1) {
       Unreadable(image, "QCOW2 disk", Described(error, libqcow_error_sprint, libqcow_error_free));
-    }
-  }
-  ~QcowSource() override {
-    if (file_ != nullptr) {
-      libqcow_file_close(file_, nullptr);
-      libqcow_file_free(&file_, nullptr);
     }
   }
   std::uint64_t Size() const override { return size_; }
   long long Read(std::uint64_t offset, char* buffer, std::size_t size) override {
-    return libqcow_file_read_buffer_at_offset(file_, buffer, size, static_cast<off64_t>(offset), nullptr);
+    return libqcow_file_read_buffer_at_offset(file_.get(), buffer, size, static_cast<off64_t>(offset), nullptr);
   }
 
  private:
   DescriptorIo io_;
-  libqcow_file_t* file_ = nullptr;
+  LibraryHandle<libqcow_file_t, libqcow_file_close, libqcow_file_free> file_;
   size64_t size_ = 0;
 };
 
@@ -218,24 +228,24 @@ class VmdkSource : public ByteSource {
   explicit VmdkSource(const SourceFile& image) {
     libvmdk_error_t* error = nullptr;
     const auto fail = [&] { Unreadable(image, "VMDK disk", Described(error, libvmdk_error_sprint, libvmdk_error_free)); };
-    if (libvmdk_handle_initialize(&handle_, &error) != 1 ||
-        libvmdk_handle_open(handle_, image.Path().c_str(), LIBVMDK_OPEN_READ, &error) != 1) {
+    if (libvmdk_handle_initialize(handle_.put(), &error) != 1 ||
+        libvmdk_handle_open(handle_.get(), image.Path().c_str(), LIBVMDK_OPEN_READ, &error) != 1) {
       fail();
     }
     std::uint32_t parent = 0;
-    const int hasParent = libvmdk_handle_get_parent_content_identifier(handle_, &parent, &error);
+    const int hasParent = libvmdk_handle_get_parent_content_identifier(handle_.get(), &parent, &error);
     std::size_t hintSize = 0;
-    const int hasHint = libvmdk_handle_get_utf8_parent_filename_size(handle_, &hintSize, &error);
+    const int hasHint = libvmdk_handle_get_utf8_parent_filename_size(handle_.get(), &hintSize, &error);
     libvmdk_error_free(&error);
     if ((hasParent == 1 && parent != 0xFFFFFFFF) || (hasHint == 1 && hintSize > 1)) {
       HoldsOnlyChanges(image, "a VMDK disk that refers to a parent disk");
     }
     int extents = 0;
-    if (libvmdk_handle_get_number_of_extents(handle_, &extents, &error) != 1) fail();
+    if (libvmdk_handle_get_number_of_extents(handle_.get(), &extents, &error) != 1) fail();
     for (int i = 0; i < extents; ++i) {
       libvmdk_extent_descriptor_t* extent = nullptr;
       std::size_t size = 0;
-      if (libvmdk_handle_get_extent_descriptor(handle_, i, &extent, &error) != 1 ||
+      if (libvmdk_handle_get_extent_descriptor(handle_.get(), i, &extent, &error) != 1 ||
           libvmdk_extent_descriptor_get_utf8_filename_size(extent, &size, &error) != 1) {
         libvmdk_extent_descriptor_free(&extent, nullptr);
         fail();
@@ -250,25 +260,19 @@ class VmdkSource : public ByteSource {
       CheckPart(image, name);
     }
     const std::string folder = image.Path().has_parent_path() ? image.Path().parent_path().string() : ".";
-    if (libvmdk_handle_set_extent_data_files_path(handle_, folder.c_str(), folder.size(), &error) != 1 ||
-        libvmdk_handle_open_extent_data_files(handle_, &error) != 1 ||
-        libvmdk_handle_get_media_size(handle_, &size_, &error) != 1) {
+    if (libvmdk_handle_set_extent_data_files_path(handle_.get(), folder.c_str(), folder.size(), &error) != 1 ||
+        libvmdk_handle_open_extent_data_files(handle_.get(), &error) != 1 ||
+        libvmdk_handle_get_media_size(handle_.get(), &size_, &error) != 1) {
       fail();
-    }
-  }
-  ~VmdkSource() override {
-    if (handle_ != nullptr) {
-      libvmdk_handle_close(handle_, nullptr);
-      libvmdk_handle_free(&handle_, nullptr);
     }
   }
   std::uint64_t Size() const override { return size_; }
   long long Read(std::uint64_t offset, char* buffer, std::size_t size) override {
-    return libvmdk_handle_read_buffer_at_offset(handle_, buffer, size, static_cast<off64_t>(offset), nullptr);
+    return libvmdk_handle_read_buffer_at_offset(handle_.get(), buffer, size, static_cast<off64_t>(offset), nullptr);
   }
 
  private:
-  libvmdk_handle_t* handle_ = nullptr;
+  LibraryHandle<libvmdk_handle_t, libvmdk_handle_close, libvmdk_handle_free> handle_;
   size64_t size_ = 0;
 };
 
@@ -291,25 +295,19 @@ class EwfSource : public ByteSource {
       const fs::path segment = names[i];
       if (segment.filename() != image.Path().filename()) CheckPart(image, segment.filename().string());
     }
-    if (libewf_handle_initialize(&handle_, &error) != 1 ||
-        libewf_handle_open(handle_, names, count, LIBEWF_OPEN_READ, &error) != 1 ||
-        libewf_handle_get_media_size(handle_, &size_, &error) != 1) {
+    if (libewf_handle_initialize(handle_.put(), &error) != 1 ||
+        libewf_handle_open(handle_.get(), names, count, LIBEWF_OPEN_READ, &error) != 1 ||
+        libewf_handle_get_media_size(handle_.get(), &size_, &error) != 1) {
       fail();
-    }
-  }
-  ~EwfSource() override {
-    if (handle_ != nullptr) {
-      libewf_handle_close(handle_, nullptr);
-      libewf_handle_free(&handle_, nullptr);
     }
   }
   std::uint64_t Size() const override { return size_; }
   long long Read(std::uint64_t offset, char* buffer, std::size_t size) override {
-    return libewf_handle_read_random(handle_, buffer, size, static_cast<off64_t>(offset), nullptr);
+    return libewf_handle_read_random(handle_.get(), buffer, size, static_cast<off64_t>(offset), nullptr);
   }
 
  private:
-  libewf_handle_t* handle_ = nullptr;
+  LibraryHandle<libewf_handle_t, libewf_handle_close, libewf_handle_free> handle_;
   size64_t size_ = 0;
 };
 

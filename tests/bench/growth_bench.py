@@ -128,6 +128,9 @@ def main():
                 subprocess.run([program, "--format", "json", image], stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
             print(f"  50 images, 50 calls of {program}: {time.monotonic() - started:.3f} s")
+        for count in (1, 10, 50):
+            row(f"  {count:3} images read together, --format json",
+                lambda p: [p, "--format", "json", *images[:count]])
 
         print(f"{'installations on one image (GPT), inventory':44}{header}")
         for count in (1, 4, 16, 64):
@@ -139,6 +142,22 @@ def main():
             for i in range(count):
                 fat_image(image, root, 4096, 2048 + i * 8192, 12)
             row(f"  {count:3} installations", lambda p: [p, "--inventory", "jsonl", image])
+
+        print(f"{'product keys in a .reg export: upgrades, Office':44}{header}")
+        key_id = "hex:" + ",".join(f"{b:02x}" for b in bytes([164]) + bytes(51) + bytes(range(1, 16)) + bytes(97))
+        for count in (1, 10, 100, 1000):
+            export = work / f"keys{count}.reg"
+            lines = ["Windows Registry Editor Version 5.00", "",
+                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]",
+                     '"ProductName"="Windows 10 Pro"', '"CurrentBuildNumber"="19045"', f'"DigitalProductId"={key_id}']
+            for i in range(count):
+                lines += ["", f"[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup\\Source OS (Updated on {1 + i % 12}/1/{2000 + i // 12} "
+                          "10:00:00)]", '"ProductName"="Windows 7 Professional"', f'"DigitalProductId"={key_id}']
+                lines += ["", f"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\12.0\\Registration\\"
+                          f"{{90120000-0011-0000-0000-{i:012d}}}]", '"ProductName"="Microsoft Office Professional 2007"',
+                          f'"DigitalProductID"={key_id}']
+            export.write_text("\r\n".join(lines) + "\r\n", encoding="utf-16")
+            row(f"  {count:5} upgrades and {count} Office products", lambda p: [p, "--format", "json", export])
 
         print(f"{'--print of the Windows 98 files, against cat':44}{header}")
         row("  taloveric --print SYSTEM.DAT USER.DAT", lambda p: [p, "--print", win98 / "SYSTEM.DAT", win98 / "USER.DAT"])
