@@ -12,7 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool NameIs(const fs::path& path, std::string_view name) { return AsciiLower(path.filename().string()) == name; }
 
 std::optional<Role> RoleByName(const fs::path& file, Kind kind) {
   if (kind == Kind::Win9xRegistry) {

@@ -24,7 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool NameIs(const fs::path& path, std::string_view name) { return AsciiLower(path.filename().string()) == name; }
 
 // A folder as an absolute path without "." or a trailing separator, so that
 // its parent is the folder above it however the user named it.

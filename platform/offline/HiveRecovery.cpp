@@ -12,7 +12,6 @@
 namespace taloveric {
 namespace {
 
-constexpr std::size_t kBaseBlock = 4096;  // a hive's base block; its hive bins follow
 constexpr std::size_t kLogBase = 512;     // the copy of it a log starts with
 constexpr std::size_t kEntryHeader = 40;  // of a new log's entry, before its page references
 // Where a base block keeps what is read here.

@@ -18,6 +18,9 @@
 
 namespace taloveric {
 
+// A hive's base block, its header; its hive bins follow.
+inline constexpr std::size_t kBaseBlock = 4096;
+
 // A transaction log found beside a hive.
 struct HiveLog {
   std::string shown;  // as the user knows it

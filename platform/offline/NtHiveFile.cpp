@@ -14,7 +14,6 @@
 namespace taloveric {
 namespace {
 
-constexpr std::size_t kBaseBlock = 4096;
 
 struct Free {
   void operator()(void* p) const { std::free(p); }
