@@ -51,6 +51,11 @@ class HiveFile : public std::enable_shared_from_this<HiveFile> {
   // (the logs applied to it).
   virtual std::vector<std::string> Caveats() const { return {}; }
   virtual std::vector<std::string> Notes() const { return {}; }
+  // Lets go of what reading the file holds that it can make again from the
+  // bytes it keeps (a library's caches), until its root is asked for again;
+  // the nodes handed out before are then no longer valid. For a file kept
+  // while others are read, as each installation's is while one is chosen.
+  virtual void Rest() {}
 };
 
 }  // namespace taloveric

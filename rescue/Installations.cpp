@@ -119,9 +119,13 @@ void Name(InstallationOn& on) {
   try {
     const auto hive = ReadHive(*on.tree, found.machine, found.nt ? Kind::NtHive : Kind::Win9xRegistry);
     on.opened[found.machine] = {hive, ""};
-    MountedRegistry registry;
-    registry.Mount(kHkeyLocalMachine, found.nt ? "Software" : "", hive, hive->Root());
-    on.windows = WindowsOf(registry, found.nt ? Family::WindowsNt : Family::Windows9x);
+    {
+      MountedRegistry registry;
+      registry.Mount(kHkeyLocalMachine, found.nt ? "Software" : "", hive, hive->Root());
+      on.windows = WindowsOf(registry, found.nt ? Family::WindowsNt : Family::Windows9x);
+    }
+    // Every installation's file is kept while one is chosen: only its bytes.
+    hive->Rest();
   } catch (const SourceError& error) {
     on.opened[found.machine] = {nullptr, error.what()};
   }

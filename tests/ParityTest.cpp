@@ -349,10 +349,14 @@ TEST(Disks, OfferEachInstallationByItsPartitionAndReadThePickedOne) {
   ASSERT_FALSE(found.files.empty());
   EXPECT_EQ(DescribeLayers(found.files[0].layers), "partition 2 (FAT32, at byte 42991616)");
 
-  // Nobody to ask: the first, with a warning naming both.
+  // Nobody to ask: the first, with a warning naming both. Its file, put to
+  // rest while the other was named, is read again from its bytes.
   const auto nobody = [](const std::string&, const std::vector<std::string>&) { return std::optional<std::string>(); };
   OpenedSources first = OpenSources({raw}, std::nullopt, nobody);
-  EXPECT_EQ(Collect(first, raw, 1).family, Family::Windows9x);
+  const Findings firstFound = Collect(first, raw, 1);
+  EXPECT_EQ(firstFound.family, Family::Windows9x);
+  EXPECT_EQ(firstFound.info.RegisteredOwner, u"Ann Ninety-Eight");
+  EXPECT_EQ(firstFound.info.MailAddress, u"ann@example.org");
   ASSERT_EQ(first.warnings.size(), 1u);
   EXPECT_NE(first.warnings[0].find("several Windows installations (1. Windows 98 Second Edition, version 4.10.2222 "
                                    "on partition 1 (FAT32, 40 MiB, \"SYSTEM\"); 2. Windows XP, Service Pack 3, build "

@@ -115,25 +115,19 @@ class CregFile : public HiveFile {
     // the links, checked to lie in the block, never reach.
     mended_.resize(4);
     PutLe32(mended_.data(), Le32(bytes_, kBlock + 4) + kBlock);
-    libcreg_file_t* file = nullptr;
-    libcreg_error_t* error = nullptr;
-    if (libcreg_file_initialize(&file, &error) != 1) throw SourceError(name_ + ": " + Describe(error));
-    file_.reset(file);
-    libbfio_handle_t* handle = io_.Handle();
-    if (handle == nullptr) throw SourceError(name_ + ": cannot be read from memory");
-    if (libcreg_file_set_ascii_codepage(file, LIBCREG_CODEPAGE_WINDOWS_1252, &error) != 1 ||
-        libcreg_file_open_file_io_handle(file, handle, LIBCREG_OPEN_READ, &error) != 1) {
-      throw SourceError(name_ + ": not a readable Windows 95/98/Me registry file (" + Describe(error) + ")");
-    }
-    libcreg_key_t* root = nullptr;
-    if (libcreg_file_get_root_key(file, &root, &error) != 1) {
-      throw SourceError(name_ + ": not a readable Windows 95/98/Me registry file (" +
-                        (error != nullptr ? Describe(error) : std::string("no root key: cut short or damaged")) + ")");
-    }
-    keys_.push_back({UniqueKey(root), Le32(bytes_, kBlock + 8)});
+    Open();
   }
 
-  Node Root() override { return 0; }
+  Node Root() override {
+    if (!file_) Open();
+    return 0;
+  }
+
+  // libcreg's caches are some MiB a file, whatever its size.
+  void Rest() override {
+    keys_.clear();
+    file_.reset();
+  }
 
   // The sub keys are walked along the navigation block's links, and their
   // names read from the data blocks, so that a key with many sub keys costs one
@@ -180,6 +174,27 @@ class CregFile : public HiveFile {
   }
 
  private:
+  // libcreg opened on the bytes, and the root key as node 0.
+  void Open() {
+    libcreg_file_t* raw = nullptr;
+    libcreg_error_t* error = nullptr;
+    if (libcreg_file_initialize(&raw, &error) != 1) throw SourceError(name_ + ": " + Describe(error));
+    std::unique_ptr<libcreg_file_t, FileFree> file(raw);
+    libbfio_handle_t* handle = io_.Handle();
+    if (handle == nullptr) throw SourceError(name_ + ": cannot be read from memory");
+    if (libcreg_file_set_ascii_codepage(raw, LIBCREG_CODEPAGE_WINDOWS_1252, &error) != 1 ||
+        libcreg_file_open_file_io_handle(raw, handle, LIBCREG_OPEN_READ, &error) != 1) {
+      throw SourceError(name_ + ": not a readable Windows 95/98/Me registry file (" + Describe(error) + ")");
+    }
+    libcreg_key_t* root = nullptr;
+    if (libcreg_file_get_root_key(raw, &root, &error) != 1) {
+      throw SourceError(name_ + ": not a readable Windows 95/98/Me registry file (" +
+                        (error != nullptr ? Describe(error) : std::string("no root key: cut short or damaged")) + ")");
+    }
+    file_ = std::move(file);
+    keys_.push_back({UniqueKey(root), Le32(bytes_, kBlock + 8)});
+  }
+
   // The file's bytes as libcreg is handed them: the key block's size mended.
   long long Read(std::uint64_t at, char* buffer, std::size_t size) const {
     if (at >= bytes_.size()) return 0;
