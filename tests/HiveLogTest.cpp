@@ -62,6 +62,15 @@ struct LogCase {
   bool applied;         // a note says the logs were applied
 };
 
+// TwoEntries with LOG2's entry saying `value` at byte `at` of its header,
+// and its hashes made to hold again where `rehashed`.
+DirtyHive SecondLogEntrySays(std::size_t at, std::uint32_t value, bool rehashed) {
+  DirtyHive dirty = TwoEntries();
+  PutLe32(dirty.logs[1].data() + 512 + at, value);
+  if (rehashed) Rehash(dirty.logs[1], 512);
+  return dirty;
+}
+
 void PrintTo(const LogCase& c, std::ostream* out) { *out << c.name; }
 
 const LogCase kLogCases[] = {
@@ -94,27 +103,13 @@ const LogCase kLogCases[] = {
      },
      "Middle", "entries skip from sequence number 8 to 9", true},
     {"AnEntryGivingASizeTheLogDoesNotHold",
-     [] {
-       DirtyHive dirty = TwoEntries();
-       PutLe32(dirty.logs[1].data() + 512 + 4, 0x7FFFFE00);
-       return dirty;
-     },
+     [] { return SecondLogEntrySays(4, 0x7FFFFE00, false); },
      "Written", "LOG2: an entry gives a size of 2147483136 bytes", false},
     {"AnEntryGrowingTheHivePastTheLimit",
-     [] {
-       DirtyHive dirty = TwoEntries();
-       PutLe32(dirty.logs[1].data() + 512 + 16, 0x40000000);
-       Rehash(dirty.logs[1], 512);
-       return dirty;
-     },
+     [] { return SecondLogEntrySays(16, 0x40000000, true); },
      "Written", "grows the hive past 256 MiB", false},
     {"AnEntryWhosePagesLieOutsideTheHive",
-     [] {
-       DirtyHive dirty = TwoEntries();
-       PutLe32(dirty.logs[1].data() + 512 + 40, 0x7FFFF000);
-       Rehash(dirty.logs[1], 512);
-       return dirty;
-     },
+     [] { return SecondLogEntrySays(40, 0x7FFFF000, true); },
      "Written", "pages lie outside the hive", false},
     // A log torn as it was written is passed over; the other is applied.
     {"ALogWindowsHadNotFinishedWriting",

@@ -107,14 +107,16 @@ void PrintTo(const CopyCase& c, std::ostream* out) { *out << c.name; }
 
 std::string Damaged(const Volume& volume) { return volume.With(std::string(XpSoftwareHive("x").size(), 'x')); }
 
+// The volume with SOFTWARE damaged, and one shadow copy whose SOFTWARE is owned by `owner`.
+std::string OneCopy(const Volume& volume, const char* owner) {
+  std::string bytes = Damaged(volume);
+  testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(volume.With(XpSoftwareHive(owner)), bytes)}},
+                             volume.free);
+  return bytes;
+}
+
 const CopyCase kCopyCases[] = {
-    {"TheLiveFileDamagedAndACopyOfIt",
-     [](const Volume& volume) {
-       std::string bytes = Damaged(volume);
-       testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(volume.With(XpSoftwareHive("From A Copy")), bytes)}},
-                                  volume.free);
-       return bytes;
-     },
+    {"TheLiveFileDamagedAndACopyOfIt", [](const Volume& volume) { return OneCopy(volume, "From A Copy"); },
      "From A Copy", "shadow copy 1 (made 2024-03-01 10:00 UTC):/Windows/System32/config/SOFTWARE"},
     // Each copy holds what changed after it: the older reads through the newer.
     {"TheNewestCopyFirst",
@@ -148,9 +150,7 @@ const CopyCase kCopyCases[] = {
      "Copy 1000", "holds 1000 shadow copies, more than Windows keeps; only the newest 512 are read"},
     {"ACatalogThatLoops",
      [](const Volume& volume) {
-       std::string bytes = Damaged(volume);
-       testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(volume.With(XpSoftwareHive("Up To The Loop")), bytes)}},
-                                  volume.free);
+       std::string bytes = OneCopy(volume, "Up To The Loop");
        const std::uint64_t catalog = Le64(bytes, 0x1E00 + 48);
        PutLe64(bytes.data() + catalog + 40, catalog);  // its next block is itself
        return bytes;
@@ -158,9 +158,7 @@ const CopyCase kCopyCases[] = {
      "Up To The Loop", "its shadow copies' catalog leads back to itself"},
     {"ABlockListThatLoops",
      [](const Volume& volume) {
-       std::string bytes = Damaged(volume);
-       testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(volume.With(XpSoftwareHive("Up To The Loop")), bytes)}},
-                                  volume.free);
+       std::string bytes = OneCopy(volume, "Up To The Loop");
        const std::uint64_t catalog = Le64(bytes, 0x1E00 + 48), list = Le64(bytes, catalog + 128 + 128 + 8);
        PutLe64(bytes.data() + list + 40, list);
        return bytes;
@@ -168,9 +166,7 @@ const CopyCase kCopyCases[] = {
      "Up To The Loop", "blocks (the catalog's store 1) leads back to itself"},
     {"ABlockLyingAboutWhereItIs",
      [](const Volume& volume) {
-       std::string bytes = Damaged(volume);
-       testing::WriteShadowCopies(bytes, {{kMarch2024, Volume::Differing(volume.With(XpSoftwareHive("Never Read")), bytes)}},
-                                  volume.free);
+       std::string bytes = OneCopy(volume, "Never Read");
        const std::uint64_t catalog = Le64(bytes, 0x1E00 + 48), list = Le64(bytes, catalog + 256 + 8);
        PutLe64(bytes.data() + list + 128 + 16, 0x7FFFFFFFFFFFC000);  // the old data, far past the volume's end
        return bytes;

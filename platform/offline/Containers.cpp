@@ -17,6 +17,7 @@
 
 #include "platform/HiveFile.h"
 #include "platform/offline/Bfio.h"
+#include "platform/offline/LibyalError.h"
 #include "platform/offline/VdiDisk.h"
 #include "platform/posix/FileIdentity.h"
 
@@ -24,20 +25,6 @@ namespace taloveric {
 namespace fs = std::filesystem;
 
 namespace {
-
-// libyal's message: its lines run from the cause out, each after the name of
-// the function that says it; the cause is said.
-template <class Error, class Print, class Free>
-std::string Described(Error* error, Print print, Free free) {
-  char text[1024] = "unknown error";
-  if (error != nullptr) print(error, text, sizeof text);
-  free(&error);
-  std::string message = text;
-  message = message.substr(0, message.find('\n'));
-  if (const std::size_t colon = message.find(": "); colon != std::string::npos) message.erase(0, colon + 2);
-  while (!message.empty() && (message.back() == '.' || message.back() == ' ')) message.pop_back();
-  return message;
-}
 
 [[noreturn]] void Unreadable(const SourceFile& image, const std::string& kind, const std::string& why) {
   throw SourceError(image.Path().string() + ": not a " + kind + " that can be read (" + why + ")");

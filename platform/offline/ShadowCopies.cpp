@@ -10,6 +10,7 @@
 #include "platform/ByteOrder.h"
 #include "platform/HiveFile.h"
 #include "platform/offline/Bfio.h"
+#include "platform/offline/LibyalError.h"
 #include "platform/offline/ImageTree.h"
 
 namespace taloveric {
@@ -20,18 +21,8 @@ namespace {
 constexpr std::uint64_t kHeaderAt = 0x1E00;
 constexpr char kShadowCopyId[] = "\x6b\x87\x08\x38\x76\xc1\x48\x4e\xb7\xae\x04\x04\x6e\x6c\xc7\x52";
 
-// libyal's message: its lines run from the cause out, each after the name
-// of the function that says it; the cause is said.
-std::string Described(libvshadow_error_t* error) {
-  char text[1024] = "unknown error";
-  if (error != nullptr) libvshadow_error_sprint(error, text, sizeof text);
-  libvshadow_error_free(&error);
-  std::string message = text;
-  message = message.substr(0, message.find('\n'));
-  if (const std::size_t colon = message.find(": "); colon != std::string::npos) message.erase(0, colon + 2);
-  while (!message.empty() && (message.back() == '.' || message.back() == ' ')) message.pop_back();
-  return message;
-}
+// What libvshadow says went wrong.
+std::string Said(libvshadow_error_t* error) { return Described(error, libvshadow_error_sprint, libvshadow_error_free); }
 
 // A FILETIME as "yyyy-mm-ddThh:mm:ssZ"; empty when it is no time.
 std::string DateOf(std::uint64_t filetime) {
@@ -214,7 +205,7 @@ class ShadowCopyTree : public FileTree {
     size64_t size = 0;
     libvshadow_error_t* error = nullptr;
     if (libvshadow_store_get_volume_size(store_, &size, &error) != 1) {
-      problem_ = "the shadow copy cannot be read (" + Described(error) + ")";
+      problem_ = "the shadow copy cannot be read (" + Said(error) + ")";
       return false;
     }
     std::string why;
@@ -255,13 +246,13 @@ ShadowCopies::ShadowCopies(TSK_FS_INFO* fileSystem, const Place& place)
   libbfio_handle_t* handle = volume_->io.Handle();
   if (handle == nullptr || libvshadow_volume_initialize(&volume_->volume, &error) != 1 ||
       libvshadow_volume_open_file_io_handle(volume_->volume, handle, LIBVSHADOW_OPEN_READ, &error) != 1) {
-    problems_.push_back(shown + ": its shadow copies cannot be read (" + Described(error) + ")");
+    problems_.push_back(shown + ": its shadow copies cannot be read (" + Said(error) + ")");
     if (volume_->volume != nullptr) libvshadow_volume_free(&volume_->volume, nullptr);
     return;
   }
   int count = 0;
   if (libvshadow_volume_get_number_of_stores(volume_->volume, &count, &error) != 1) {
-    problems_.push_back(shown + ": its shadow copies cannot be read (" + Described(error) + ")");
+    problems_.push_back(shown + ": its shadow copies cannot be read (" + Said(error) + ")");
     return;
   }
   struct Store {
@@ -276,7 +267,7 @@ ShadowCopies::ShadowCopies(TSK_FS_INFO* fileSystem, const Place& place)
     if (libvshadow_volume_get_store(volume_->volume, i, &store, &error) != 1 ||
         libvshadow_store_get_creation_time(store, &made, &error) != 1) {
       problems_.push_back(shown + ": its shadow copy " + std::to_string(i + 1) + " cannot be read (" +
-                          Described(error) + ")");
+                          Said(error) + ")");
       if (store != nullptr) libvshadow_store_free(&store, nullptr);
       continue;
     }
