@@ -6,6 +6,11 @@
 #include "platform/Unicode.h"
 
 namespace taloveric {
+
+bool NameIs(const std::filesystem::path& path, std::string_view name) {
+  return AsciiLower(path.filename().string()) == name;
+}
+
 namespace {
 
 // A path of the tree joined to a name in it.

@@ -3,14 +3,20 @@
 // of them, on whatever tree of files it is read from.
 
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/FileTree.h"
 
 namespace taloveric {
+
+// Whether `path` names a file called `name` (lower case), in any case, as
+// Windows' file systems match names.
+bool NameIs(const std::filesystem::path& path, std::string_view name);
 
 // The registry files of one Windows installation, as paths in its tree.
 struct Installation {

@@ -6,12 +6,12 @@
 #include "collect/ReadReg.h"
 #include "platform/Unicode.h"
 #include "platform/memory/RegFile.h"
+#include "rescue/Layout.h"
 
 namespace taloveric {
 namespace fs = std::filesystem;
 
 namespace {
-
 
 std::optional<Role> RoleByName(const fs::path& file, Kind kind) {
   if (kind == Kind::Win9xRegistry) {

@@ -13,18 +13,11 @@
 #include <vector>
 
 #include "platform/HiveFile.h"
-#include "platform/Unicode.h"
 #include "platform/memory/MemoryRegistry.h"
 #include "platform/posix/RegularFile.h"
 #include "rescue/Sources.h"
 
 namespace taloveric {
-
-// Whether `path` names a file called `name` (lower case), in any case, as
-// Windows' file systems match names.
-inline bool NameIs(const std::filesystem::path& path, std::string_view name) {
-  return AsciiLower(path.filename().string()) == name;
-}
 
 // Which part of the registry a file holds.
 enum class Role { Machine, User, System };

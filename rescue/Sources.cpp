@@ -24,7 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 // A folder as an absolute path without "." or a trailing separator, so that
 // its parent is the folder above it however the user named it.
 fs::path Normal(const fs::path& folder) {

@@ -14,7 +14,6 @@
 namespace taloveric {
 namespace {
 
-
 struct Free {
   void operator()(void* p) const { std::free(p); }
 };

@@ -10,8 +10,8 @@
 #include "platform/ByteOrder.h"
 #include "platform/HiveFile.h"
 #include "platform/offline/Bfio.h"
-#include "platform/offline/LibyalError.h"
 #include "platform/offline/ImageTree.h"
+#include "platform/offline/LibyalError.h"
 
 namespace taloveric {
 namespace {
